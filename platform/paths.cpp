@@ -1,0 +1,35 @@
+#include "paths.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+
+namespace kvx {
+
+std::string ExecutableFolder() {
+    char buffer[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) return "./";
+    std::string path(buffer, static_cast<size_t>(n));
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+}
+
+std::string LocalAppDataFolder() {
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) return xdg;
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : "/tmp") + "/.local/share";
+}
+
+std::string RuntimeFolder() {
+    if (const char* xdg = std::getenv("XDG_RUNTIME_DIR"); xdg && *xdg) return xdg;
+    return "/tmp/kvx-" + std::to_string(::getuid());
+}
+
+std::string VirtualDeviceFolder() {
+    if (const char* dir = std::getenv("KVX_DEVICE_DIR"); dir && *dir) return dir;
+    return RuntimeFolder() + "/kvx/devices";
+}
+
+}  // namespace kvx

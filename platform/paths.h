@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+namespace kvx {
+
+// Folder of /proc/self/exe with a trailing separator.
+std::string ExecutableFolder();
+// $XDG_DATA_HOME, else ~/.local/share, without a trailing separator.
+std::string LocalAppDataFolder();
+// $XDG_RUNTIME_DIR, else /tmp/kvx-<uid>.
+std::string RuntimeFolder();
+// $KVX_DEVICE_DIR, else <runtime>/kvx/devices: where virtual cameras register.
+std::string VirtualDeviceFolder();
+
+}  // namespace kvx
