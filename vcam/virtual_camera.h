@@ -1,0 +1,180 @@
+// The virtual camera: a camera of the family that speaks the vendor
+// operations as PTP USB containers over a Unix stream socket and announces
+// itself in the virtual device folder while it runs ("plugged in").
+//
+// It keeps its own state (configuration, camera state, the six data groups,
+// the settable-info record of its generation, a picture database) and builds
+// every record from its own reading of the layouts: nothing here is shared
+// with the program except the container framing and the registration file.
+//
+// Threads: Start()/Plug() start one background thread that accepts one host
+// connection at a time and serves it. Every public method may be called from
+// any thread. Stop(), Unplug() and the destructor always return promptly.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kvx::vcam {
+
+enum class PictureKind { Jpeg, Raw, RawJpeg, Q7i };
+
+// Format codes of the picture lists.
+constexpr uint16_t kFormatJpg = 0x3801;
+constexpr uint16_t kFormatQ7f = 0xB801;
+constexpr uint16_t kFormatQ7i = 0x380A;
+
+// A partial read that should fail: the nth partial read request (1-based,
+// counting every 0x9021/0x9022 request the camera receives) and the
+// times-1 requests after it are answered with a PTP error response
+// (0x2019 device busy, empty data container). The host is expected to ask
+// again with the same parameters; the next request succeeds.
+struct PieceFault {
+    uint32_t nth = 0;
+    uint32_t times = 1;
+};
+
+struct VirtualCameraOptions {
+    // Registration (what the device list sees).
+    int model = 130;                  // 130: PID_5E30, 110: PID_5D10
+    std::string deviceDir;            // empty: kvx::VirtualDeviceFolder()
+    std::string instance;             // empty: a unique "KVX..." id
+    std::optional<std::string> deviceName = std::string("Varno Camera");  // nullopt: no name
+    uint32_t deviceType = 0x00020000;
+    std::optional<std::string> pnpId;  // empty: "USB\VID_4E7A&PID_xxxx\<instance>"
+
+    // Camera identity.
+    std::string name = "VARNO ZX-130";  // camera name in the configuration record
+    uint16_t protocolMajor = 4;
+    uint16_t protocolMinor = 0;
+    bool protocolValid = true;  // flag 0x40 of the configuration record
+    // Settable-info version the camera delivers (1..4); 0: 4 for protocol
+    // major 4, else 3.
+    int generation = 0;
+
+    // Pictures.
+    PictureKind picture = PictureKind::Jpeg;
+    uint64_t pictureBytes = 3'000'000;  // size of each file (at least 1)
+    int q7iParts = 3;                    // parts of a Q7I picture (1..16)
+    std::string fileBase = "VRN_";      // file names: VRN_0001.JPG, VRN_0001.Q7F, ...
+    uint64_t seed = 1;                   // picture contents, see FillPictureBytes
+    uint8_t destination = 2;             // initial DataGroup3 Field2 0x80: 1 card, 2 computer, 3 both
+    uint16_t remainingShots = 500;       // card capacity in pictures
+    bool afFails = false;                // focusing fails: release reports 0x6001
+
+    // Live view display size: 1024x680 or 900x600.
+    uint16_t liveWidth = 1024;
+    uint16_t liveHeight = 680;
+
+    // Faults.
+    std::vector<PieceFault> failPieces;
+    // Records sent with a wrong checksum: "config", "status", "capture",
+    // "list", "DataGroup1".."DataGroup6", "CanSetInfo".."CanSetInfo4".
+    std::vector<std::string> badChecksum;
+    // After this many picture bytes have been sent the camera is unplugged in
+    // the middle of the reply: the socket closes and the registration goes.
+    std::optional<uint64_t> vanishAfterBytes;
+
+    // One line per operation received (code, parameters, data in hex).
+    std::string traceFile;
+};
+
+struct ReceivedOperation {
+    uint16_t code = 0;
+    std::vector<uint32_t> params;
+    std::vector<uint8_t> data;  // write phase bytes (empty for reads)
+};
+
+// One file of a picture as the camera lists it.
+struct PictureFile {
+    std::string name;       // e.g. "VRN_0001.JPG"
+    uint16_t format = 0;    // kFormatJpg, kFormatQ7f, kFormatQ7i
+    uint32_t objectId = 0;  // first parameter of the partial reads
+    uint64_t size = 0;
+    uint16_t part = 0;      // Q7I: 1..parts; else 0
+    uint16_t parts = 0;     // Q7I: number of parts; else 0
+    // Q7I last part only: the header block (lengths A and B) and the trailer
+    // block the list record carries.
+    std::vector<uint8_t> headerA, headerB, trailer;
+};
+
+class VirtualCamera {
+public:
+    explicit VirtualCamera(VirtualCameraOptions options = {});
+    ~VirtualCamera();
+    VirtualCamera(const VirtualCamera&) = delete;
+    VirtualCamera& operator=(const VirtualCamera&) = delete;
+
+    // Listen and register (= plugged in). False when the socket or the
+    // registration could not be made.
+    bool Start();
+    // Unregister, close the socket and any connection; the camera keeps its
+    // state (settings, pictures) and can be plugged in again.
+    void Unplug();
+    bool Plug();
+    // Unplug for good (also done by the destructor).
+    void Stop();
+    bool IsPlugged() const;
+
+    std::string Instance() const;
+    std::string SocketPath() const;
+    std::string DeviceDir() const;
+    std::string RegistrationFile() const;
+
+    // Every operation received since start (or the last clear), in order.
+    std::vector<ReceivedOperation> ReceivedOperations() const;
+    void ClearReceivedOperations();
+
+    // The photographer presses the shutter on the body: mode 1 focus and
+    // release, 2 release, 3 focus only. Returns the picture ids taken.
+    std::vector<int> TakePictureOnBody(int mode = 1);
+
+    // Settings as the camera holds them: the bytes of the field selected by
+    // exactly one bit of field1 or field2 of a data group (1..6). Empty for a
+    // field the group does not have. Group 3 Field2 0x80 gives the capture
+    // destination byte.
+    std::vector<uint8_t> DataGroupField(int group, uint8_t field1, uint8_t field2) const;
+    // Change a field "on the body": the value is stored and the group's change
+    // is reported by the next status. False for an unknown field or a wrong size.
+    bool SetDataGroupFieldOnBody(int group, uint8_t field1, uint8_t field2,
+                                 const std::vector<uint8_t>& value);
+    // The full record as ZR4_GetDataGroupN would deliver it now.
+    std::vector<uint8_t> DataGroupRecord(int group) const;
+    int16_t CameraState() const;
+    void SetCameraState(int16_t state);
+
+    // Picture database: ids with an entry, the capture status of an id
+    // (code, flags; nullopt when the id has no entry).
+    std::vector<int> PictureIds() const;
+    std::optional<std::pair<uint16_t, uint8_t>> CaptureStatus(int id) const;
+    // Files of picture number n (1 for the first picture the camera takes),
+    // as the lists describe them; deterministic from the options.
+    std::vector<PictureFile> ExpectedFiles(uint32_t pictureNumber) const;
+    static std::vector<PictureFile> ExpectedFiles(const VirtualCameraOptions& options,
+                                                  uint32_t pictureNumber);
+    // Number of pictures taken so far.
+    uint32_t PicturesTaken() const;
+
+    // Bytes offset..offset+n-1 of the file with this object id, for a camera
+    // with this seed. Random access, any offset.
+    static void FillPictureBytes(uint64_t seed, uint32_t objectId, uint64_t offset, uint8_t* out,
+                                 size_t n);
+
+    const VirtualCameraOptions& Options() const;
+
+    class Impl;
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+// Parses the command-line options of kvx-vcam into options. On error or
+// --help returns false and sets message (help text or the error).
+bool ParseCommandLine(int argc, char** argv, VirtualCameraOptions& options, std::string& message);
+std::string HelpText();
+
+}  // namespace kvx::vcam
