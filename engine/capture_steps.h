@@ -21,7 +21,8 @@ public:
     virtual void GetPictFileInfo() = 0;
     // Pictures known to the camera that still wait for transfer.
     virtual int PendingPictureCount() = 0;
-    // Called when the communication status is reset (new camera / reconnect).
+    // Sets every capture status code to 0 (the linked camera has gone, or a
+    // transfer gave up); called on the window thread by the camera search.
     virtual void ClearCaptureStatusTable() = 0;
     // Picture bits of the camera status record (bit n = picture id n ready).
     virtual void SetPictureBits(uint32_t bits) = 0;
