@@ -1,0 +1,145 @@
+// Camera detection and the connection lifecycle: which still-image devices
+// are cameras of ours, whether to start or stop the communication thread,
+// when the program has to end, the status line that follows the camera
+// state, the end-of-program notices and the close that waits for pictures.
+// Runs on the consuming (window or command-line main) thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/camera_link.h"
+#include "engine/device_watcher.h"
+
+namespace kvx::engine {
+
+// The process exit code when only cameras of the other model group are
+// attached. A POSIX exit status keeps its low 8 bits: a shell sees 1.
+constexpr int kExitOnlyOtherCameras = 0x8001;
+
+constexpr int kMaxDevicePaths = 10;
+
+struct CameraModelRow {
+    int modelCode;
+    const char* vendor;
+    const char* product;
+};
+// The four rows, in the order the search tries them.
+const std::vector<CameraModelRow>& CameraModelTable();
+
+// Close request reasons (-1 = none).
+enum CloseReason : int {
+    kCloseNone = -1,
+    kCloseNotSupported = 0,
+    kCloseBatteryLow = 1,
+    kClosePicturesPending = 2,
+    kCloseNewerProtocol = 4,
+};
+
+struct CloseNotice {
+    int stringId;
+    const char* text;
+    uint32_t autoCloseMs;
+    bool endsProgram;
+};
+// The notice of a close request reason; nullopt for reasons without one.
+std::optional<CloseNotice> CloseNoticeFor(int reason);
+
+// Status overrides.
+enum StatusOverride : int {
+    kOverrideNone = 0,
+    kOverrideCardFull = 10,
+    kOverrideNoFocus = 11,
+    kOverrideAfCannotSet = 12,
+};
+
+struct StatusLine {
+    int stringId;      // 0: empty text
+    std::string text;  // "" when empty
+    int mode;          // 0 controls disabled, 1 enabled, 2 enabled without setting panels
+};
+StatusLine StatusLineFor(int cameraState, bool cameraSupported, int statusOverride);
+
+// The shell's own texts by string id (caption 103, "Camera" 104, the
+// status lines and the notices). Empty for an unknown id.
+std::string ShellString(int id);
+
+// "Camera: <name>(<focal>)" or "Camera: <name>(<wide>-<tele>)" from the
+// focal lengths in sixteenths of a millimetre.
+std::string CameraLineText(const std::string& cameraName, uint16_t focal1, uint16_t focal2);
+std::string FocalLengthText(uint16_t sixteenths);
+
+// What the detection needs from the engine and its windows.
+class IDetectorHost {
+public:
+    virtual ~IDetectorHost() = default;
+    virtual bool StartCommThread() = 0;
+    virtual bool StopCommThread() = 0;
+    virtual bool LinkReady() const = 0;
+    virtual void SetDeviceChangeFlag(bool on) = 0;
+    // Every capture status code of the table set to 0.
+    virtual void ClearCaptureStatusTable() = 0;
+    virtual void DisableControls() = 0;
+    // Camera line and status line cleared, main display reset.
+    virtual void ResetDisplay() = 0;
+    // End the program's message loop with this exit code.
+    virtual void PostQuit(int exitCode) = 0;
+
+    // Closing.
+    virtual int PendingPictureCount() = 0;
+    virtual int CommState() const = 0;
+    virtual int CloseRequest() const = 0;
+    virtual void SetCloseRequest(int reason) = 0;
+    // Shows the notice unless one is open.
+    virtual void ShowNotice(const CloseNotice& notice) = 0;
+    // Stops the thread and ends the program for real.
+    virtual void CloseForReal() = 0;
+};
+
+class CCameraDetector {
+public:
+    // The still-image device interface paths the device layer sees.
+    using PathSource = std::function<std::vector<std::string>()>;
+    // (vendor id text, product id text, instance id) -> the instance's
+    // driver id, as the USB enumeration keys of the system hold it.
+    using DriverLookup = std::function<std::optional<std::string>(
+        const std::string&, const std::string&, const std::string&)>;
+
+    CCameraDetector(IDetectorHost& host, ICameraLink& link, PathSource paths, DriverLookup drivers);
+
+    // Upper-cased paths without "STORAGE", at most 10; count capped at 10.
+    void EnumPtpCamera(std::vector<std::string>& pathList, int& count);
+
+    struct SearchResult {
+        int count130 = 0;
+        int countOther = 0;
+        bool linkActive = false;
+        bool linkedGone = false;
+        bool started = false;
+        bool quit = false;
+    };
+    SearchResult FindCameraAndKickThread();
+
+    // Returns 0, as the window procedure's handler does.
+    int HandleDeviceChange(uint32_t eventType, const DeviceBroadcast* data);
+
+    // The text and mode the status refresh shows; remembers the mode, and
+    // tells through modeChanged when the whole window would repaint.
+    StatusLine RefreshStatus(int cameraState, bool cameraSupported, int statusOverride,
+                             bool* modeChanged = nullptr);
+
+    enum class CloseOutcome { Ignored, Deferred, Closed };
+    CloseOutcome OnClose();
+
+private:
+    IDetectorHost& host_;
+    ICameraLink& link_;
+    PathSource paths_;
+    DriverLookup drivers_;
+    int lastMode_ = -1;
+};
+
+}  // namespace kvx::engine

@@ -1,0 +1,77 @@
+// Tells the consuming thread when a still-image device appears or goes:
+// a virtual camera's registration file arriving in or leaving the virtual
+// device folder (inotify), and a USB device of the camera vendor arriving or
+// leaving (libusb hotplug, when the platform offers it). Events are handed to
+// a callback on the watcher's own thread; the consumer posts them on to its
+// thread (the window thread, or the command line's main loop).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace kvx::engine {
+
+// The event codes and device type of the still-image interface notices.
+constexpr uint32_t kDbtDeviceArrival = 0x8000;
+constexpr uint32_t kDbtDeviceQueryRemoveFailed = 0x8003;
+constexpr uint32_t kDbtDeviceRemoveComplete = 0x8004;
+constexpr uint32_t kDbtDevTypDeviceInterface = 5;
+
+struct DeviceBroadcast {
+    uint32_t deviceType = kDbtDevTypDeviceInterface;
+    std::string name;  // registration file name or "usb:<bus>-<address>"
+};
+
+struct DeviceEvent {
+    uint32_t type = kDbtDeviceArrival;
+    DeviceBroadcast data;
+};
+
+class DeviceWatcher {
+public:
+    using Callback = std::function<void(const DeviceEvent&)>;
+
+    // USB vendor watched by the hotplug part.
+    static constexpr int kCameraVendorId = 0x4E7A;
+
+    explicit DeviceWatcher(std::string folder);
+    ~DeviceWatcher();
+    DeviceWatcher(const DeviceWatcher&) = delete;
+    DeviceWatcher& operator=(const DeviceWatcher&) = delete;
+
+    // Creates the folder when missing and starts watching. False when
+    // neither the folder nor USB can be watched. Idempotent while running.
+    bool Start(Callback deliver);
+    // Stops the thread and waits for it; no callback runs after it returns.
+    void Stop();
+    bool Running() const { return running_.load(); }
+    bool WatchesUsb() const { return usbHotplug_; }
+    const std::string& Folder() const { return folder_; }
+
+private:
+    void Run();
+    bool AddFolderWatch();
+    void Deliver(uint32_t type, const std::string& name);
+    bool StartUsb();
+    void StopUsb();
+    friend struct UsbHotplugBridge;
+
+    std::string folder_;
+    Callback deliver_;
+    std::mutex deliverMutex_;
+    std::thread thread_;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> stop_{false};
+    int inotifyFd_ = -1;
+    int watch_ = -1;
+    int wakeFd_ = -1;
+    void* usbContext_ = nullptr;
+    int usbHandle_ = 0;
+    bool usbHotplug_ = false;
+};
+
+}  // namespace kvx::engine
