@@ -101,7 +101,7 @@ StatusLine StatusLineFor(int cameraState, bool supported, int statusOverride) {
         s.stringId = 10106;
     else if (statusOverride == kOverrideNoFocus)
         s.stringId = 10107;
-    else if (statusOverride == kOverrideAfCannotSet)
+    else if (statusOverride == kOverrideAutofocus)
         s.stringId = 10105;
     s.text = s.stringId ? ShellString(s.stringId) : std::string();
     return s;

@@ -13,6 +13,7 @@
 
 #include "engine/camera_link.h"
 #include "engine/device_watcher.h"
+#include "engine/main_engine.h"
 
 namespace kvx::engine {
 
@@ -30,14 +31,7 @@ struct CameraModelRow {
 // The four rows, in the order the search tries them.
 const std::vector<CameraModelRow>& CameraModelTable();
 
-// Close request reasons (-1 = none).
-enum CloseReason : int {
-    kCloseNone = -1,
-    kCloseNotSupported = 0,
-    kCloseBatteryLow = 1,
-    kClosePicturesPending = 2,
-    kCloseNewerProtocol = 4,
-};
+// Close request reasons and status overrides are those of CMainEngine.
 
 struct CloseNotice {
     int stringId;
@@ -47,14 +41,6 @@ struct CloseNotice {
 };
 // The notice of a close request reason; nullopt for reasons without one.
 std::optional<CloseNotice> CloseNoticeFor(int reason);
-
-// Status overrides.
-enum StatusOverride : int {
-    kOverrideNone = 0,
-    kOverrideCardFull = 10,
-    kOverrideNoFocus = 11,
-    kOverrideAfCannotSet = 12,
-};
 
 struct StatusLine {
     int stringId;      // 0: empty text
