@@ -1,0 +1,198 @@
+// CMainEngine: the non-window half of the main window. It owns the command
+// queue, the communication thread and its state, the protocol version and
+// the link flags, fetches the camera's records into the settings model and
+// tells the windows through the message port. Log lines carry the main
+// window's method names, as the rest of the program's log does.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "engine/camera_link.h"
+#include "engine/capture_steps.h"
+#include "engine/live_view_step.h"
+#include "engine/main_window_port.h"
+#include "engine/message_port.h"
+#include "engine/setting_sender.h"
+#include "engine/status_records.h"
+#include "engine/transfer_host.h"
+#include "model/cam_command.h"
+#include "platform/event.h"
+
+namespace VARNO {
+class CCamera;
+}
+
+namespace kvx::engine {
+
+// Communication states.
+enum CommState : int {
+    kCommStopped = 0,
+    kCommPolling = 1,
+    kCommFetchRecords = 2,
+    kCommTransfer = 3,
+    kCommCaptureStatus = 4,
+};
+
+// Close request reasons (-1 none).
+enum CloseReason : int {
+    kCloseNone = -1,
+    kCloseNotSupported = 0,
+    kCloseBatteryLow = 1,
+    kClosePicturesPending = 2,
+    kCloseNewerProtocol = 4,
+};
+
+// Status overrides of the status line (0 none).
+enum StatusOverride : int {
+    kOverrideNone = 0,
+    kOverrideCardFull = 10,
+    kOverrideNoFocus = 11,
+    kOverrideAutofocus = 12,
+};
+
+// The notice texts the engine shows.
+constexpr int kStringNotSupported = 10203;
+constexpr int kStringNeedsNewerProgram = 10204;
+
+// The application lock: the log's re-entrant lock, as in the whole program.
+std::recursive_mutex& AppLock();
+
+class CMainEngine : public ITransferHost {
+public:
+    CMainEngine(ICameraLink& link, IMessagePort& port, IMainWindow& window, VARNO::CCamera& camera);
+    ~CMainEngine() override;
+    CMainEngine(const CMainEngine&) = delete;
+    CMainEngine& operator=(const CMainEngine&) = delete;
+
+    // Wiring, before StartCommThread.
+    void SetCaptureSteps(ICaptureSteps* steps) { captureSteps_.store(steps); }
+    void SetLiveViewStep(ILiveViewStep* step) { liveView_.store(step); }
+    // "InCamera" and "InPC" of the preferences: the capture destination the
+    // thread sends whenever its destination-sent flag is clear.
+    void SetCaptureDestination(bool inCamera, bool inPC);
+
+    // ---- any thread ----
+    bool QueueCommand(const tag_CAM_COMMAND& command);
+    size_t QueuedCommandCount() const;
+
+    // ---- window thread ----
+    bool StartCommThread();
+    bool StopCommThread();
+
+    // ---- communication thread ----
+    bool ExecCommand() override;
+    bool GetCameraStatus();
+    void OnUpdateDataGroup();
+    // The 30 ms tick; returns whether the step was due.
+    bool UpdateLiveView(bool& keepRunning);
+
+    // ---- state ----
+    int CommState() const override { return commState_.load(); }
+    void SetCommStateIfRunning(int state) override;
+    bool IsExtendedCamera() const override { return extended_.load(); }
+    void SetExtendedCamera(bool extended) { extended_.store(extended); }
+    int ProtocolMajor() const override { return major_.load(); }
+    int ProtocolMinor() const { return minor_.load(); }
+    uint16_t LastChangeFlags() const override { return changeFlags_.load(); }
+    void PostMessage(int target, uint32_t msg, uintptr_t wParam, intptr_t lParam) override;
+    bool ActivateAutofocusOverride() override;
+
+    bool ThreadRunning() const { return threadRunning_.load(); }
+    bool LinkReady() const { return linkReady_.load(); }
+    bool CameraSupported() const { return supported_.load(); }
+    int CameraState() const { return cameraState_.load(); }
+    // Set while the window thread handles a device change and no link is ready.
+    void SetDeviceChangeFlag(bool set) { deviceChange_.store(set); }
+    bool DeviceChangeFlag() const { return deviceChange_.load(); }
+    int CloseRequest() const { return closeRequest_.load(); }
+    void SetCloseRequest(int reason) { closeRequest_.store(reason); }
+    int GetStatusOverride() const { return statusOverride_.load(); }
+    void SetStatusOverride(int value) { statusOverride_.store(value); }
+    bool DestinationSent() const { return destinationSent_.load(); }
+    // A capture result arrived (WM_USER+106) or the camera dropped the
+    // destination: send it again when the camera is next in state 1.
+    void ClearDestinationSent() { destinationSent_.store(false); }
+    // The configuration record of the link (53 bytes) and its camera name.
+    std::array<uint8_t, kConfigRecordSize> ConfigRecord() const;
+    std::string CameraName() const;
+
+    // The process-wide status failure counter.
+    static int StatusFailureCount();
+    static void ResetStatusFailureCount();
+
+    CSettingSender& Sender() { return sender_; }
+
+private:
+    static void TH_StartCameraCommunication(CMainEngine* self);
+    void StartCameraCommunication();
+    void EndSequence(bool closeApplication);
+    // True when the link is ready; on failure code and result are set.
+    bool ResetCommStatus(int& errorCode, bool& pollResult);
+    void WaitForNoticeBox(uint32_t autoCloseMs);
+    void ProcessStatus2(const uint8_t* record, uint32_t size, uint8_t* status);
+    void StoreReceived(RecordId id, const uint8_t* bytes, size_t size);
+    void ClearReceived();
+    void SendCaptureDestination();
+    void CheckCloseRequest();
+    ICaptureSteps* Steps() const { return captureSteps_.load(); }
+
+    ICameraLink& link_;
+    IMessagePort& port_;
+    IMainWindow& window_;
+    VARNO::CCamera& camera_;
+    CSettingSender sender_;
+
+    std::atomic<ICaptureSteps*> captureSteps_{nullptr};
+    std::atomic<ILiveViewStep*> liveView_{nullptr};
+
+    std::deque<tag_CAM_COMMAND> queue_;  // under AppLock()
+
+    std::thread thread_;
+    std::atomic<bool> threadRunning_{false};  // "the thread handle exists"
+    std::atomic<bool> starting_{false};
+    std::atomic<bool> stopRequested_{false};
+    kvx::Event endEvent_{true, false};
+
+    std::atomic<int> commState_{kCommStopped};
+    std::atomic<bool> linkReady_{false};
+    std::atomic<bool> deviceChange_{false};
+    std::atomic<int> major_{3};
+    std::atomic<int> minor_{0};
+    std::atomic<bool> supported_{false};
+    std::atomic<int> closeRequest_{kCloseNone};
+    std::atomic<bool> extended_{false};
+    std::atomic<bool> destinationSent_{false};
+    std::atomic<int> statusOverride_{kOverrideNone};
+    std::atomic<bool> inCamera_{true};
+    std::atomic<bool> inPC_{false};
+
+    // The last status record as the thread read it.
+    std::atomic<int> cameraState_{0};
+    std::atomic<int> previousState_{-1};
+    std::atomic<uint16_t> changeFlags_{0};
+    std::atomic<uint32_t> pictureBits_{0};
+
+    mutable std::mutex configLock_;
+    std::array<uint8_t, kConfigRecordSize> config_{};
+
+    // Tick state; touched by the communication thread only, kept for the
+    // whole life of the object.
+    bool paceStarted_ = false;
+    bool wrapWait_ = false;
+    uint32_t nextDue_ = 0;
+    uint32_t lastFrame_ = 0;
+    uint32_t nextRateReport_ = 0;
+    uint32_t framesThisSecond_ = 0;
+
+    // Loop state of the running link (communication thread only).
+    bool pollResult_ = true;
+    int pollCounter_ = 0;
+};
+
+}  // namespace kvx::engine
