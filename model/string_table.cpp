@@ -1,0 +1,157 @@
+#include "model/string_table.h"
+
+#include <unordered_map>
+
+namespace VARNO {
+
+namespace {
+
+// Keep ids unique; the table is searched through a map built on first use.
+constexpr tag_STRING_ENTRY kStrings[] = {
+    {104, "Camera"},
+    // Exposure modes
+    {20100, "P - Program AE"},
+    {20101, "A - Aperture Priority AE"},
+    {20102, "S - Shutter Speed Priority AE"},
+    {20103, "M - Manual Exposure"},
+    {20104, "C1 - Custom Mode 1"},
+    {20105, "C2 - Custom Mode 2"},
+    {20106, "C3 - Custom Mode 3"},
+    // Metering, AF, drive, frame size
+    {21100, "Evaluative Metering"},
+    {21101, "Average Metering"},
+    {21102, "Center Area Metering"},
+    {21103, "Spot Metering"},
+    {21200, "AF-S - Single Auto Mode"},
+    {21201, "AF-C - Continuous Auto Focus Mode"},
+    {21202, "MANUAL"},
+    {21300, "Single Frame Shooting"},
+    {21301, "Continuous Shooting"},
+    {21302, "Self-Timer 10s"},
+    {21303, "Self-Timer 2s"},
+    {21304, "Mirror Lock-up"},
+    {21305, "Auto Bracketing"},
+    {21306, "Large"},
+    {21307, "Regular"},
+    {21308, "Spot"},
+    {21309, "Interval Timer"},
+    // Image size and quality
+    {22100, "LOW"},
+    {22101, "MED"},
+    {22102, "HI"},
+    {22104, "S-HI"},
+    {22105, "S-LO"},
+    {22200, "RAW"},
+    {22201, "FINE"},
+    {22202, "RAW+JPEG"},
+    {22203, "NORMAL"},
+    {22204, "BASIC"},
+    // White balance
+    {22300, "Auto"},
+    {22301, "Sunlight"},
+    {22302, "Shade"},
+    {22303, "Overcast"},
+    {22304, "Incandescent"},
+    {22305, "Fluorescent"},
+    {22306, "Flash"},
+    {22309, "Custom 1"},
+    {22310, "Custom 2"},
+    {22311, "Custom 3"},
+    {22312, "Color Temperature"},
+    {22313, "Auto(Lighting Source Priority)"},
+    // Colour mode ("&&" draws as one ampersand in the selectors)
+    {22401, "B&&W"},
+    {22402, "Standard"},
+    {22403, "Vivid"},
+    {22404, "Neutral"},
+    {22405, "Portrait"},
+    {22406, "Landscape"},
+    {22407, "ZEL Classic Blue"},
+    {22408, "ZEL Classic Yellow"},
+    {22409, "Cinema"},
+    {22410, "Sunset Red"},
+    {22411, "Forest Green"},
+    {22500, "sRGB"},
+    {22501, "AdobeRGB"},
+    // Aspect ratio, DC crop
+    {22600, "21:9"},
+    {22601, "16:9"},
+    {22602, " 3:2"},
+    {22603, " 4:3"},
+    {22604, " 7:6"},
+    {22605, " 1:1"},
+    {22650, "Auto"},
+    // Toning, tone control, filter
+    {22700, "B&&W"},
+    {22701, "Red"},
+    {22702, "Warm Tone"},
+    {22703, "Sepia"},
+    {22704, "Green"},
+    {22705, "Blue Green"},
+    {22706, "Blue"},
+    {22707, "Cold Tone"},
+    {22708, "Blue Purple"},
+    {22709, "Purple"},
+    {22730, "Off"},
+    {22731, "Mild"},
+    {22732, "Strong"},
+    {22750, "Off"},
+    {22751, "Yellow"},
+    {22752, "Orange"},
+    {22753, "Red"},
+    {22754, "Green"},
+    {22755, "Blue"},
+    // Setup and flash
+    {23100, "On"},
+    {23101, "Off"},
+    {23202, "0"},
+    {23203, "1"},
+    {23204, "2"},
+    {23205, "3"},
+    {23206, "4"},
+    {23207, "5"},
+    {23400, "On"},
+    {23401, "Off"},
+    {23500, "On"},
+    {23501, "Off"},
+    {23600, "On"},
+    {23601, "Off"},
+    // Bracketing
+    {31110, "3 Shots"},
+    {31111, "5 Shots"},
+    {31120, "0 -> - -> +"},
+    {31121, "- -> 0 -> +"},
+    {31122, "+ -> 0 -> -"},
+    {31201, "M <--> G"},
+    {31202, "B <--> A"},
+    {33001, "---"},
+    // Live view grid
+    {36000, "4"},
+    {36001, "9"},
+    {36002, "16"},
+    {36003, "36"},
+    {36004, "64"},
+};
+
+const std::unordered_map<uint32_t, const char*>& Map() {
+    static const std::unordered_map<uint32_t, const char*> map = [] {
+        std::unordered_map<uint32_t, const char*> m;
+        for (const tag_STRING_ENTRY& e : kStrings) m.emplace(e.id, e.text);
+        return m;
+    }();
+    return map;
+}
+
+}  // namespace
+
+const char* StringText(uint32_t id) {
+    const auto& map = Map();
+    auto it = map.find(id);
+    return it == map.end() ? "" : it->second;
+}
+
+bool HasString(uint32_t id) { return Map().count(id) != 0; }
+
+std::span<const tag_STRING_ENTRY> StringTable() { return kStrings; }
+
+}  // namespace VARNO
