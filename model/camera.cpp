@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 #include "log/write_log.h"
@@ -352,6 +353,15 @@ int CCamera::ShutterCodeAt(int index) const { return CodeAt(m_shutter, index); }
 int CCamera::ApertureCodeAt(int index) const { return CodeAt(m_aperture, index); }
 int CCamera::IsoCodeAt(int index) const { return CodeAt(m_iso, index); }
 int CCamera::ExpCodeAt(int index) const { return CodeAt(m_exp, index); }
+
+int CCamera::ExpCompBase() const { return m_expMinus5 >= 0 ? m_expMinus5 : 0; }
+int CCamera::ExpCompTop() const {
+    return m_expPlus5 >= 0 ? m_expPlus5 : static_cast<int>(m_exp.size()) - 1;
+}
+int CCamera::FlashCompBase() const { return m_expMinus3 >= 0 ? m_expMinus3 : 0; }
+int CCamera::FlashCompTop() const {
+    return m_expPlus3 >= 0 ? m_expPlus3 : static_cast<int>(m_exp.size()) - 1;
+}
 
 int CCamera::ShutterSyncIndex() const {
     for (size_t i = 0; i < m_shutter.size(); ++i) {

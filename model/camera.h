@@ -151,6 +151,13 @@ public:
     int ExpIndexMinus3() const { return m_expMinus3; }
     int ExpIndexPlus3() const { return m_expPlus3; }
     int ExpIndexZero() const { return m_expZero; }
+    // Ends of the exposure compensation (+/-5.0) and flash compensation (+/-3.0)
+    // sliders; a list without such an entry (half steps have no +/-5.0) uses its
+    // own first and last entries instead.
+    int ExpCompBase() const;
+    int ExpCompTop() const;
+    int FlashCompBase() const;
+    int FlashCompTop() const;
 
     // Builds all four lists from the step choices of the current CanSetInfo record.
     bool BuildLists();

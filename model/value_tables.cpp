@@ -1,5 +1,7 @@
 #include "model/value_tables.h"
 
+#include <iterator>
+
 #include "model/string_table.h"
 
 namespace VARNO {
