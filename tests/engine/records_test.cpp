@@ -8,9 +8,11 @@
 #include "engine/record_checksums.h"
 #include "engine/status_records.h"
 #include "tests/engine/log_capture.h"
+#include "tests/engine/status2_builder.h"
 
 using namespace kvx::engine;
 using kvx::test::LogCapture;
+using kvx::test::Status2Builder;
 
 namespace {
 
@@ -110,20 +112,21 @@ TEST(ChecksumRuleB, CaptureStatusTable) {
 }
 
 TEST(ChecksumRuleC, DataGroupsAndSettableInfo) {
-    // DataGroup1 with Field1 0x03, Field2 0x02: L 6, checksum at byte 8.
-    std::vector<uint8_t> dg1 = Bytes({6, 0x03, 0x02, 0x50, 0x30, 0x10, 0x02, 0, 0});
+    // DataGroup1 with Field1 0x03, Field2 0x02: shutter, aperture, two bytes
+    // of remaining shots, so L 5 and the checksum at byte 7.
+    std::vector<uint8_t> dg1 = Bytes({5, 0x03, 0x02, 0x50, 0x30, 0x10, 0x02, 0});
     dg1.resize(22, 0);
-    dg1[8] = ByteSum(dg1.data(), 8);
+    dg1[7] = ByteSum(dg1.data(), 7);
     {
         LogCapture log;
         EXPECT_TRUE(CalcDataCheckSum(dg1[0], 22, dg1.data(), "DataGroup1"));
         EXPECT_TRUE(log.Has(5, "-- CalcDataCheckSum: DataGroup1 Checksum OK"));
     }
-    dg1[8] = 0;
+    dg1[7] = 0;
     {
         LogCapture log;
         EXPECT_FALSE(CalcDataCheckSum(dg1[0], 22, dg1.data(), "DataGroup1"));
-        EXPECT_TRUE(log.Has(1, "+++ CalcDataCheckSum: DataGroup1 Checksum error Calc-val=0x9d, Cam-val=0x0"));
+        EXPECT_TRUE(log.Has(1, "+++ CalcDataCheckSum: DataGroup1 Checksum error Calc-val=0x9c, Cam-val=0x0"));
     }
     // A full DataGroup4 (10 bytes): L 7, checksum at byte 9, the last byte.
     std::vector<uint8_t> dg4 = Bytes({7, 0x3F, 0, 1, 2, 3, 4, 5, 6, 0});
@@ -215,57 +218,6 @@ TEST(ConfigurationRecord, CameraNameStaysInsideItsField) {
 // Status record 2
 
 namespace {
-
-// Builds a status record 2 the way a camera lays it out.
-class Status2Builder {
-public:
-    Status2Builder() : bytes_(kStatusRecord2Size, 0) {}
-    Status2Builder& Item(uint16_t type, uint32_t count, uint32_t value) {
-        size_t at = 8 + 12 * items_;
-        Put16(at, type);
-        Put32(at + 4, count);
-        Put32(at + 8, value);
-        ++items_;
-        return *this;
-    }
-    // Puts data at the next free data offset and adds the item pointing at it.
-    // count defaults to the number of data bytes (picture id items count ids).
-    Status2Builder& DataItem(uint16_t type, const std::vector<uint8_t>& data, uint32_t count = 0) {
-        uint32_t offset = dataAt_;
-        std::memcpy(bytes_.data() + offset, data.data(), data.size());
-        dataAt_ += static_cast<uint32_t>(data.size());
-        return Item(type, count ? count : static_cast<uint32_t>(data.size()), offset);
-    }
-    Status2Builder& Count(uint32_t n) {
-        countOverride_ = n;
-        return *this;
-    }
-    Status2Builder& Total(uint32_t t) {
-        totalOverride_ = t;
-        return *this;
-    }
-    std::vector<uint8_t> Build() {
-        Put32(0, totalOverride_ ? totalOverride_ : dataAt_);
-        Put32(4, countOverride_ ? countOverride_ : static_cast<uint32_t>(items_));
-        return bytes_;
-    }
-    // The size the link reports: the whole reply, header included.
-    uint32_t ReplySize() const { return kReplyHeaderSize + dataAt_; }
-
-private:
-    void Put16(size_t at, uint16_t v) {
-        bytes_[at] = static_cast<uint8_t>(v);
-        bytes_[at + 1] = static_cast<uint8_t>(v >> 8);
-    }
-    void Put32(size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes_[at + i] = static_cast<uint8_t>(v >> (8 * i));
-    }
-    std::vector<uint8_t> bytes_;
-    size_t items_ = 0;
-    uint32_t dataAt_ = 1024;
-    uint32_t countOverride_ = 0;
-    uint32_t totalOverride_ = 0;
-};
 
 CameraStatus StatusOf(const UnpackedStatus2& u) { return ParseCameraStatus(u.status); }
 
