@@ -1,0 +1,234 @@
+#include "camlink/link_state.h"
+
+#include <cctype>
+#include <cstring>
+#include <exception>
+#include <new>
+#include <vector>
+
+#include "camlink/device/device_list.h"
+#include "camlink/device/ptp_container.h"
+#include "log/write_log.h"
+
+namespace kvx::camlink {
+
+namespace dev = kvx::device;
+namespace ptp = kvx::ptp;
+
+namespace {
+
+// Callers may read a few bytes past the record they were handed (the list
+// checksum sits one byte after the reported size); zeroed slack keeps such a
+// read inside memory we own.
+constexpr size_t kSlack = 64;
+
+std::unique_ptr<uint8_t[]> Allocate(size_t size) {
+    std::unique_ptr<uint8_t[]> p(new (std::nothrow) uint8_t[size + kSlack]);
+    if (p) std::memset(p.get(), 0, size + kSlack);
+    return p;
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+}  // namespace
+
+LinkState& LinkState::Instance() {
+    // Never destroyed: a host may still call in while static objects go away.
+    static LinkState* state = new LinkState();
+    return *state;
+}
+
+void LinkState::FreeBuffers() {
+    reply_.reset();
+    request_.reset();
+    largeReply_.reset();
+    largeRequest_.reset();
+}
+
+bool LinkState::AllocateDevInfo() {
+    FreeBuffers();
+    const size_t sizes[4] = {KVX_REQUEST_BUFFER_SIZE, KVX_REPLY_BUFFER_SIZE,
+                             KVX_LARGE_REQUEST_BUFFER_SIZE, KVX_LARGE_REPLY_BUFFER_SIZE};
+    std::unique_ptr<uint8_t[]>* buffers[4] = {&request_, &reply_, &largeRequest_, &largeReply_};
+    for (int i = 0; i < 4; ++i) {
+        *buffers[i] = Allocate(sizes[i]);
+        if (!*buffers[i]) {
+            WriteLog(1, "+++ error code = %d at %s +++", i + 1, "AllocateDevInfo");
+            FreeBuffers();
+            return false;
+        }
+    }
+    return true;
+}
+
+HResult LinkState::InitPTPMode() {
+    WriteLog(4, "---> %s", "InitPTPMode");
+    // A second open without a release: let go of the camera first, so that
+    // it never sees two sessions of ours.
+    device_.reset();
+
+    int errorCode = 0;
+    HResult hr = 1;
+    if (!AllocateDevInfo()) {
+        errorCode = 0;
+        hr = 1;
+    } else {
+        // The device manager: the list of still-image devices.
+        std::vector<dev::DeviceInfo> devices;
+        bool listed = true;
+        try {
+            devices = dev::ListStillImageDevices();
+        } catch (const std::exception&) {
+            listed = false;
+        }
+        if (!listed) {
+            hr = dev::kHrOutOfMemory;
+            WriteLog(1, "*** CoCreateInstance failed. hr=0x%x in %s ***", static_cast<unsigned>(hr),
+                     "CreateWiaDeviceManager");
+            errorCode = 20;
+        } else {
+            hr = EnumerateWiaDevices(devices);
+            if (hr == 0) {
+                WriteLog(4, "<--- %s, hr=0x%x", "InitPTPMode", 0u);
+                return 0;
+            }
+            errorCode = 30;
+        }
+    }
+    WriteLog(1, "+++ error code = %d at %s +++", errorCode, "InitPTPMode");
+    WriteLog(4, "<--- %s, hr=0x%x", "InitPTPMode", static_cast<unsigned>(hr));
+    return hr;
+}
+
+bool LinkState::RegistryMatch(const std::string& deviceId) {
+    for (const CameraModel& row : kCameraModels) {
+        bool matched = false;
+        for (const std::string& instance : dev::DeviceInstances(row.vendor, row.product)) {
+            auto driver = dev::LookupDriver(row.vendor, row.product, instance);
+            if (driver && dev::EqualsNoCase(*driver, deviceId)) {
+                matched = true;
+                break;
+            }
+        }
+        // A camera of the other model group is not ours; the search goes on.
+        if (matched && row.modelCode == kAcceptedModelCode) return true;
+    }
+    return false;
+}
+
+HResult LinkState::EnumerateWiaDevices(const std::vector<dev::DeviceInfo>& devices) {
+    for (const dev::DeviceInfo& d : devices) {
+        const dev::DeviceProperties& p = d.properties;
+        if (!p.name) continue;
+        if (p.pnpId) {
+            // Ids longer than the 255 characters the match works with are not cameras of ours.
+            if (p.pnpId->size() > 255) continue;
+            if (Upper(*p.pnpId).find("STORAGE") != std::string::npos) continue;
+        }
+        if (!p.type || *p.type != dev::kDeviceTypeDigitalCamera) continue;
+        if (!p.deviceId || p.deviceId->size() > 255) continue;
+        if (!RegistryMatch(*p.deviceId)) continue;
+
+        {
+            std::lock_guard guard(instanceLock_);
+            std::memset(activeInstance_, 0, sizeof activeInstance_);
+            std::memcpy(activeInstance_, p.deviceId->data(), p.deviceId->size());
+        }
+        std::unique_ptr<dev::PtpDevice> opened;
+        HResult hr = dev::PtpDevice::Open(d, &opened);
+        if (hr != dev::kHrOk) {
+            WriteLog(1, "+++ error code = 0x%x at %s +++", static_cast<unsigned>(hr), "CreateWiaDevice");
+            return 1;
+        }
+        device_ = std::move(opened);
+        instanceFlag_ = true;
+        return 0;
+    }
+    instanceFlag_ = true;
+    return 1;
+}
+
+HResult LinkState::Release() {
+    {
+        std::lock_guard guard(instanceLock_);
+        std::memset(activeInstance_, 0, sizeof activeInstance_);
+        instanceFlag_ = false;
+    }
+    FreeBuffers();
+    device_.reset();
+    return 0;
+}
+
+HResult LinkState::GetActiveDriverInstance(char* out, int32_t outSize) {
+    std::lock_guard guard(instanceLock_);
+    if (!instanceFlag_) return 1;
+    if (!out || outSize < static_cast<int32_t>(KVX_ACTIVE_INSTANCE_SIZE)) return KVX_E_INVALIDARG;
+    std::memcpy(out, activeInstance_, KVX_ACTIVE_INSTANCE_SIZE);
+    return 0;
+}
+
+HResult LinkState::Transact(uint8_t* request, size_t requestSize, uint8_t* reply, size_t replySize,
+                            uint16_t opCode, std::initializer_list<uint32_t> params,
+                            uint32_t nextPhase, size_t inputSize, uint32_t* actualSize) {
+    ptp::WriteU16(request, opCode);
+    size_t i = 0;
+    for (uint32_t v : params) {
+        if (i == 5) break;
+        ptp::WriteU32(request + 10 + 4 * i++, v);
+    }
+    ptp::WriteU32(request + 30, static_cast<uint32_t>(i));
+    ptp::WriteU32(request + 34, nextPhase);
+    (void)requestSize;
+    uint32_t actual = 0;
+    HResult hr = device_->Escape(request, inputSize, reply, replySize, &actual);
+    if (actualSize) *actualSize = actual;
+    return hr;
+}
+
+HResult LinkState::Read(uint16_t opCode, std::initializer_list<uint32_t> params,
+                        uint32_t* actualSize) {
+    if (!CanRun()) return KVX_E_FAIL;
+    std::memset(request_.get(), 0, KVX_REQUEST_BUFFER_SIZE);
+    std::memset(reply_.get(), 0, KVX_REPLY_BUFFER_SIZE);
+    return Transact(request_.get(), KVX_REQUEST_BUFFER_SIZE, reply_.get(), KVX_REPLY_BUFFER_SIZE,
+                    opCode, params, dev::kNextPhaseReadData, KVX_VENDOR_IN_HEADER_SIZE, actualSize);
+}
+
+HResult LinkState::LargeRead(uint16_t opCode, std::initializer_list<uint32_t> params,
+                             uint32_t* actualSize) {
+    if (!CanRunLarge()) return KVX_E_FAIL;
+    std::memset(largeRequest_.get(), 0, KVX_LARGE_REQUEST_BUFFER_SIZE);
+    std::memset(largeReply_.get(), 0, KVX_LARGE_REPLY_BUFFER_SIZE);
+    return Transact(largeRequest_.get(), KVX_LARGE_REQUEST_BUFFER_SIZE, largeReply_.get(),
+                    KVX_LARGE_REPLY_BUFFER_SIZE, opCode, params, dev::kNextPhaseReadData,
+                    KVX_VENDOR_IN_HEADER_SIZE, actualSize);
+}
+
+HResult LinkState::Parameter(uint16_t opCode, std::initializer_list<uint32_t> params) {
+    if (!CanRun()) return KVX_E_FAIL;
+    std::memset(request_.get(), 0, KVX_REQUEST_BUFFER_SIZE);
+    std::memset(reply_.get(), 0, KVX_REPLY_BUFFER_SIZE);
+    // Eight zero bytes of write data follow the header.
+    return Transact(request_.get(), KVX_REQUEST_BUFFER_SIZE, reply_.get(), KVX_REPLY_BUFFER_SIZE,
+                    opCode, params, dev::kNextPhaseWriteData, KVX_VENDOR_IN_HEADER_SIZE + 8, nullptr);
+}
+
+HResult LinkState::Write(uint16_t opCode, const uint8_t* record, size_t n) {
+    if (!CanRun()) return KVX_E_FAIL;
+    // A record of no bytes has no place for its checksum.
+    if (!record || n == 0 || n > 255) return KVX_E_INVALIDARG;
+    std::memset(request_.get(), 0, KVX_REQUEST_BUFFER_SIZE);
+    std::memset(reply_.get(), 0, KVX_REPLY_BUFFER_SIZE);
+    uint8_t* data = request_.get() + KVX_VENDOR_IN_HEADER_SIZE;
+    std::memcpy(data, record, n);
+    unsigned sum = 0;
+    for (size_t i = 0; i < n; ++i) sum += record[i];
+    data[n - 1] = static_cast<uint8_t>(sum);
+    return Transact(request_.get(), KVX_REQUEST_BUFFER_SIZE, reply_.get(), KVX_REPLY_BUFFER_SIZE,
+                    opCode, {}, dev::kNextPhaseWriteData, KVX_VENDOR_IN_HEADER_SIZE + n, nullptr);
+}
+
+}  // namespace kvx::camlink
