@@ -1,0 +1,568 @@
+#include "engine/picture_transfer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+#include "engine/message_port.h"
+#include "engine/record_checksums.h"
+#include "engine/window_messages.h"
+#include "log/write_log.h"
+
+namespace kvx::engine {
+
+namespace {
+
+constexpr const char* kWhereCapture = "CMainDlg::OnUpdateCaptureStatus";
+constexpr const char* kWhereSingle = "CMainDlg::UpdateCaptureStatusSingle";
+constexpr const char* kWhereAction = "CMainDlg::ActionCaptureStatusSingle";
+constexpr const char* kWhereInfo = "CMainDlg::GetPictFileInfo";
+constexpr const char* kWhereRead = "CMainDlg::ReadPictFile";
+
+// Bytes of the library's reply buffer that follow the escape header: the
+// first picture list form hands back a pointer into it.
+constexpr size_t kReplyRecordCapacity = KVX_REPLY_BUFFER_SIZE - KVX_VENDOR_OUT_HEADER_SIZE;
+
+uint32_t ReadU32(const uint8_t* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+std::string EntryName(const KVX_PICT_FILE_ENTRY& e) {
+    return std::string(e.fileName, strnlen(e.fileName, sizeof e.fileName));
+}
+
+bool WriteAll(int fd, const uint8_t* data, size_t n) {
+    while (n > 0) {
+        ssize_t w = ::write(fd, data, n);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        data += w;
+        n -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() { Close(); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return fd_; }
+    bool Close() {
+        if (fd_ < 0) return true;
+        int r = ::close(fd_);
+        fd_ = -1;
+        return r == 0;
+    }
+
+private:
+    int fd_;
+};
+
+// Sets the communication state back to polling when a step ends, however it
+// ends, so a failing step can never keep the thread in its state.
+class PollingAgain {
+public:
+    explicit PollingAgain(ITransferHost& host) : host_(host) {}
+    ~PollingAgain() { host_.SetCommStateIfRunning(1); }
+    PollingAgain(const PollingAgain&) = delete;
+    PollingAgain& operator=(const PollingAgain&) = delete;
+
+private:
+    ITransferHost& host_;
+};
+
+}  // namespace
+
+CPictureTransfer::CPictureTransfer(ICameraLink& link, ITransferHost& host, CReviewLauncher launcher)
+    : link_(link), host_(host), launcher_(std::move(launcher)) {}
+
+CPictureTransfer::~CPictureTransfer() {
+    // Parts of a multi-part picture whose last part never came stay
+    // visible, not hidden.
+    if (multiPart_.active) AbandonMultiPart("the link ended");
+}
+
+void CPictureTransfer::SetNamingOptions(const NamingOptions& options) {
+    std::lock_guard guard(optionsLock_);
+    options_ = options;
+}
+
+NamingOptions CPictureTransfer::GetNamingOptions() const {
+    std::lock_guard guard(optionsLock_);
+    return options_;
+}
+
+int CPictureTransfer::PendingPictureCount() {
+    return table_.PendingCount();
+}
+
+void CPictureTransfer::ClearCaptureStatusTable() {
+    table_.ClearCodes();
+}
+
+void CPictureTransfer::SetPictureBits(uint32_t bits) {
+    pictureBits_ = bits;
+}
+
+void CPictureTransfer::SetPictureIdList(const uint16_t* ids, int count) {
+    pictureIds_.clear();
+    if (ids == nullptr || count <= 0) return;
+    count = std::min(count, kMaxPictureIds);
+    pictureIds_.assign(ids, ids + count);
+}
+
+std::array<uint8_t, 8> CPictureTransfer::LastCaptureStatusRecord() const {
+    std::lock_guard guard(resultsLock_);
+    return lastCaptureStatus_;
+}
+
+std::vector<CPictureTransfer::FileResult> CPictureTransfer::LastFileResults() const {
+    std::lock_guard guard(resultsLock_);
+    return results_;
+}
+
+// ---------------------------------------------------------------------------
+// Capture status
+
+void CPictureTransfer::OnUpdateCaptureStatus() {
+    WriteLog(2, "enter %s, imageBits=0x%x", kWhereCapture, pictureBits_);
+    host_.SetCommStateIfRunning(1);
+
+    const bool extendedList = host_.ProtocolMajor() >= 4;
+    std::vector<int> ids;
+    if (extendedList) {
+        ids.assign(pictureIds_.begin(), pictureIds_.end());
+    } else {
+        for (int id = 0; id < 32; ++id) {
+            if (pictureBits_ & (uint32_t{1} << id)) ids.push_back(id);
+        }
+    }
+
+    // Ids beyond the table are still read and acted on, from the record of
+    // this pass, so such a picture is not left behind; they never touch the
+    // table.
+    std::vector<std::optional<uint16_t>> outside(ids.size());
+    if (host_.LastChangeFlags() & 0x0008) {
+        for (size_t i = 0; i < ids.size(); ++i) {
+            if (UpdateCaptureStatusSingle(ids[i]) && !CCaptureStatusTable::HasEntry(ids[i])) {
+                auto record = LastCaptureStatusRecord();
+                outside[i] = static_cast<uint16_t>(record[4] | record[5] << 8);
+            }
+        }
+    }
+
+    for (size_t i = 0; i < ids.size(); ++i) {
+        const int id = ids[i];
+        const bool inTable = CCaptureStatusTable::HasEntry(id);
+        const uint16_t code = inTable ? table_.Get(id).code : outside[i].value_or(0);
+        if (extendedList) {
+            WriteLog(4, "--- %d: CaptStatus=0x%x", static_cast<int>(i), code);
+        } else {
+            WriteLog(4, "--- %d: imageBits=0x%x, bmask=0x%x, CaptStatus=0x%x", id, pictureBits_,
+                     uint32_t{1} << id, code);
+        }
+        if (inTable) {
+            ActionCaptureStatusSingle(id);
+        } else if (outside[i]) {
+            ActOnCode(id, *outside[i]);
+        }
+    }
+    WriteLog(2, "exit %s", kWhereCapture);
+}
+
+bool CPictureTransfer::UpdateCaptureStatusSingle(int id) {
+    uint8_t record[KVX_CAPTURE_STATUS_SIZE] = {};
+    HResult hr = link_.GetCaptureStatus(id, record);
+    if (hr != 0) {
+        WriteLog(1, "+++ GetCaptureStatus failed ID=0x%x (hr=0x%x) at %s +++", id, hr,
+                 kWhereSingle);
+        return false;
+    }
+    {
+        std::lock_guard guard(resultsLock_);
+        std::copy(record, record + sizeof record, lastCaptureStatus_.begin());
+    }
+    const uint16_t code = static_cast<uint16_t>(record[4] | record[5] << 8);
+    WriteLog(5, "--- GetCaptureStatus = 0x%x, Image ID=0x%x, DBHead=0x%x, DBTail=0x%x", code,
+             static_cast<int>(static_cast<int8_t>(record[1])),
+             static_cast<int>(static_cast<int8_t>(record[2])),
+             static_cast<int>(static_cast<int8_t>(record[3])));
+    CheckCaptureStatusRecord(record, sizeof record);
+    table_.Set(id, code, record[6]);
+    return true;
+}
+
+void CPictureTransfer::ActionCaptureStatusSingle(int id) {
+    if (!CCaptureStatusTable::HasEntry(id)) return;
+    ActOnCode(id, table_.Get(id).code);
+}
+
+void CPictureTransfer::ActOnCode(int id, uint16_t code) {
+    if (code == 5) {
+        // The transfer itself runs in the next pass of the loop.
+        host_.SetCommStateIfRunning(3);
+        return;
+    }
+    const bool result = (code >= 0x6001 && code <= 0x6005) || code == 0x8002;
+    if (result) {
+        host_.PostMessage(kTargetMainWindow, kMsgCaptureResult, code, 0);
+        host_.PostMessage(kTargetWhiteBalance, kMsgCaptureResult, code, 0);
+        ClearDatabaseEntry(id);
+        // The engine posts the state message when the override became
+        // active by this call, so a second 0x6001 changes nothing.
+        if (code == 0x6001) host_.ActivateAutofocusOverride();
+        return;
+    }
+    if (code == 0x8001 || code == 0x8003 || code == 0x8004) ClearDatabaseEntry(id);
+}
+
+void CPictureTransfer::ClearDatabaseEntry(int id) {
+    HResult hr = link_.ClearImageDBSignle(id);
+    if (hr == 0) {
+        WriteLog(5, "--- ClearImageDBSingle success ID=0x%x", id);
+    } else {
+        WriteLog(1, "+++ ClearImageDBSingle failed ID=0x%x (hr=0x%x) at %s +++", id, hr,
+                 kWhereAction);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Transfer
+
+std::string CPictureTransfer::FinishFile(const std::string& onDisk, const std::string& finalPath,
+                                         bool complete) {
+    if (onDisk.empty() || !Exists(onDisk)) return {};
+    if (complete) {
+        if (onDisk == finalPath) return finalPath;
+        if (CPictureNamer::RenameNoReplace(onDisk, finalPath)) return finalPath;
+        WriteLog(1, "+++ Could not rename %s to %s (errno=%d) at %s +++", onDisk.c_str(),
+                 finalPath.c_str(), errno, kWhereInfo);
+    }
+    // Visible, never over another file: the first free of a few names.
+    const std::string base = finalPath + (complete ? std::string(CPictureNamer::kTempSuffix)
+                                                   : std::string(CPictureNamer::kIncompleteSuffix));
+    if (onDisk == base) return base;
+    for (int i = 0; i < 10; ++i) {
+        std::string candidate = i == 0 ? base : base + "_" + std::to_string(i);
+        if (CPictureNamer::RenameNoReplace(onDisk, candidate)) {
+            if (!complete) {
+                WriteLog(1, "+++ transfer incomplete, data kept as %s at %s +++", candidate.c_str(),
+                         kWhereInfo);
+            }
+            return candidate;
+        }
+        if (errno != EEXIST) break;
+    }
+    WriteLog(1, "+++ Could not rename %s (errno=%d) at %s +++", onDisk.c_str(), errno, kWhereInfo);
+    return onDisk;
+}
+
+void CPictureTransfer::AbandonMultiPart(const char* why) {
+    WriteLog(1, "+++ Q7I parts not joined (%s) at %s +++", why, kWhereInfo);
+    if (multiPart_.named) {
+        std::string kept = FinishFile(multiPart_.filePath, multiPart_.finalPath, false);
+        std::lock_guard guard(resultsLock_);
+        results_.push_back(FileResult{"", kept, false});
+    }
+    multiPart_ = MultiPartPicture{};
+    assembler_.EndPicture();
+}
+
+void CPictureTransfer::GetPictFileInfo() {
+    PollingAgain polling(host_);
+    const NamingOptions options = GetNamingOptions();
+    assembler_.ForgetBlocks();
+    {
+        std::lock_guard guard(resultsLock_);
+        results_.clear();
+    }
+
+    KVX_PICT_FILE_ENTRY entries[kListEntries];
+    std::memset(entries, 0, sizeof entries);
+    uint32_t count = 0;
+    uint8_t isMultiPart = 0;
+    uint8_t info28[KVX_MULTI_PART_INFO_SIZE] = {};
+    uint8_t* raw = nullptr;
+    uint32_t rawLength = 0;
+    const bool extended = host_.IsExtendedCamera();
+    HResult hr = extended ? link_.GetPictFileInfo2(entries, kListEntries, &count, &isMultiPart,
+                                                   info28, &raw, &rawLength)
+                          : link_.GetPictFileInfo(entries, kListEntries, &count, &raw, &rawLength);
+    if (hr != 0) return;  // the next poll decides again
+
+    const MultiPartInfo info = extended ? MultiPartInfo::Parse(info28) : MultiPartInfo{};
+    bool blocksBeyond = false;
+    if (extended && entries[0].formatCode == kFormatQ7i && info.IsLastPart()) {
+        if (!assembler_.CopyBlocks(info, raw, rawLength)) {
+            blocksBeyond = true;
+            WriteLog(1, "+++ Q7I header or trailer beyond the reply (size=%u) at %s +++", rawLength,
+                     kWhereInfo);
+        }
+    }
+    // The second form's checksum byte would lie past the bytes received; the
+    // first form's lies inside the library's reply record.
+    CheckPictFileList(raw, rawLength, extended ? rawLength : kReplyRecordCapacity);
+
+    const int filled = static_cast<int>(std::min<uint32_t>(count, kListEntries));
+    int number = 0;
+    bool lastRead = false;
+    std::string lastFinal;
+    bool lastFinalized = false;
+
+    for (int index = 0; index < filled; ++index) {
+        const KVX_PICT_FILE_ENTRY& entry = entries[index];
+        const std::string cameraName = EntryName(entry);
+        const bool partOfMulti = entry.formatCode == kFormatQ7i && extended;
+        std::optional<std::string> destination;
+        std::string filePath;
+        std::string finalPath;
+        const MultiPartInfo* assemble = nullptr;
+        bool append = false;
+
+        if (!partOfMulti) {
+            destination = CPictureNamer::RenamePictureFile(options, index == 0, entry.formatCode,
+                                                           cameraName, number);
+            if (destination) {
+                finalPath = CPictureNamer::FinalPathOf(*destination);
+                filePath = CPictureNamer::HiddenPathOf(*destination);
+            }
+        } else {
+            if (info.partNumber == 1) {
+                if (multiPart_.active) AbandonMultiPart("a new picture began");
+                destination = CPictureNamer::RenamePictureFile(
+                    options, index == 0, entry.formatCode, cameraName, number);
+                multiPart_.active = true;
+                multiPart_.named = destination.has_value();
+                if (destination) {
+                    multiPart_.finalPath = CPictureNamer::FinalPathOf(*destination);
+                    multiPart_.filePath = CPictureNamer::HiddenPathOf(*destination);
+                }
+                if (!assembler_.BeginPicture(info)) {
+                    multiPart_.broken = true;
+                    WriteLog(1, "+++ Q7I part information not usable (%u of %u) at %s +++",
+                             info.partNumber, info.numberOfParts, kWhereInfo);
+                }
+            } else if (!multiPart_.active || (!multiPart_.broken && !assembler_.Accepts(info))) {
+                // A later part without the parts before it: keep its data
+                // under a name of its own, marked incomplete.
+                WriteLog(1, "+++ Q7I part %u of %u without its earlier parts at %s +++",
+                         info.partNumber, info.numberOfParts, kWhereInfo);
+                if (multiPart_.active) AbandonMultiPart("parts out of order");
+                destination = CPictureNamer::RenamePictureFile(
+                    options, index == 0, entry.formatCode, cameraName, number);
+                multiPart_.active = true;
+                multiPart_.named = destination.has_value();
+                multiPart_.broken = true;
+                if (destination) {
+                    multiPart_.finalPath = CPictureNamer::FinalPathOf(*destination);
+                    multiPart_.filePath = CPictureNamer::HiddenPathOf(*destination);
+                }
+            } else {
+                append = true;
+            }
+            if (blocksBeyond && info.IsLastPart()) multiPart_.broken = true;
+            finalPath = multiPart_.finalPath;
+            filePath = multiPart_.filePath;
+            if (multiPart_.named) destination = finalPath + std::string(CPictureNamer::kTempSuffix);
+            if (!multiPart_.broken) assemble = &info;
+        }
+
+        uint32_t total = 0;
+        const bool readOk =
+            ReadPictFile(entry, total, filePath, destination.has_value(), assemble, append);
+        WriteLog(4, "--- ReadPictFile bReadSuccess=%d index=%d, orgFile=%s", readOk ? 1 : 0, index,
+                 cameraName.c_str());
+        const bool written = readOk && lastWriteOk_;
+
+        if (partOfMulti && destination && !written && !multiPart_.broken) {
+            // The joined file would be wrong from here on: keep what arrived,
+            // visible, and append later parts to it unjoined.
+            multiPart_.broken = true;
+            multiPart_.filePath = FinishFile(multiPart_.filePath, multiPart_.finalPath, false);
+            assembler_.EndPicture();
+        }
+
+        lastRead = readOk;
+        lastFinalized = false;
+        if (!partOfMulti || info.IsLastPart()) {
+            const bool complete = written && !(partOfMulti && multiPart_.broken);
+            if (partOfMulti && multiPart_.broken && destination) {
+                WriteLog(1, "+++ Q7I parts not joined (%s) at %s +++",
+                         blocksBeyond ? "blocks beyond the reply" : "a part failed", kWhereInfo);
+            }
+            std::string kept =
+                destination ? FinishFile(filePath, finalPath, complete) : std::string();
+            {
+                std::lock_guard guard(resultsLock_);
+                results_.push_back(FileResult{cameraName, kept, complete && kept == finalPath});
+            }
+            lastFinal = kept;
+            lastFinalized = complete && !kept.empty() && kept == finalPath;
+            if (partOfMulti) {
+                multiPart_ = MultiPartPicture{};
+                assembler_.EndPicture();
+            }
+        }
+    }
+
+    if (lastRead && lastFinalized) launcher_.Launch(options, lastFinal);
+}
+
+bool CPictureTransfer::ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& total,
+                                    const std::string& filePath, bool writeEnabled,
+                                    const MultiPartInfo* assemble, bool append) {
+    lastWriteOk_ = false;
+    readStats_ = ReadStats{};
+    const uint32_t fileSize = entry.fileSize;
+    int maxTx = static_cast<int>(3 * (fileSize / kBytesPerPieceBudget));
+    const uint32_t segmentSize = fileSize <= kSegmentLimit ? fileSize : kSegmentLimit;
+    const std::string name = EntryName(entry);
+    WriteLog(4, "--- enter %s, FileName=%s, FileSize=%d, max_tx=%d", kWhereRead, name.c_str(),
+             static_cast<int>(fileSize), maxTx);
+    total = 0;
+
+    auto fail = [&](int code) {
+        WriteLog(1, "+++ error code = %d at %s +++", code, kWhereRead);
+        assembler_.ForgetBlocks();
+        return false;
+    };
+
+    std::vector<uint8_t> segment;
+    if (fileSize != 0) {
+        try {
+            segment.resize(segmentSize);
+        } catch (const std::bad_alloc&) {
+            return fail(1);
+        }
+    }
+
+    if (writeEnabled) {
+        if (filePath.empty()) {
+            writeEnabled = false;
+        } else {
+            int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+            FileDescriptor fd(::open(filePath.c_str(), flags, 0666));
+            if (fd.Get() < 0) {
+                WriteLog(1, "+++ Could not create %s (errno=%d) at %s +++", filePath.c_str(), errno,
+                         kWhereRead);
+                writeEnabled = false;
+            }
+        }
+    }
+
+    // Appends the filled part of the segment buffer (after the placeholder of
+    // a multi-part picture's first part) in one large write.
+    auto writeSegment = [&](uint32_t filled, bool last) {
+        FileDescriptor fd(::open(filePath.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+        if (fd.Get() < 0) return false;
+        if (assemble && assemble->partNumber == 1 && !assembler_.PlaceholderWritten()) {
+            if (!assembler_.WritePlaceholder(fd.Get())) return false;
+        }
+        ++readStats_.segmentWrites;
+        if (!WriteAll(fd.Get(), segment.data(), filled)) return false;
+        if (last && ::fdatasync(fd.Get()) != 0) return false;
+        return fd.Close();
+    };
+    // A transfer that gives up still keeps what it received.
+    auto keepReceived = [&](uint32_t filled) {
+        if (writeEnabled && filled > 0) writeSegment(filled, true);
+    };
+
+    uint32_t offset = 0;
+    uint32_t remaining = fileSize;
+    while (remaining > 0) {
+        uint32_t filled = 0;
+        int piece = 0;
+        int attempt = 0;
+        while (remaining > 0) {
+            const uint32_t request = std::min(remaining, kPieceSize);
+            uint8_t* data = nullptr;
+            uint32_t actual = 0;
+            ++readStats_.requests;
+            HResult hr =
+                link_.GetBigPartialPictFile(entry.objectId, offset, request, &data, &actual);
+            WriteLog(5, "   %d-%d: dwOffset=%d, rest=0x%x, actual=%d, hr=0x%x", piece, attempt,
+                     static_cast<int>(offset), request, static_cast<int>(actual), hr);
+
+            bool good = hr == 0 && actual >= 5 && data != nullptr;
+            uint32_t length = 0;
+            uint16_t more = 0;
+            if (good) {
+                length = ReadU32(data);
+                // The piece, and the flag after it, must lie inside what was
+                // received, what was asked for and the segment buffer.
+                const bool fits = length <= kMaxPieceLength && length <= request &&
+                                  uint64_t{filled} + length <= segmentSize &&
+                                  uint64_t{length} + 6 <= actual;
+                if (!fits) {
+                    WriteLog(1, "**** Invalid Data Size = %d at %s !!! ****",
+                             static_cast<int>(length), kWhereRead);
+                    good = false;
+                } else {
+                    more = static_cast<uint16_t>(data[4 + length] | data[5 + length] << 8);
+                }
+            }
+            if (!good) {
+                if (++attempt < kAttemptsPerPiece) continue;
+                WriteLog(1, "*** retry over 3 times at %s, then reset DB ***", kWhereRead);
+                table_.ClearCodes();
+                keepReceived(filled);
+                return fail(2);
+            }
+            attempt = 0;
+            if (length > 0) {
+                std::memcpy(segment.data() + filled, data + 4, length);
+                offset += length;
+                total += length;
+                filled += length;
+                remaining -= length;
+            }
+            if (more == 0) {
+                // The camera ended the picture before its size: ask again,
+                // but never more often than the piece budget allows.
+                if (remaining > 0 && --maxTx < 1) {
+                    WriteLog(1, "**** max_tx < 1 at %s !!! ****", kWhereRead);
+                    keepReceived(filled);
+                    return fail(3);
+                }
+                break;
+            }
+            if (--maxTx < 1) {
+                WriteLog(1, "**** max_tx < 1 at %s !!! ****", kWhereRead);
+                keepReceived(filled);
+                return fail(3);
+            }
+            ++piece;
+            if (uint64_t{filled} + kRoomReserve > kSegmentLimit) break;
+            host_.ExecCommand();
+        }
+
+        if (writeEnabled && !writeSegment(filled, remaining == 0)) return fail(4);
+    }
+
+    if (assemble && writeEnabled) {
+        std::string why;
+        if (!assembler_.FinishPart(filePath, *assemble, fileSize, why)) {
+            WriteLog(1, "+++ Q7I part %u of %u: %s at %s +++", assemble->partNumber,
+                     assemble->numberOfParts, why.c_str(), kWhereRead);
+            return fail(4);
+        }
+    }
+    assembler_.ForgetBlocks();
+    lastWriteOk_ = writeEnabled;
+    return true;
+}
+
+}  // namespace kvx::engine

@@ -1,0 +1,134 @@
+// Capture status and picture transfer on the communication thread: reads the
+// capture status of the pictures the camera reports, acts on each result, and
+// downloads ready pictures piece by piece into a hidden temporary file in the
+// destination folder that takes its final name only when it is complete.
+//
+// A picture is never lost to a failure here: a transfer that fails keeps the
+// data it got, visible, under the final name followed by ".incomplete"; a
+// multi-part picture that cannot be joined keeps its parts the same way; no
+// rename ever replaces an existing file.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/camera_link.h"
+#include "engine/capture_status_table.h"
+#include "engine/capture_steps.h"
+#include "engine/picture_namer.h"
+#include "engine/q7i_assembler.h"
+#include "engine/review_launcher.h"
+#include "engine/transfer_host.h"
+
+namespace kvx::engine {
+
+class CPictureTransfer final : public ICaptureSteps {
+public:
+    static constexpr uint32_t kPieceSize = 0x200000;     // request size of one partial read
+    static constexpr uint32_t kSegmentLimit = 0xA00400;  // largest segment buffer
+    static constexpr uint32_t kSegmentUnit = 0xA00000;
+    static constexpr uint32_t kMaxPieceLength = 0x20000F;    // longest piece copied
+    static constexpr uint32_t kRoomReserve = 0x200010;       // room test for the next piece
+    static constexpr uint32_t kBytesPerPieceBudget = 61184;  // max_tx = 3 x (size / this)
+    static constexpr int kAttemptsPerPiece = 3;
+    static constexpr int kMaxPictureIds = 127;
+    static constexpr int kListEntries = 2;
+    static constexpr uint16_t kFormatQ7i = 0x380A;
+
+    // One file of the last picture file list, as it ended up on disk.
+    struct FileResult {
+        std::string cameraName;
+        std::string path;       // final path, its ".incomplete" form, or empty (not written)
+        bool complete = false;  // read and written whole under its final name
+    };
+
+    CPictureTransfer(ICameraLink& link, ITransferHost& host,
+                     CReviewLauncher launcher = CReviewLauncher());
+    ~CPictureTransfer() override;
+    CPictureTransfer(const CPictureTransfer&) = delete;
+    CPictureTransfer& operator=(const CPictureTransfer&) = delete;
+
+    // Naming, storage and review preferences; any thread may change them,
+    // each picture file list uses one consistent copy.
+    void SetNamingOptions(const NamingOptions& options);
+    NamingOptions GetNamingOptions() const;
+
+    // ICaptureSteps, run by the communication thread (states 4 and 3).
+    void OnUpdateCaptureStatus() override;
+    void GetPictFileInfo() override;
+    int PendingPictureCount() override;
+    void ClearCaptureStatusTable() override;
+    void SetPictureBits(uint32_t bits) override;
+    void SetPictureIdList(const uint16_t* ids, int count) override;
+
+    // Reads the capture status record of one picture into the table; false
+    // when the camera could not be asked.
+    bool UpdateCaptureStatusSingle(int id);
+    // Acts on the table entry of id.
+    void ActionCaptureStatusSingle(int id);
+
+    // Reads one picture file piece by piece into filePath (the file as it
+    // lives on disk while written). assemble is the multi-part information
+    // when the file is a part of a Q7I being joined; append keeps what the
+    // file already holds. True when every piece was read and, with writing
+    // enabled, written.
+    bool ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& total,
+                      const std::string& filePath, bool writeEnabled, const MultiPartInfo* assemble,
+                      bool append);
+
+    const CCaptureStatusTable& Table() const { return table_; }
+    CCaptureStatusTable& Table() { return table_; }
+    std::array<uint8_t, 8> LastCaptureStatusRecord() const;
+    std::vector<FileResult> LastFileResults() const;
+
+    // What the last ReadPictFile did: partial reads sent (retries included)
+    // and segment buffers written to the file.
+    struct ReadStats {
+        int requests = 0;
+        int segmentWrites = 0;
+    };
+    ReadStats LastReadStats() const { return readStats_; }
+
+private:
+    struct MultiPartPicture {
+        bool active = false;
+        bool named = false;     // naming of part 1 succeeded: the parts are written
+        bool broken = false;    // the parts are kept, but not joined
+        std::string finalPath;  // the name chosen for part 1
+        std::string filePath;   // where the parts are written now
+    };
+
+    void ActOnCode(int id, uint16_t code);
+    void ClearDatabaseEntry(int id);
+    // Gives a written file its name: the final one when complete, else the
+    // final name with ".incomplete". Returns the path it now has (empty when
+    // there was no file).
+    std::string FinishFile(const std::string& onDisk, const std::string& finalPath, bool complete);
+    void AbandonMultiPart(const char* why);
+
+    ICameraLink& link_;
+    ITransferHost& host_;
+    CReviewLauncher launcher_;
+
+    mutable std::mutex optionsLock_;
+    NamingOptions options_;
+
+    CCaptureStatusTable table_;
+    uint32_t pictureBits_ = 0;
+    std::vector<uint16_t> pictureIds_;
+    std::array<uint8_t, 8> lastCaptureStatus_{};
+
+    CQ7iAssembler assembler_;
+    MultiPartPicture multiPart_;
+    bool lastWriteOk_ = false;
+    ReadStats readStats_;
+
+    mutable std::mutex resultsLock_;
+    std::vector<FileResult> results_;
+};
+
+}  // namespace kvx::engine

@@ -1,0 +1,241 @@
+#include "engine/q7i_assembler.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "camlink/varno_usb.h"
+
+namespace kvx::engine {
+
+namespace {
+
+uint32_t ReadU32(const uint8_t* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+void PutU32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+// The header block always arrives inside one picture list reply, so it can
+// never be longer than a reply record; this bounds the placeholder a camera
+// can make us write.
+constexpr uint64_t kMaxHeaderLength = KVX_REPLY_BUFFER_SIZE - KVX_VENDOR_OUT_HEADER_SIZE;
+
+uint64_t AlignUp(uint64_t v) {
+    return (v + CQ7iAssembler::kAlign - 1) / CQ7iAssembler::kAlign * CQ7iAssembler::kAlign;
+}
+
+bool PWriteAll(int fd, const uint8_t* data, size_t n, off_t offset) {
+    while (n > 0) {
+        ssize_t w = ::pwrite(fd, data, n, offset);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        data += w;
+        n -= static_cast<size_t>(w);
+        offset += w;
+    }
+    return true;
+}
+
+bool WriteAll(int fd, const uint8_t* data, size_t n) {
+    while (n > 0) {
+        ssize_t w = ::write(fd, data, n);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        data += w;
+        n -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+struct Fd {
+    int fd = -1;
+    ~Fd() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+}  // namespace
+
+MultiPartInfo MultiPartInfo::Parse(const uint8_t* r) {
+    MultiPartInfo m;
+    m.partNumber = static_cast<uint16_t>(r[0] | r[1] << 8);
+    m.numberOfParts = static_cast<uint16_t>(r[2] | r[3] << 8);
+    m.headerOffset = ReadU32(r + 4);
+    m.headerLengthA = ReadU32(r + 8);
+    m.unused = ReadU32(r + 12);
+    m.headerLengthB = ReadU32(r + 16);
+    m.trailerOffset = ReadU32(r + 20);
+    m.trailerLength = ReadU32(r + 24);
+    return m;
+}
+
+uint64_t CQ7iAssembler::PlaceholderSize(const MultiPartInfo& info) {
+    return (info.HeaderLength() & ~uint64_t{kAlign - 1}) + kAlign;
+}
+
+void CQ7iAssembler::ForgetBlocks() {
+    blocksCopied_ = false;
+    header_.clear();
+    header_.shrink_to_fit();
+    trailer_.clear();
+    trailer_.shrink_to_fit();
+}
+
+bool CQ7iAssembler::CopyBlocks(const MultiPartInfo& info, const uint8_t* reply,
+                               uint32_t actualSize) {
+    ForgetBlocks();
+    if (reply == nullptr) return false;
+    const uint64_t headerEnd = uint64_t{info.headerOffset} + info.HeaderLength();
+    const uint64_t trailerEnd = uint64_t{info.trailerOffset} + info.trailerLength;
+    if (headerEnd > actualSize || trailerEnd > actualSize) return false;
+    header_.assign(reply + info.headerOffset, reply + headerEnd);
+    trailer_.assign(reply + info.trailerOffset, reply + trailerEnd);
+    blocksCopied_ = true;
+    return true;
+}
+
+bool CQ7iAssembler::BeginPicture(const MultiPartInfo& info) {
+    EndPicture();
+    if (info.partNumber != 1 || info.numberOfParts < 1) return false;
+    if (info.HeaderLength() > kMaxHeaderLength) return false;
+    directory_.assign(size_t{info.numberOfParts} + 2, DirectoryEntry{});
+    parts_ = info.numberOfParts;
+    nextPart_ = 1;
+    placeholder_ = PlaceholderSize(info);
+    active_ = true;
+    return true;
+}
+
+bool CQ7iAssembler::Accepts(const MultiPartInfo& info) const {
+    return active_ && info.numberOfParts == parts_ && info.partNumber == nextPart_;
+}
+
+void CQ7iAssembler::EndPicture() {
+    active_ = false;
+    parts_ = 0;
+    nextPart_ = 0;
+    placeholder_ = 0;
+    placeholderWritten_ = false;
+    directory_.clear();
+}
+
+bool CQ7iAssembler::WritePlaceholder(int fd) {
+    std::vector<uint8_t> zeros(static_cast<size_t>(placeholder_), 0);
+    if (!WriteAll(fd, zeros.data(), zeros.size())) return false;
+    placeholderWritten_ = true;
+    return true;
+}
+
+bool CQ7iAssembler::FinishPart(const std::string& path, const MultiPartInfo& info,
+                               uint32_t partSize, std::string& error) {
+    if (!Accepts(info)) {
+        error = "part out of order";
+        return false;
+    }
+    Fd file;
+    file.fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (file.fd < 0) {
+        error = "cannot open the file";
+        return false;
+    }
+    const uint16_t p = info.partNumber;
+    // A part 1 without data still needs its placeholder.
+    if (p == 1 && !placeholderWritten_) {
+        struct stat st {};
+        if (::fstat(file.fd, &st) != 0 || st.st_size != 0 || !WritePlaceholder(file.fd)) {
+            error = "cannot write the placeholder";
+            return false;
+        }
+    }
+    placeholderWritten_ = false;
+
+    struct stat st {};
+    if (::fstat(file.fd, &st) != 0) {
+        error = "cannot read the file size";
+        return false;
+    }
+    const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
+    const uint64_t offset =
+        p == 1 ? placeholder_
+               : AlignUp(uint64_t{directory_[p - 1].offset} + directory_[p - 1].size);
+    const uint64_t dataEnd = offset + partSize;
+    if (fileSize != dataEnd) {
+        // Something of an earlier part is missing or extra: a directory
+        // written now would point at the wrong bytes.
+        error = "the file does not hold the parts as received";
+        return false;
+    }
+    constexpr uint64_t kU32 = std::numeric_limits<uint32_t>::max();
+
+    if (!info.IsLastPart()) {
+        const uint64_t padded = AlignUp(fileSize);
+        if (padded > kU32) {
+            error = "picture too large";
+            return false;
+        }
+        std::vector<uint8_t> zeros(static_cast<size_t>(padded - fileSize), 0);
+        if (!PWriteAll(file.fd, zeros.data(), zeros.size(), static_cast<off_t>(fileSize))) {
+            error = "cannot write the padding";
+            return false;
+        }
+        directory_[p] =
+            DirectoryEntry{static_cast<uint32_t>(offset), partSize, {'F', 'R', 'A', 'M'}};
+        ++nextPart_;
+        return true;
+    }
+
+    if (!blocksCopied_) {
+        error = "no header and trailer blocks";
+        return false;
+    }
+    if (header_.size() >= placeholder_) {
+        // The header would overwrite the start of part 1.
+        error = "header block larger than its placeholder";
+        return false;
+    }
+    const uint64_t directoryOffset = dataEnd + trailer_.size();
+    const uint64_t entries = uint64_t{parts_} + 1;
+    if (directoryOffset + 12 + 12 * entries + 4 > kU32) {
+        error = "picture too large";
+        return false;
+    }
+    directory_[p] = DirectoryEntry{static_cast<uint32_t>(offset), partSize, {'F', 'R', 'A', 'M'}};
+    directory_[p + 1] = DirectoryEntry{static_cast<uint32_t>(dataEnd),
+                                       static_cast<uint32_t>(trailer_.size()),
+                                       {'Q', 'D', 'L', 'A'}};
+
+    std::vector<uint8_t> tail;
+    tail.reserve(static_cast<size_t>(12 + 12 * entries + 4));
+    tail.insert(tail.end(), {'S', 'E', 'C', 'f'});
+    PutU32(tail, 0x00000100);
+    PutU32(tail, static_cast<uint32_t>(entries));
+    for (size_t i = 1; i <= entries; ++i) {
+        PutU32(tail, directory_[i].offset);
+        PutU32(tail, directory_[i].size);
+        tail.insert(tail.end(), directory_[i].tag, directory_[i].tag + 4);
+    }
+    PutU32(tail, static_cast<uint32_t>(directoryOffset));
+
+    if (!PWriteAll(file.fd, header_.data(), header_.size(), 0) ||
+        !PWriteAll(file.fd, trailer_.data(), trailer_.size(), static_cast<off_t>(dataEnd)) ||
+        !PWriteAll(file.fd, tail.data(), tail.size(), static_cast<off_t>(directoryOffset))) {
+        error = "cannot write header, trailer or directory";
+        return false;
+    }
+    if (::fdatasync(file.fd) != 0) {
+        error = "cannot flush the file";
+        return false;
+    }
+    ++nextPart_;
+    return true;
+}
+
+}  // namespace kvx::engine
