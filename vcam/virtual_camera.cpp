@@ -403,6 +403,7 @@ public:
             }
             bool vanish = ServeConnection(fd);
             ::close(fd);
+            CloseBusy();
             {
                 std::lock_guard lock(mu_);
                 session_ = false;
@@ -421,10 +422,13 @@ public:
     }
 
     // Waits until fd is ready (or the camera stops). False on stop or error.
+    // Meanwhile a second host that connects is told the camera is busy, so
+    // that it neither hangs nor disturbs the link being served.
     bool WaitFd(int fd, short events) {
         while (!stop_) {
-            pollfd p[2] = {{fd, events, 0}, {wake_[0], POLLIN, 0}};
-            int r = ::poll(p, 2, 50);
+            std::vector<pollfd> p{{fd, events, 0}, {wake_[0], POLLIN, 0}, {listenFd_, POLLIN, 0}};
+            for (const auto& b : busy_) p.push_back({b.fd, POLLIN, 0});
+            int r = ::poll(p.data(), nfds_t(p.size()), 50);
             if (r < 0) {
                 if (errno == EINTR) continue;
                 return false;
@@ -434,9 +438,68 @@ public:
                 RunTimers();
                 continue;
             }
+            if (p[2].revents & POLLIN) AcceptBusy();
+            for (size_t i = 3; i < p.size(); ++i)
+                if (p[i].revents) ServeBusy(p[i].fd);
+            std::erase_if(busy_, [](const Busy& b) { return b.fd < 0; });
             if (p[0].revents & (events | POLLHUP | POLLERR)) return true;
         }
         return false;
+    }
+
+    struct Busy {
+        int fd = -1;
+        std::vector<uint8_t> pending;
+    };
+
+    void AcceptBusy() {
+        int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) return;
+        if (busy_.size() >= 8) {
+            ::close(fd);
+            return;
+        }
+        busy_.push_back({fd, {}});
+    }
+
+    void ServeBusy(int fd) {
+        auto it = std::find_if(busy_.begin(), busy_.end(), [&](const Busy& b) { return b.fd == fd; });
+        if (it == busy_.end()) return;
+        uint8_t buf[4096];
+        ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) {
+            if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+            ::close(fd);
+            it->fd = -1;
+            return;
+        }
+        it->pending.insert(it->pending.end(), buf, buf + n);
+        while (it->pending.size() >= ptp::kHeaderSize) {
+            auto h = ptp::DecodeHeader(it->pending);
+            if (!h || h->length > ptp::kHeaderSize + kMaxWriteData) {
+                ::close(fd);
+                it->fd = -1;
+                return;
+            }
+            if (it->pending.size() < h->length) return;
+            if (h->type == ptp::ContainerType::Command) {
+                auto resp = ptp::EncodeParams(ptp::ContainerType::Response, kDeviceBusy,
+                                              h->transactionId, {});
+                if (::send(fd, resp.data(), resp.size(), MSG_NOSIGNAL | MSG_DONTWAIT) !=
+                    ssize_t(resp.size())) {
+                    ::close(fd);
+                    it->fd = -1;
+                    return;
+                }
+            }
+            it->pending.erase(it->pending.begin(), it->pending.begin() + h->length);
+        }
+    }
+
+    void CloseBusy() {
+        for (auto& b : busy_)
+            if (b.fd >= 0) ::close(b.fd);
+        busy_.clear();
     }
 
     bool ReadExact(int fd, uint8_t* out, size_t n) {
@@ -1244,6 +1307,7 @@ public:
         int frames;
     };
     std::vector<Timer> timers_;
+    std::vector<Busy> busy_;  // server thread only
 
     std::mutex lifeMu_;
     std::thread thread_;

@@ -224,6 +224,20 @@ TEST_F(VcamTest, StopReturnsWhileAHostHoldsTheConnection) {
     EXPECT_FALSE(h.Read(0x9011).io);
 }
 
+TEST_F(VcamTest, SecondHostIsToldBusyAndTheFirstGoesOn) {
+    VirtualCamera cam(Options());
+    Host h;
+    Open(cam, h);
+    Host other;
+    ASSERT_TRUE(other.Connect(cam.SocketPath()));
+    Answer busy = other.Plain(0x1002, {1});
+    EXPECT_TRUE(busy.io);
+    EXPECT_EQ(busy.code, 0x2019);
+    EXPECT_EQ(h.Read(0x9011).code, kOk);
+    EXPECT_EQ(other.Read(0x9010, {0}).code, 0x2019);
+    EXPECT_EQ(h.Read(0x9010, {0}).data.size(), 53u);
+}
+
 TEST_F(VcamTest, RecordsAreWellFormedWithChecksums) {
     for (int major : {3, 4}) {
         SCOPED_TRACE(major);
