@@ -1013,14 +1013,15 @@ public:
         VirtualCamera::FillPictureBytes(opt_.seed, objectId, offset, r.payload.data() + 4, len);
         bool more = uint64_t(offset) + len < fileSize;
         ptp::WriteU16(r.payload.data() + 4 + len, more ? 1 : 0);
-        if (opt_.vanishAfterBytes) {
+        if (opt_.vanishAfterBytes && !vanished_) {
             uint64_t limit = *opt_.vanishAfterBytes;
             if (bytesSent_ + len > limit) {
                 r.vanishAfterPayload = 4 + size_t(limit - std::min(limit, bytesSent_));
                 bytesSent_ = limit;
+                vanished_ = true;  // once: plugged in again, the camera behaves
                 return r;  // never delivered: the file is not read
             }
-            if (bytesSent_ + len == limit) r.vanishAfterReply = true;
+            if (bytesSent_ + len == limit) r.vanishAfterReply = vanished_ = true;
         }
         bytesSent_ += len;
         uint64_t& front = entry->frontier[index];
@@ -1298,6 +1299,7 @@ public:
     int nextId_ = 0;
     uint64_t partialReads_ = 0;
     uint64_t bytesSent_ = 0;
+    bool vanished_ = false;
     uint32_t liveFrame_ = 0;
     bool session_ = false;
     std::vector<ReceivedOperation> received_;

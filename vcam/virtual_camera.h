@@ -77,6 +77,7 @@ struct VirtualCameraOptions {
     std::vector<std::string> badChecksum;
     // After this many picture bytes have been sent the camera is unplugged in
     // the middle of the reply: the socket closes and the registration goes.
+    // Once only: after Plug() the camera serves the transfer to its end.
     std::optional<uint64_t> vanishAfterBytes;
 
     // One line per operation received (code, parameters, data in hex).

@@ -756,6 +756,16 @@ TEST_F(VcamTest, VanishesInTheMiddleOfATransfer) {
     Host again;
     EXPECT_FALSE(again.Connect(cam.SocketPath()));
     EXPECT_EQ(cam.CaptureStatus(0)->first, 5);  // the picture was never delivered
+
+    // Plugged in again, the same picture can be read to the end.
+    ASSERT_TRUE(cam.Plug());
+    EXPECT_EQ(kvx::device::ReadRegistrations(dir_).size(), 1u);
+    Host later;
+    ASSERT_TRUE(later.Connect(cam.SocketPath()));
+    ASSERT_TRUE(later.OpenSession());
+    auto bytes = ReadWhole(later, f.objectId, f.size);
+    EXPECT_TRUE(bytes == Expected(cam, f, 0, f.size));
+    EXPECT_EQ(cam.CaptureStatus(0)->first, 0x8002);
 }
 
 TEST_F(VcamTest, LiveViewFramesMove) {
