@@ -1,0 +1,366 @@
+// Runs kvx-tether as a separate process against virtual cameras of this
+// process, the way a script on a machine without a screen would.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "model/record_layout.h"
+#include "model/value_tables.h"
+#include "vcam/virtual_camera.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using kvx::vcam::PictureKind;
+using kvx::vcam::VirtualCamera;
+using kvx::vcam::VirtualCameraOptions;
+
+namespace {
+
+// No run of the program may take longer than this; past it the run is
+// killed and counts as a hang.
+constexpr int kHangLimitSeconds = 240;
+
+struct RunResult {
+    int status = -1;  // exit status, or -1 when it did not exit by itself
+    std::string out;
+    std::string err;
+    std::vector<std::string> Lines() const {
+        std::vector<std::string> v;
+        std::istringstream in(out);
+        for (std::string l; std::getline(in, l);)
+            if (!l.empty()) v.push_back(l);
+        return v;
+    }
+};
+
+// The Field1/Field2 bits of the data group field at a full offset.
+std::pair<uint8_t, uint8_t> FieldBitsOf(int group, size_t offset) {
+    for (int i = 0; i < 16; ++i) {
+        const auto* f = VARNO::DataGroupField(group, i);
+        if (f && f->width && f->offset == offset)
+            return i < 8 ? std::pair<uint8_t, uint8_t>(uint8_t(1u << i), 0)
+                         : std::pair<uint8_t, uint8_t>(0, uint8_t(1u << (i - 8)));
+    }
+    ADD_FAILURE() << "no field at " << offset;
+    return {0, 0};
+}
+
+std::vector<uint8_t> QualityOf(const VirtualCamera& cam) {
+    auto [f1, f2] = FieldBitsOf(2, VARNO::dg2::kImageQuality);
+    return cam.DataGroupField(2, f1, f2);
+}
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+class Child {
+public:
+    Child(const std::vector<std::string>& args, const fs::path& dir) : dir_(dir) {
+        std::vector<char*> argv;
+        std::string exe = KVX_TETHER_PATH;
+        argv.push_back(exe.data());
+        std::vector<std::string> copy = args;
+        for (auto& a : copy) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&fa, 1, (dir / "out.txt").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&fa, 2, (dir / "err.txt").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int rc = posix_spawn(&pid_, exe.c_str(), &fa, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&fa);
+        if (rc != 0) pid_ = -1;
+    }
+    ~Child() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    std::string OutSoFar() const { return Slurp(dir_ / "out.txt"); }
+    void Signal(int sig) {
+        if (pid_ > 0) ::kill(pid_, sig);
+    }
+    RunResult Wait(int limitSeconds = kHangLimitSeconds) {
+        RunResult r;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limitSeconds);
+        int st = 0;
+        while (pid_ > 0) {
+            pid_t w = ::waitpid(pid_, &st, WNOHANG);
+            if (w == pid_) {
+                pid_ = -1;
+                r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+                break;
+            }
+            if (std::chrono::steady_clock::now() > deadline) {
+                ::kill(pid_, SIGKILL);
+                ::waitpid(pid_, nullptr, 0);
+                pid_ = -1;
+                ADD_FAILURE() << "kvx-tether hung and was killed";
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        r.out = Slurp(dir_ / "out.txt");
+        r.err = Slurp(dir_ / "err.txt");
+        return r;
+    }
+
+private:
+    fs::path dir_;
+    pid_t pid_ = -1;
+};
+
+class TetherCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() /
+                ("kvx-cli-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "devices");
+        fs::create_directories(root_ / "pictures");
+        fs::create_directories(root_ / "data");
+        ::setenv("KVX_DEVICE_DIR", (root_ / "devices").c_str(), 1);
+        ::setenv("KVX_DEVICE_USB", "0", 1);  // real USB devices of the machine stay out
+        ::setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
+        ::setenv("KVX_TETHER_TIME_DIVISOR", "10", 1);
+        settings_ = (root_ / "settings.ini").string();
+        WriteSettings("");
+    }
+    void TearDown() override {
+        cameras_.clear();
+        fs::remove_all(root_);
+    }
+
+    void WriteSettings(const std::string& extra) {
+        std::ofstream(settings_) << "[Store_1.2]\nInCamera=0\nInPC=1\nPath=" << (root_ / "pictures").string()
+                                 << "\n" << extra;
+    }
+
+    VirtualCamera& Camera(VirtualCameraOptions o = {}) {
+        o.deviceDir = (root_ / "devices").string();
+        cameras_.push_back(std::make_unique<VirtualCamera>(o));
+        EXPECT_TRUE(cameras_.back()->Start());
+        return *cameras_.back();
+    }
+
+    RunResult Tether(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--settings", settings_});
+        Child c(args, root_);
+        return c.Wait();
+    }
+
+    // Every byte of every file of picture n as the camera made it.
+    static void ExpectPictureFile(const VirtualCamera& cam, const std::string& path,
+                                  const kvx::vcam::PictureFile& f) {
+        std::string got = Slurp(path);
+        ASSERT_EQ(got.size(), f.size) << path;
+        std::string want(f.size, '\0');
+        VirtualCamera::FillPictureBytes(cam.Options().seed, f.objectId, 0,
+                                        reinterpret_cast<uint8_t*>(want.data()), want.size());
+        EXPECT_TRUE(got == want) << path << " differs from the camera's bytes";
+    }
+
+    fs::path root_;
+    std::string settings_;
+    std::vector<std::unique_ptr<VirtualCamera>> cameras_;
+};
+
+TEST_F(TetherCli, HelpDocumentsCommandsAndExitStatuses) {
+    RunResult r = Tether({"--help"});
+    EXPECT_EQ(r.status, 0);
+    for (const char* cmd : {"list", "info", "set NAME VALUE", "capture", "watch", "0x8001",
+                            "sees 1", "no camera", "link failure", "transfer failure"})
+        EXPECT_NE(r.out.find(cmd), std::string::npos) << cmd;
+    for (const char* cmd : {"list", "info", "set", "capture", "watch"}) {
+        RunResult h = Tether({cmd, "--help"});
+        EXPECT_EQ(h.status, 0) << cmd;
+        EXPECT_NE(h.out.find(std::string("Usage: kvx-tether ") + cmd), std::string::npos) << cmd;
+        EXPECT_NE(h.out.find("Exit status"), std::string::npos) << cmd;
+    }
+    EXPECT_EQ(Tether({"frobnicate"}).status, 2);
+    EXPECT_EQ(Tether({"capture", "--count", "0"}).status, 2);
+    EXPECT_EQ(Tether({"set", "shutter"}).status, 2);
+}
+
+TEST_F(TetherCli, WithoutCamerasEachCommandSaysSo) {
+    EXPECT_EQ(Tether({"list"}).status, 3);
+    RunResult r = Tether({"info"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("no camera"), std::string::npos);
+}
+
+TEST_F(TetherCli, OnlyModel110CamerasEndWithTheLowByteOf0x8001) {
+    VirtualCameraOptions o;
+    o.model = 110;
+    VirtualCamera& old = Camera(o);
+    RunResult list = Tether({"list"});
+    EXPECT_EQ(list.status, 0);
+    EXPECT_NE(list.out.find("110\t\\\\?\\usb#vid_4e7a&pid_5d10#" + old.Instance() + "#"),
+              std::string::npos)
+        << list.out;
+    RunResult r = Tether({"info"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(old.ReceivedOperations().empty()) << "a 110 camera is never opened";
+}
+
+TEST_F(TetherCli, ListShowsModelCodeAndDevicePath) {
+    VirtualCamera& cam = Camera();
+    RunResult r = Tether({"list"});
+    EXPECT_EQ(r.status, 0);
+    std::string want = "130\t\\\\?\\usb#vid_4e7a&pid_5e30#" + cam.Instance() +
+                       "#{6bdd1fc6-810f-11d0-bec7-08002be2092f}\tVarno Camera";
+    EXPECT_NE(r.out.find(want), std::string::npos) << r.out;
+}
+
+TEST_F(TetherCli, InfoShowsCameraProtocolStateAndSettings) {
+    VirtualCamera& cam = Camera();
+    RunResult r = Tether({"info"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto lines = r.Lines();
+    ASSERT_GE(lines.size(), 4u) << r.out;
+    EXPECT_EQ(lines[0].rfind("Camera: VARNO ZX-130(", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1], "Protocol: 4.0");
+    EXPECT_EQ(lines[2].rfind("State: ", 0), 0u);
+    // The quality line shows the text of the code the camera holds.
+    auto q = QualityOf(cam);
+    ASSERT_EQ(q.size(), 1u);
+    const auto* item = VARNO::FindValueByCode(VARNO::ValueTable::ImageQuality, q[0]);
+    ASSERT_NE(item, nullptr);
+    bool found = false;
+    for (const auto& l : lines)
+        if (l.rfind("quality", 0) == 0) {
+            found = true;
+            EXPECT_NE(l.find(VARNO::ValueText(*item)), std::string::npos) << l;
+        }
+    EXPECT_TRUE(found) << r.out;
+    EXPECT_NE(r.out.find("shutter"), std::string::npos);
+}
+
+TEST_F(TetherCli, SetChangesTheCameraAndWaitsForIt) {
+    VirtualCamera& cam = Camera();
+    struct Case {
+        const char* name;
+        const char* value;
+        const char* shown;
+    } cases[] = {{"quality", "raw+jpeg", "quality: RAW+JPEG"}, {"shutter", "1/125", "shutter: 1/125"}};
+    for (const auto& c : cases) {
+        RunResult r = Tether({"set", c.name, c.value});
+        EXPECT_EQ(r.status, 0) << c.name << ": " << r.err;
+        EXPECT_NE(r.out.find(c.shown), std::string::npos) << r.out;
+    }
+    auto q = QualityOf(cam);
+    ASSERT_EQ(q.size(), 1u);
+    EXPECT_EQ(q[0], 3) << "RAW+JPEG is code 3 of the quality table";
+
+    RunResult bad = Tether({"set", "quality", "POSTCARD"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("RAW+JPEG"), std::string::npos) << "the offered values are listed";
+    EXPECT_EQ(Tether({"set", "no-such-setting", "1"}).status, 2);
+}
+
+TEST_F(TetherCli, CaptureRawPlusJpegWithRenamingGivesTheCamerasBytes) {
+    WriteSettings("Prefix=IMG\nStartNum=10001\nColumns=5\n[Rename_1.2]\nRename=1\n");
+    VirtualCameraOptions o;
+    o.picture = PictureKind::RawJpeg;
+    o.pictureBytes = 3'000'000;  // two pieces and a half for the RAW
+    VirtualCamera& cam = Camera(o);
+    ASSERT_EQ(Tether({"set", "quality", "RAW+JPEG"}).status, 0);
+    RunResult r = Tether({"capture", "--af"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto lines = r.Lines();
+    std::string dir = (root_ / "pictures").string();
+    ASSERT_EQ(lines, (std::vector<std::string>{dir + "/IMG10001.Q7F", dir + "/IMG10001.JPG"}));
+    auto files = cam.ExpectedFiles(1);
+    ASSERT_EQ(files.size(), 2u);
+    ExpectPictureFile(cam, lines[0], files[0]);
+    ExpectPictureFile(cam, lines[1], files[1]);
+    // Nothing half-written is left behind.
+    for (const auto& e : fs::directory_iterator(root_ / "pictures"))
+        EXPECT_EQ(e.path().filename().string().rfind("IMG10001.", 0), 0u) << e.path();
+}
+
+TEST_F(TetherCli, TwoHundredCapturesInARowAreAllWhole) {
+    VirtualCameraOptions o;
+    o.picture = PictureKind::Jpeg;
+    o.pictureBytes = 20'000;
+    VirtualCamera& cam = Camera(o);
+    RunResult r = Tether({"capture", "--mf", "--count", "200"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto lines = r.Lines();
+    ASSERT_EQ(lines.size(), 200u);
+    for (uint32_t n = 1; n <= 200; ++n) {
+        auto files = cam.ExpectedFiles(n);
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_EQ(fs::path(lines[n - 1]).filename().string(), files[0].name);
+        ExpectPictureFile(cam, lines[n - 1], files[0]);
+    }
+    EXPECT_EQ(cam.PicturesTaken(), 200u);
+}
+
+TEST_F(TetherCli, CameraUnpluggedDuringTransferStopsWithoutHanging) {
+    VirtualCameraOptions o;
+    o.picture = PictureKind::Jpeg;
+    o.pictureBytes = 8'000'000;
+    o.vanishAfterBytes = 3'000'000;
+    Camera(o);
+    RunResult r = Tether({"capture"});
+    EXPECT_TRUE(r.status == 5 || r.status == 4) << "status " << r.status << ": " << r.err;
+    // No file carries a final picture name while holding only part of it.
+    for (const auto& e : fs::directory_iterator(root_ / "pictures")) {
+        std::string name = e.path().filename().string();
+        if (name.find(".incomplete") != std::string::npos) continue;
+        ADD_FAILURE() << "unexpected file " << name << " (" << fs::file_size(e.path()) << " bytes)";
+    }
+}
+
+TEST_F(TetherCli, WatchDownloadsPicturesTakenOnTheBodyUntilStopped) {
+    VirtualCameraOptions o;
+    o.pictureBytes = 50'000;
+    VirtualCamera& cam = Camera(o);
+    Child c({"--settings", settings_, "watch"}, root_);
+    auto waitLines = [&](size_t n) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (std::chrono::steady_clock::now() < deadline) {
+            std::string out = c.OutSoFar();
+            if (static_cast<size_t>(std::count(out.begin(), out.end(), '\n')) >= n) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    };
+    // The link is up once the camera has been asked for its settings.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (cam.ReceivedOperations().size() < 10 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    cam.TakePictureOnBody(2);
+    ASSERT_TRUE(waitLines(1));
+    cam.TakePictureOnBody(2);
+    ASSERT_TRUE(waitLines(2));
+    c.Signal(SIGTERM);
+    RunResult r = c.Wait();
+    EXPECT_EQ(r.status, 0) << r.err;
+    auto lines = r.Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    for (uint32_t n = 1; n <= 2; ++n) ExpectPictureFile(cam, lines[n - 1], cam.ExpectedFiles(n)[0]);
+}
+
+}  // namespace
