@@ -8,8 +8,47 @@
 // with the program except the container framing and the registration file.
 //
 // Threads: Start()/Plug() start one background thread that accepts one host
-// connection at a time and serves it. Every public method may be called from
-// any thread. Stop(), Unplug() and the destructor always return promptly.
+// connection at a time and serves it (a second host meanwhile gets 0x2019 to
+// every command). Every public method may be called from any thread. Stop(),
+// Unplug() and the destructor always return promptly.
+//
+// How it answers, in short (what tests can rely on):
+// - Vendor operations need an open session (else 0x2003). Reads answer a data
+//   container and a response; a read the camera refuses has an empty data
+//   container. Writes (data groups, shutter, clock, database clears, close)
+//   answer only a response; a write record whose last byte is not the 8-bit
+//   sum of the bytes before it is refused with 0x201D. An unknown operation
+//   gets a response 0x2005 and no data phase.
+// - Change reporting: everything that changed since the last status read
+//   (data group fields, the settable info, picture ids) is reported by the
+//   next camera status (0x9011: change flags, picture bits) or status record
+//   2 (0x902C), and reading the status clears it. Status record 2 carries
+//   state (item 2), changed picture ids (item 5), per changed group an item
+//   with the group's read code holding Field1, Field2 and the values of just
+//   the changed fields (no check byte), and CanSetInfo4 (item 0x902E, count =
+//   its length field, the bytes between length field and check byte) after
+//   the session opens and whenever it changes (exposure mode changes it:
+//   program shift is offered in P only).
+// - Data group replies always carry every field. A host write of a field the
+//   camera keeps to itself, of a value its settable masks do not offer (e.g.
+//   exposure mode C3, image quality BASIC, drive mode interval timer), or of
+//   more bytes than the field has, is refused with 0x201D.
+// - Pictures: ids 0..31 in turn. Destination card only: straight to 0x8002,
+//   one shot less on the card (no shots left: result 0x6002). With the
+//   computer bit: status 5, flag 0x02, until every file (every part of a Q7I)
+//   has been read from offset 0 to its end without gaps; then 0x8002 with the
+//   flag cleared. Each finished Q7I part but the last reports the id again
+//   (status 5) with the next part in the lists. 0x901C removes the entry and
+//   its files (reads then get 0x2009). The lists describe the oldest picture
+//   still waiting for the computer.
+// - File object ids: ((picture number & 0xFFFF) << 8) | (file index + 1),
+//   picture number 1 for the first picture taken; file index 0 is the RAW of
+//   RAW+JPEG, the JPEG is index 1; Q7I part p is index p-1. Names are
+//   fileBase + 4-digit number + ".JPG", ".Q7F" or ".Q7I". The JPEG of
+//   RAW+JPEG is a quarter of pictureBytes; every other file is pictureBytes.
+// - Partial reads: at most 0x200000 bytes per reply; offset beyond the end
+//   0x201D; unknown object 0x2009; the more-data flag is 1 while bytes of the
+//   file follow the piece.
 #pragma once
 
 #include <cstddef>
