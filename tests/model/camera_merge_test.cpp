@@ -3,7 +3,9 @@
 // settable-info versions.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 #include <map>
 #include <vector>
 
@@ -218,6 +220,41 @@ TEST(Camera, ReadersStayInsideTheRecords) {
     EXPECT_FALSE(camera.SettableOf(1, SettableField::DcCropMask).has_value());
     camera.StoreReceivedDataGroup(9, nullptr, 10);
     camera.MergeDataGroup(9, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The communication thread overwrites a received record while the window
+// merges it: every merge must see one whole record, never a mix of two. (The
+// thread-sanitizer build reports the race outright if the lock goes missing.)
+TEST(Camera, MergeNeverSeesATornRecord) {
+    VARNO::CCamera camera;
+    auto record = [](uint8_t v) {
+        std::vector<uint8_t> r(VARNO::kDataGroupSize[6], v);
+        r[0] = 35;
+        r[1] = 0xFF;
+        r[2] = 0x3F;
+        return r;
+    };
+    const auto a = record(0x11), b = record(0x22);
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        for (int i = 0; !stop.load(); ++i) {
+            const auto& r = (i & 1) ? a : b;
+            camera.StoreReceivedDataGroup(6, r.data(), r.size());
+        }
+    });
+    camera.StoreReceivedDataGroup(6, a.data(), a.size());
+    for (int i = 0; i < 2000; ++i) {
+        camera.MergeDataGroup(6, nullptr);
+        const uint8_t* g = camera.DataGroup(6);
+        const uint8_t first = g[3];
+        for (size_t off = 3; off < 37; ++off) ASSERT_EQ(g[off], first) << "offset " << off;
+    }
+    stop.store(true);
+    writer.join();
 }
 
 }  // namespace
