@@ -122,11 +122,16 @@ bool ParseCommandLine(int argc, char** argv, VirtualCameraOptions& o, std::strin
         } else if (arg == "--pnp-id") {
             o.pnpId = v;
         } else if (arg == "--picture") {
-            if (v == "jpeg") o.picture = PictureKind::Jpeg;
-            else if (v == "raw") o.picture = PictureKind::Raw;
-            else if (v == "raw+jpeg") o.picture = PictureKind::RawJpeg;
-            else if (v == "q7i") o.picture = PictureKind::Q7i;
-            else return bad(v);
+            if (v == "jpeg")
+                o.picture = PictureKind::Jpeg;
+            else if (v == "raw")
+                o.picture = PictureKind::Raw;
+            else if (v == "raw+jpeg")
+                o.picture = PictureKind::RawJpeg;
+            else if (v == "q7i")
+                o.picture = PictureKind::Q7i;
+            else
+                return bad(v);
         } else if (arg == "--picture-bytes") {
             if (!ParseU64(v, u) || u < 1 || u > 0xFFFFFFFFu) return bad(v);
             o.pictureBytes = u;
@@ -164,9 +169,9 @@ bool ParseCommandLine(int argc, char** argv, VirtualCameraOptions& o, std::strin
                 return bad(v);
             o.failPieces.push_back({uint32_t(nth), uint32_t(times)});
         } else if (arg == "--bad-checksum") {
-            static const char* known[] = {"config", "status", "capture", "list",
-                                          "DataGroup1", "DataGroup2", "DataGroup3", "DataGroup4",
-                                          "DataGroup5", "DataGroup6", "CanSetInfo", "CanSetInfo2",
+            static const char* known[] = {"config",      "status",     "capture",    "list",
+                                          "DataGroup1",  "DataGroup2", "DataGroup3", "DataGroup4",
+                                          "DataGroup5",  "DataGroup6", "CanSetInfo", "CanSetInfo2",
                                           "CanSetInfo3", "CanSetInfo4"};
             bool ok = false;
             for (const char* k : known) ok = ok || v == k;

@@ -64,11 +64,15 @@ const FieldSlot& GroupField(int group, int bit) {
     return Table().slot[group - 1][bit];
 }
 
-size_t GroupFullSize(int group) { return group >= 1 && group <= 6 ? Table().full[group - 1] : 0; }
+size_t GroupFullSize(int group) {
+    return group >= 1 && group <= 6 ? Table().full[group - 1] : 0;
+}
 uint16_t GroupPresentMask(int group) {
     return group >= 1 && group <= 6 ? Table().present[group - 1] : 0;
 }
-uint16_t GroupReadOp(int group) { return group >= 1 && group <= 6 ? kGroups[group - 1].readOp : 0; }
+uint16_t GroupReadOp(int group) {
+    return group >= 1 && group <= 6 ? kGroups[group - 1].readOp : 0;
+}
 uint16_t GroupWriteOp(int group) {
     return group >= 1 && group <= 6 ? kGroups[group - 1].writeOp : 0;
 }

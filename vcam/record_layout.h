@@ -11,8 +11,8 @@
 namespace kvx::vcam {
 
 struct FieldSlot {
-    uint8_t width = 0;   // 0: the field never appears
-    uint8_t offset = 0;  // offset in the full record
+    uint8_t width = 0;      // 0: the field never appears
+    uint8_t offset = 0;     // offset in the full record
     bool writable = false;  // the host may change it
 };
 

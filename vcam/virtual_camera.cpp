@@ -72,8 +72,12 @@ void Put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
     if (v.size() < at + 4) v.resize(at + 4);
     ptp::WriteU32(v.data() + at, x);
 }
-void Append16(std::vector<uint8_t>& v, uint16_t x) { Put16(v, v.size(), x); }
-void Append32(std::vector<uint8_t>& v, uint32_t x) { Put32(v, v.size(), x); }
+void Append16(std::vector<uint8_t>& v, uint16_t x) {
+    Put16(v, v.size(), x);
+}
+void Append32(std::vector<uint8_t>& v, uint32_t x) {
+    Put32(v, v.size(), x);
+}
 
 uint64_t Mix(uint64_t z) {
     z += 0x9E3779B97F4A7C15ull;
@@ -95,8 +99,17 @@ std::string Hex(const uint8_t* p, size_t n) {
 
 bool HasWritePhase(uint16_t op) {
     switch (op) {
-        case 0x9016: case 0x9017: case 0x9018: case 0x9024: case 0x9028: case 0x902A:
-        case 0x901B: case 0x9019: case 0x901C: case 0x901D: case 0x902F:
+        case 0x9016:
+        case 0x9017:
+        case 0x9018:
+        case 0x9024:
+        case 0x9028:
+        case 0x902A:
+        case 0x901B:
+        case 0x9019:
+        case 0x901C:
+        case 0x901D:
+        case 0x902F:
             return true;
         default:
             return false;
@@ -105,10 +118,26 @@ bool HasWritePhase(uint16_t op) {
 
 bool IsReadOp(uint16_t op) {
     switch (op) {
-        case 0x9010: case 0x9011: case 0x902C: case 0x9012: case 0x9013: case 0x9014:
-        case 0x9023: case 0x9027: case 0x9029: case 0x901A: case 0x9025: case 0x9026:
-        case 0x902E: case 0x9015: case 0x9020: case 0x902D: case 0x9021: case 0x9022:
-        case 0x902B: case 0x1087:
+        case 0x9010:
+        case 0x9011:
+        case 0x902C:
+        case 0x9012:
+        case 0x9013:
+        case 0x9014:
+        case 0x9023:
+        case 0x9027:
+        case 0x9029:
+        case 0x901A:
+        case 0x9025:
+        case 0x9026:
+        case 0x902E:
+        case 0x9015:
+        case 0x9020:
+        case 0x902D:
+        case 0x9021:
+        case 0x9022:
+        case 0x902B:
+        case 0x1087:
             return true;
         default:
             return false;
@@ -139,21 +168,35 @@ const std::vector<ValueBits>& CheckedValues() {
         {2, 2, {{1, 0x01}, {2, 0x02}, {3, 0x04}, {4, 0x08}, {16, 0x10}, {32, 0x20}, {64, 0x40}}},
         {2, 14, {{5, 0x08}, {1, 0x04}, {3, 0x02}, {4, 0x01}, {6, 0x10}}},
         {2, 15, {{1, 0x01}, {3, 0x04}, {2, 0x02}, {4, 0x08}, {8, 0x10}}},
-        {2, 13, {{1, 0x001}, {15, 0x800}, {2, 0x002}, {3, 0x004}, {4, 0x008}, {5, 0x010},
-                 {6, 0x020}, {7, 0x040}, {14, 0x400}, {8, 0x080}, {10, 0x100}, {12, 0x200},
-                 {9, 0x080}, {11, 0x100}, {13, 0x200}}},
+        {2,
+         13,
+         {{1, 0x001},
+          {15, 0x800},
+          {2, 0x002},
+          {3, 0x004},
+          {4, 0x008},
+          {5, 0x010},
+          {6, 0x020},
+          {7, 0x040},
+          {14, 0x400},
+          {8, 0x080},
+          {10, 0x100},
+          {12, 0x200},
+          {9, 0x080},
+          {11, 0x100},
+          {13, 0x200}}},
         {5, 3, {{1, 0x01}, {2, 0x02}, {3, 0x04}, {4, 0x08}, {5, 0x10}, {6, 0x20}}},
     };
     return table;
 }
 
 // The camera's masks for those settings (realistic: most values settable).
-constexpr uint16_t kDriveMask = 0x003F;     // interval timer not offered
-constexpr uint16_t kExposureMask = 0x003F;  // C3 not offered
-constexpr uint8_t kMeteringMask = 0x87;     // spot not offered; AE lock available
-constexpr uint8_t kAfMask = 0x87;           // AF lock available
-constexpr uint8_t kSizeMask = 0x0F;         // S-LO not offered
-constexpr uint8_t kQualityMask = 0x0F;      // BASIC not offered
+constexpr uint16_t kDriveMask = 0x003F;         // interval timer not offered
+constexpr uint16_t kExposureMask = 0x003F;      // C3 not offered
+constexpr uint8_t kMeteringMask = 0x87;         // spot not offered; AE lock available
+constexpr uint8_t kAfMask = 0x87;               // AF lock available
+constexpr uint8_t kSizeMask = 0x0F;             // S-LO not offered
+constexpr uint8_t kQualityMask = 0x0F;          // BASIC not offered
 constexpr uint16_t kWhiteBalanceMask = 0x0DFF;  // Custom 3 not offered
 constexpr uint16_t kColourModeMask = 0x0EFE;    // ZEL Classic Yellow not offered
 constexpr uint8_t kAspectMask = 0x3E;           // 21:9 not offered
@@ -197,14 +240,19 @@ PictureKind KindFromQuality(uint8_t quality) {
 
 uint8_t QualityFromKind(PictureKind k) {
     switch (k) {
-        case PictureKind::Raw: return 1;
-        case PictureKind::RawJpeg: return 3;
-        case PictureKind::Q7i: return 1;
-        default: return 2;
+        case PictureKind::Raw:
+            return 1;
+        case PictureKind::RawJpeg:
+            return 3;
+        case PictureKind::Q7i:
+            return 1;
+        default:
+            return 2;
     }
 }
 
-std::vector<PictureFile> FilesFor(const VirtualCameraOptions& o, uint32_t number, PictureKind kind) {
+std::vector<PictureFile> FilesFor(const VirtualCameraOptions& o, uint32_t number,
+                                  PictureKind kind) {
     char digits[16];
     std::snprintf(digits, sizeof digits, "%04u", (number - 1) % 9999 + 1);
     std::string stem = o.fileBase + digits;
@@ -220,8 +268,12 @@ std::vector<PictureFile> FilesFor(const VirtualCameraOptions& o, uint32_t number
         files.push_back(std::move(f));
     };
     switch (kind) {
-        case PictureKind::Jpeg: add(".JPG", kFormatJpg, 0, bytes); break;
-        case PictureKind::Raw: add(".Q7F", kFormatQ7f, 0, bytes); break;
+        case PictureKind::Jpeg:
+            add(".JPG", kFormatJpg, 0, bytes);
+            break;
+        case PictureKind::Raw:
+            add(".Q7F", kFormatQ7f, 0, bytes);
+            break;
         case PictureKind::RawJpeg:
             add(".Q7F", kFormatQ7f, 0, bytes);
             add(".JPG", kFormatJpg, 1, std::max<uint64_t>(1, bytes / 4));
@@ -342,8 +394,8 @@ public:
         r.description = "Varno virtual camera";
         r.type = opt_.deviceType;
         r.port = socketPath_;
-        r.pnpId = opt_.pnpId ? *opt_.pnpId
-                             : "USB\\" + r.vendor + "&" + r.product + "\\" + opt_.instance;
+        r.pnpId =
+            opt_.pnpId ? *opt_.pnpId : "USB\\" + r.vendor + "&" + r.product + "\\" + opt_.instance;
         r.socket = socketPath_;
         return r;
     }
@@ -463,7 +515,8 @@ public:
     }
 
     void ServeBusy(int fd) {
-        auto it = std::find_if(busy_.begin(), busy_.end(), [&](const Busy& b) { return b.fd == fd; });
+        auto it =
+            std::find_if(busy_.begin(), busy_.end(), [&](const Busy& b) { return b.fd == fd; });
         if (it == busy_.end()) return;
         uint8_t buf[4096];
         ssize_t n = ::recv(fd, buf, sizeof buf, 0);
@@ -593,8 +646,8 @@ public:
                     !WriteAll(fd, reply.payload.data(), reply.payload.size()))
                     return false;
             }
-            auto resp = ptp::EncodeParams(ptp::ContainerType::Response, reply.code, tid,
-                                          reply.params);
+            auto resp =
+                ptp::EncodeParams(ptp::ContainerType::Response, reply.code, tid, reply.params);
             if (!WriteAll(fd, resp.data(), resp.size())) return false;
             if (reply.vanishAfterReply) return true;
         }
@@ -603,7 +656,8 @@ public:
 
     void Record(uint16_t code, const std::vector<uint32_t>& params,
                 const std::vector<uint8_t>& data) {
-        if (received_.size() >= 200000) received_.erase(received_.begin(), received_.begin() + 100000);
+        if (received_.size() >= 200000)
+            received_.erase(received_.begin(), received_.begin() + 100000);
         received_.push_back({code, params, data});
         if (trace_) {
             std::string line;
@@ -660,10 +714,19 @@ public:
             return r;
         }
         switch (code) {
-            case 0x9010: r.payload = ConfigRecord(); break;
-            case 0x9011: r.payload = StatusRecord(); break;
-            case 0x902C: r.payload = StatusRecord2(); break;
-            case 0x901A: case 0x9025: case 0x9026: case 0x902E: {
+            case 0x9010:
+                r.payload = ConfigRecord();
+                break;
+            case 0x9011:
+                r.payload = StatusRecord();
+                break;
+            case 0x902C:
+                r.payload = StatusRecord2();
+                break;
+            case 0x901A:
+            case 0x9025:
+            case 0x9026:
+            case 0x902E: {
                 int v = code == 0x901A ? 1 : code == 0x9025 ? 2 : code == 0x9026 ? 3 : 4;
                 if (v > opt_.generation)
                     r.code = kNotSupported;
@@ -671,19 +734,34 @@ public:
                     r.payload = SetInfoRecord(v);
                 break;
             }
-            case 0x9015: r.payload = CaptureStatusRecord(int(param(0))); break;
-            case 0x9020: r.payload = ListFirstForm(); break;
-            case 0x902D: r.payload = ListSecondForm(); break;
-            case 0x9021: case 0x9022: r = PartialRead(param(0), param(1), param(2)); break;
+            case 0x9015:
+                r.payload = CaptureStatusRecord(int(param(0)));
+                break;
+            case 0x9020:
+                r.payload = ListFirstForm();
+                break;
+            case 0x902D:
+                r.payload = ListSecondForm();
+                break;
+            case 0x9021:
+            case 0x9022:
+                r = PartialRead(param(0), param(1), param(2));
+                break;
             case 0x902B:
                 if (opt_.protocolMajor < 4)
                     r.code = kNotSupported;
                 else
                     r.payload = LiveViewFrame();
                 break;
-            case 0x1087: r.payload = {uint8_t(param(0))}; break;
-            case 0x901B: r.code = SnapFromHost(data); break;
-            case 0x9019: r.code = AdjustClock(data); break;
+            case 0x1087:
+                r.payload = {uint8_t(param(0))};
+                break;
+            case 0x901B:
+                r.code = SnapFromHost(data);
+                break;
+            case 0x9019:
+                r.code = AdjustClock(data);
+                break;
             case 0x901C:
                 ClearEntry(int(param(0)));
                 break;
@@ -691,8 +769,11 @@ public:
                 db_.clear();
                 order_.clear();
                 break;
-            case 0x902F: break;  // the host application closes: nothing to keep
-            default: r.code = kNotSupported; break;
+            case 0x902F:
+                break;  // the host application closes: nothing to keep
+            default:
+                r.code = kNotSupported;
+                break;
         }
         return r;
     }
@@ -783,8 +864,8 @@ public:
         std::vector<int> ids;
         uint8_t drive = Field(2, 0);
         if (!skipTimer && (drive == 3 || drive == 4)) {
-            timers_.push_back({Clock::now() + std::chrono::seconds(drive == 3 ? 2 : 10), mode,
-                               frames});
+            timers_.push_back(
+                {Clock::now() + std::chrono::seconds(drive == 3 ? 2 : 10), mode, frames});
             return ids;
         }
         bool manualFocus = (Field(2, 5) & 3) == 3;
@@ -955,8 +1036,9 @@ public:
             Put32(out, E + 12, uint32_t(out.size()));
             out.insert(out.end(), f.name.begin(), f.name.end());
             out.push_back(0);
-            const char* format = f.format == kFormatQ7f ? "Q7F" : f.format == kFormatQ7i ? "Q7I"
-                                                                                           : "JPG";
+            const char* format = f.format == kFormatQ7f   ? "Q7F"
+                                 : f.format == kFormatQ7i ? "Q7I"
+                                                          : "JPG";
             std::memcpy(out.data() + E + 16, format, 4);
             Put16(out, E + 20, uint16_t(e->number));
             Put16(out, E + 22, 0);
@@ -1019,7 +1101,7 @@ public:
                 r.vanishAfterPayload = 4 + size_t(limit - std::min(limit, bytesSent_));
                 bytesSent_ = limit;
                 vanished_ = true;  // once: plugged in again, the camera behaves
-                return r;  // never delivered: the file is not read
+                return r;          // never delivered: the file is not read
             }
             if (bytesSent_ + len == limit) r.vanishAfterReply = vanished_ = true;
         }
@@ -1166,46 +1248,145 @@ public:
         auto w = [&](size_t at, uint16_t x) { ptp::WriteU16(r.data() + at, x); };
         switch (v) {
             case 1:
-                b(5, kMeteringMask); b(6, kAfMask); b(9, kSizeMask); b(10, kQualityMask);
-                b(11, 160); b(12, 16); b(13, 0x11); b(14, 24); b(15, 88); b(16, 0x02);
-                b(17, shift); w(18, 0x807E); b(20, 40); b(21, 216); b(22, 0x02);
-                b(23, 0x03); b(24, 24); w(26, 0x001D); b(28, 24); b(29, 232);
-                w(31, kWhiteBalanceMask); b(33, uint8_t(kColourModeMask)); b(37, 0x03);
+                b(5, kMeteringMask);
+                b(6, kAfMask);
+                b(9, kSizeMask);
+                b(10, kQualityMask);
+                b(11, 160);
+                b(12, 16);
+                b(13, 0x11);
+                b(14, 24);
+                b(15, 88);
+                b(16, 0x02);
+                b(17, shift);
+                w(18, 0x807E);
+                b(20, 40);
+                b(21, 216);
+                b(22, 0x02);
+                b(23, 0x03);
+                b(24, 24);
+                w(26, 0x001D);
+                b(28, 24);
+                b(29, 232);
+                w(31, kWhiteBalanceMask);
+                b(33, uint8_t(kColourModeMask));
+                b(37, 0x03);
                 break;
             case 2:
-                w(5, kExposureMask); w(7, kMeteringMask); w(9, kAfMask); b(23, kSizeMask);
-                b(24, kQualityMask); b(25, 160); b(26, 16); b(27, 0x11); b(28, 24); b(29, 88);
-                b(31, shift); b(32, 80); b(33, 32); b(35, 72); b(36, 32); b(37, 40); b(38, 216);
-                b(40, 0x03); b(41, 24); w(43, 0x001D); b(45, 24); b(46, 232);
-                w(48, kWhiteBalanceMask); w(50, kColourModeMask); b(55, 0x03);
+                w(5, kExposureMask);
+                w(7, kMeteringMask);
+                w(9, kAfMask);
+                b(23, kSizeMask);
+                b(24, kQualityMask);
+                b(25, 160);
+                b(26, 16);
+                b(27, 0x11);
+                b(28, 24);
+                b(29, 88);
+                b(31, shift);
+                b(32, 80);
+                b(33, 32);
+                b(35, 72);
+                b(36, 32);
+                b(37, 40);
+                b(38, 216);
+                b(40, 0x03);
+                b(41, 24);
+                w(43, 0x001D);
+                b(45, 24);
+                b(46, 232);
+                w(48, kWhiteBalanceMask);
+                w(50, kColourModeMask);
+                b(55, 0x03);
                 break;
             case 3:
-                w(2, kDriveMask); w(5, kExposureMask); w(7, kMeteringMask); w(9, kAfMask);
-                b(23, kSizeMask); b(24, kQualityMask); b(25, 160); b(26, 16); b(27, 0x11);
-                b(28, 24); b(29, 88); b(31, shift); b(32, 80); b(33, 32); b(34, 0x01);
-                b(37, 40); b(38, 216); b(40, 0x03); b(41, 24); w(43, 0x001D); b(45, 24);
-                b(46, 232); w(48, kWhiteBalanceMask); w(50, kColourModeMask); b(55, 0x03);
-                w(56, 3600); w(58, 7);  // interval timer maximum and minimum, seconds
-                w(63, 10000); w(65, 2500); w(67, 100);
+                w(2, kDriveMask);
+                w(5, kExposureMask);
+                w(7, kMeteringMask);
+                w(9, kAfMask);
+                b(23, kSizeMask);
+                b(24, kQualityMask);
+                b(25, 160);
+                b(26, 16);
+                b(27, 0x11);
+                b(28, 24);
+                b(29, 88);
+                b(31, shift);
+                b(32, 80);
+                b(33, 32);
+                b(34, 0x01);
+                b(37, 40);
+                b(38, 216);
+                b(40, 0x03);
+                b(41, 24);
+                w(43, 0x001D);
+                b(45, 24);
+                b(46, 232);
+                w(48, kWhiteBalanceMask);
+                w(50, kColourModeMask);
+                b(55, 0x03);
+                w(56, 3600);
+                w(58, 7);  // interval timer maximum and minimum, seconds
+                w(63, 10000);
+                w(65, 2500);
+                w(67, 100);
                 b(75, kAspectMask);
-                w(83, 240); w(85, 160); w(87, 20); w(89, 220); w(91, 20); w(93, 140);
-                b(104, 0x1F); b(107, 0x1F);
+                w(83, 240);
+                w(85, 160);
+                w(87, 20);
+                w(89, 220);
+                w(91, 20);
+                w(93, 140);
+                b(104, 0x1F);
+                b(107, 0x1F);
                 break;
             case 4:
-                w(2, kDriveMask); b(4, 0x02); w(5, kExposureMask); w(7, kMeteringMask);
-                w(9, kAfMask); b(11, kSizeMask); b(12, kQualityMask); b(13, 160); b(14, 16);
-                b(15, 0x11); b(16, 24); b(17, 88); b(19, shift); b(20, 80); b(21, 32);
-                b(22, 0x01); b(25, 40); b(26, 216); b(28, 0x03); b(29, 24); w(31, 0x001D);
-                b(33, 24); b(34, 232); w(36, kWhiteBalanceMask); w(38, kColourModeMask);
-                b(43, 0x03); b(63, kAspectMask); b(68, 0x07);
-                w(71, 240); w(73, 160); w(75, 20); w(77, 220); w(79, 20); w(81, 140);
-                b(92, 0x1F); b(95, 0x1F); b(99, 0x03); b(100, 0x07);
+                w(2, kDriveMask);
+                b(4, 0x02);
+                w(5, kExposureMask);
+                w(7, kMeteringMask);
+                w(9, kAfMask);
+                b(11, kSizeMask);
+                b(12, kQualityMask);
+                b(13, 160);
+                b(14, 16);
+                b(15, 0x11);
+                b(16, 24);
+                b(17, 88);
+                b(19, shift);
+                b(20, 80);
+                b(21, 32);
+                b(22, 0x01);
+                b(25, 40);
+                b(26, 216);
+                b(28, 0x03);
+                b(29, 24);
+                w(31, 0x001D);
+                b(33, 24);
+                b(34, 232);
+                w(36, kWhiteBalanceMask);
+                w(38, kColourModeMask);
+                b(43, 0x03);
+                b(63, kAspectMask);
+                b(68, 0x07);
+                w(71, 240);
+                w(73, 160);
+                w(75, 20);
+                w(77, 220);
+                w(79, 20);
+                w(81, 140);
+                b(92, 0x1F);
+                b(95, 0x1F);
+                b(99, 0x03);
+                b(100, 0x07);
                 break;
         }
         uint16_t L = uint16_t(r.size() - 3);
         w(0, L);
-        static const char* names[] = {"", "CanSetInfo", "CanSetInfo2", "CanSetInfo3", "CanSetInfo4"};
-        r[L + 2] = uint8_t(ByteSum(std::span(r.data(), L + 2)) + (NamedBad(opt_, names[v]) ? 1 : 0));
+        static const char* names[] = {"", "CanSetInfo", "CanSetInfo2", "CanSetInfo3",
+                                      "CanSetInfo4"};
+        r[L + 2] =
+            uint8_t(ByteSum(std::span(r.data(), L + 2)) + (NamedBad(opt_, names[v]) ? 1 : 0));
         return r;
     }
 
@@ -1252,32 +1433,85 @@ public:
             std::copy(v.begin(), v.end(), groups_[g - 1].begin() + GroupField(g, bit).offset);
         };
         // 1: 1/60 s, F5.0, ISO 200, 3-shot bracketing of 1 EV, card ready
-        set(1, 0, {104}); set(1, 1, {45}); set(1, 2, {0}); set(1, 3, {0}); set(1, 4, {40});
-        set(1, 5, {0}); set(1, 6, {8}); set(1, 7, {1});
-        set(1, 8, {1}); set(1, 9, {uint8_t(opt_.remainingShots), uint8_t(opt_.remainingShots >> 8)});
-        set(1, 10, {1}); set(1, 12, {10}); set(1, 13, {0}); set(1, 14, {0}); set(1, 15, {0});
+        set(1, 0, {104});
+        set(1, 1, {45});
+        set(1, 2, {0});
+        set(1, 3, {0});
+        set(1, 4, {40});
+        set(1, 5, {0});
+        set(1, 6, {8});
+        set(1, 7, {1});
+        set(1, 8, {1});
+        set(1, 9, {uint8_t(opt_.remainingShots), uint8_t(opt_.remainingShots >> 8)});
+        set(1, 10, {1});
+        set(1, 12, {10});
+        set(1, 13, {0});
+        set(1, 14, {0});
+        set(1, 15, {0});
         // 2: single frame, P, evaluative, AF-S, sync off, auto white balance, HI
-        set(2, 0, {1}); set(2, 1, {0}); set(2, 2, {1}); set(2, 3, {1}); set(2, 4, {0});
-        set(2, 5, {1}); set(2, 7, {0}); set(2, 8, {0}); set(2, 9, {2}); set(2, 10, {0});
-        set(2, 11, {0}); set(2, 12, {0}); set(2, 13, {1}); set(2, 14, {1});
+        set(2, 0, {1});
+        set(2, 1, {0});
+        set(2, 2, {1});
+        set(2, 3, {1});
+        set(2, 4, {0});
+        set(2, 5, {1});
+        set(2, 7, {0});
+        set(2, 8, {0});
+        set(2, 9, {2});
+        set(2, 10, {0});
+        set(2, 11, {0});
+        set(2, 12, {0});
+        set(2, 13, {1});
+        set(2, 14, {1});
         set(2, 15, {QualityFromKind(opt_.picture)});
         // 3: neutral parameters, sRGB, Standard, an 18-55 mm zoom
-        set(3, 3, {1}); set(3, 4, {3}); set(3, 6, {0x20, 0x01}); set(3, 7, {0x70, 0x03});
-        set(3, 8, {1}); set(3, 9, {4}); set(3, 10, {1}); set(3, 11, {2}); set(3, 12, {1});
+        set(3, 3, {1});
+        set(3, 4, {3});
+        set(3, 6, {0x20, 0x01});
+        set(3, 7, {0x70, 0x03});
+        set(3, 8, {1});
+        set(3, 9, {4});
+        set(3, 10, {1});
+        set(3, 11, {2});
+        set(3, 12, {1});
         set(3, 13, {4});
         // 4: one-third ISO steps, auto range 100..3200, crop off, fit
-        set(4, 0, {2}); set(4, 1, {72}); set(4, 2, {32}); set(4, 3, {0}); set(4, 4, {1});
+        set(4, 0, {2});
+        set(4, 1, {72});
+        set(4, 2, {32});
+        set(4, 3, {0});
+        set(4, 4, {1});
         set(4, 5, {1});
         // 5: 60 s interval, 5500 K, 3:2, free focus point in the middle
-        set(5, 0, {60, 0, 0, 0, 0, 0}); set(5, 1, {0x7C, 0x15}); set(5, 2, {0, 0});
-        set(5, 3, {3}); set(5, 4, {1}); set(5, 5, {1}); set(5, 6, {1}); set(5, 8, {0});
-        set(5, 9, {2}); set(5, 11, {2, 120, 80, 2}); set(5, 12, {10, 10}); set(5, 13, {0});
-        set(5, 14, {0, 0, 0}); set(5, 15, {1});
+        set(5, 0, {60, 0, 0, 0, 0, 0});
+        set(5, 1, {0x7C, 0x15});
+        set(5, 2, {0, 0});
+        set(5, 3, {3});
+        set(5, 4, {1});
+        set(5, 5, {1});
+        set(5, 6, {1});
+        set(5, 8, {0});
+        set(5, 9, {2});
+        set(5, 11, {2, 120, 80, 2});
+        set(5, 12, {10, 10});
+        set(5, 13, {0});
+        set(5, 14, {0, 0, 0});
+        set(5, 15, {1});
         // 6: white-balance bracketing, 3 shots of 2 along B-A; colour frames
-        set(6, 0, {1}); set(6, 1, {3}); set(6, 2, {2}); set(6, 3, {1});
-        set(6, 4, {3}); set(6, 5, {0, 0, 0, 1, 1}); set(6, 6, {4}); set(6, 7, {0, 0, 0, 1, 1});
-        set(6, 8, {5}); set(6, 9, {0, 0, 0, 1, 1}); set(6, 10, {6}); set(6, 11, {0, 0, 0, 1, 1});
-        set(6, 12, {7}); set(6, 13, {0, 0, 0, 1, 1});
+        set(6, 0, {1});
+        set(6, 1, {3});
+        set(6, 2, {2});
+        set(6, 3, {1});
+        set(6, 4, {3});
+        set(6, 5, {0, 0, 0, 1, 1});
+        set(6, 6, {4});
+        set(6, 7, {0, 0, 0, 1, 1});
+        set(6, 8, {5});
+        set(6, 9, {0, 0, 0, 1, 1});
+        set(6, 10, {6});
+        set(6, 11, {0, 0, 0, 1, 1});
+        set(6, 12, {7});
+        set(6, 13, {0, 0, 0, 1, 1});
         destination_ = opt_.destination & 0x03;
     }
 
@@ -1328,19 +1562,35 @@ public:
 
 VirtualCamera::VirtualCamera(VirtualCameraOptions options)
     : impl_(std::make_unique<Impl>(std::move(options))) {}
-VirtualCamera::~VirtualCamera() { Stop(); }
+VirtualCamera::~VirtualCamera() {
+    Stop();
+}
 
-bool VirtualCamera::Start() { return impl_->Plug(); }
-void VirtualCamera::Unplug() { impl_->Unplug(); }
-bool VirtualCamera::Plug() { return impl_->Plug(); }
-void VirtualCamera::Stop() { impl_->Unplug(); }
-bool VirtualCamera::IsPlugged() const { return impl_->IsPlugged(); }
+bool VirtualCamera::Start() {
+    return impl_->Plug();
+}
+void VirtualCamera::Unplug() {
+    impl_->Unplug();
+}
+bool VirtualCamera::Plug() {
+    return impl_->Plug();
+}
+void VirtualCamera::Stop() {
+    impl_->Unplug();
+}
+bool VirtualCamera::IsPlugged() const {
+    return impl_->IsPlugged();
+}
 
-std::string VirtualCamera::Instance() const { return impl_->opt_.instance; }
+std::string VirtualCamera::Instance() const {
+    return impl_->opt_.instance;
+}
 std::string VirtualCamera::SocketPath() const {
     return impl_->opt_.deviceDir + "/" + impl_->opt_.instance + ".sock";
 }
-std::string VirtualCamera::DeviceDir() const { return impl_->opt_.deviceDir; }
+std::string VirtualCamera::DeviceDir() const {
+    return impl_->opt_.deviceDir;
+}
 std::string VirtualCamera::RegistrationFile() const {
     return impl_->opt_.deviceDir + "/" + impl_->opt_.instance + ".device";
 }
@@ -1360,7 +1610,8 @@ std::vector<int> VirtualCamera::TakePictureOnBody(int mode) {
     return impl_->Release(mode, 1, false);
 }
 
-std::vector<uint8_t> VirtualCamera::DataGroupField(int group, uint8_t field1, uint8_t field2) const {
+std::vector<uint8_t> VirtualCamera::DataGroupField(int group, uint8_t field1,
+                                                   uint8_t field2) const {
     std::lock_guard lock(impl_->mu_);
     uint16_t mask = uint16_t(field1 | field2 << 8);
     if (group < 1 || group > 6 || mask == 0 || (mask & (mask - 1))) return {};
@@ -1437,7 +1688,9 @@ uint32_t VirtualCamera::PicturesTaken() const {
     return impl_->taken_;
 }
 
-const VirtualCameraOptions& VirtualCamera::Options() const { return impl_->opt_; }
+const VirtualCameraOptions& VirtualCamera::Options() const {
+    return impl_->opt_;
+}
 
 void VirtualCamera::FillPictureBytes(uint64_t seed, uint32_t objectId, uint64_t offset,
                                      uint8_t* out, size_t n) {

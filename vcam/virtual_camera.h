@@ -46,6 +46,13 @@
 //   RAW+JPEG, the JPEG is index 1; Q7I part p is index p-1. Names are
 //   fileBase + 4-digit number + ".JPG", ".Q7F" or ".Q7I". The JPEG of
 //   RAW+JPEG is a quarter of pictureBytes; every other file is pictureBytes.
+//   Unless the option asks for Q7I, the kind of picture follows the image
+//   quality in DataGroup2 (1 RAW, 3 RAW+JPEG, else JPEG), which starts out
+//   matching the option.
+// - Releases: drive mode continuous takes 3 frames, auto bracketing 3 or 5
+//   (by the bracketing setting); the self-timers take the picture 2 or 10 s
+//   later (TakePictureOnBody then returns no ids). Focusing is skipped in
+//   manual focus; with afFails a focusing release leaves a 0x6001 entry.
 // - Partial reads: at most 0x200000 bytes per reply; offset beyond the end
 //   0x201D; unknown object 0x2009; the more-data flag is 1 while bytes of the
 //   file follow the piece.
@@ -79,9 +86,9 @@ struct PieceFault {
 
 struct VirtualCameraOptions {
     // Registration (what the device list sees).
-    int model = 130;                  // 130: PID_5E30, 110: PID_5D10
-    std::string deviceDir;            // empty: kvx::VirtualDeviceFolder()
-    std::string instance;             // empty: a unique "KVX..." id
+    int model = 130;        // 130: PID_5E30, 110: PID_5D10
+    std::string deviceDir;  // empty: kvx::VirtualDeviceFolder()
+    std::string instance;   // empty: a unique "KVX..." id
     std::optional<std::string> deviceName = std::string("Varno Camera");  // nullopt: no name
     uint32_t deviceType = 0x00020000;
     std::optional<std::string> pnpId;  // empty: "USB\VID_4E7A&PID_xxxx\<instance>"
@@ -98,12 +105,12 @@ struct VirtualCameraOptions {
     // Pictures.
     PictureKind picture = PictureKind::Jpeg;
     uint64_t pictureBytes = 3'000'000;  // size of each file (at least 1)
-    int q7iParts = 3;                    // parts of a Q7I picture (1..16)
+    int q7iParts = 3;                   // parts of a Q7I picture (1..16)
     std::string fileBase = "VRN_";      // file names: VRN_0001.JPG, VRN_0001.Q7F, ...
-    uint64_t seed = 1;                   // picture contents, see FillPictureBytes
-    uint8_t destination = 2;             // initial DataGroup3 Field2 0x80: 1 card, 2 computer, 3 both
-    uint16_t remainingShots = 500;       // card capacity in pictures
-    bool afFails = false;                // focusing fails: release reports 0x6001
+    uint64_t seed = 1;                  // picture contents, see FillPictureBytes
+    uint8_t destination = 2;        // initial DataGroup3 Field2 0x80: 1 card, 2 computer, 3 both
+    uint16_t remainingShots = 500;  // card capacity in pictures
+    bool afFails = false;           // focusing fails: release reports 0x6001
 
     // Live view display size: 1024x680 or 900x600.
     uint16_t liveWidth = 1024;
@@ -135,8 +142,8 @@ struct PictureFile {
     uint16_t format = 0;    // kFormatJpg, kFormatQ7f, kFormatQ7i
     uint32_t objectId = 0;  // first parameter of the partial reads
     uint64_t size = 0;
-    uint16_t part = 0;      // Q7I: 1..parts; else 0
-    uint16_t parts = 0;     // Q7I: number of parts; else 0
+    uint16_t part = 0;   // Q7I: 1..parts; else 0
+    uint16_t parts = 0;  // Q7I: number of parts; else 0
     // Q7I last part only: the header block (lengths A and B) and the trailer
     // block the list record carries.
     std::vector<uint8_t> headerA, headerB, trailer;

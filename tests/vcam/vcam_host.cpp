@@ -38,7 +38,9 @@ bool SendAll(int fd, const uint8_t* p, size_t n) {
 
 }  // namespace
 
-Host::~Host() { Close(); }
+Host::~Host() {
+    Close();
+}
 
 bool Host::Connect(const std::string& socketPath) {
     Close();

@@ -316,7 +316,8 @@ TEST_F(VcamTest, OperationsNeedASessionAndAreRecorded) {
     EXPECT_EQ(h.Read(0x9011).code, 0x2003);
     ASSERT_TRUE(h.OpenSession());
     EXPECT_EQ(h.Plain(0x1002, {1}).code, 0x201E);
-    auto set = WithChecksum({3, 0x00, 0x20, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    auto set =
+        WithChecksum({3, 0x00, 0x20, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     EXPECT_EQ(h.Write(0x9016, set).code, 0x201D);  // bracketing frame counter is the camera's
     auto ops = cam.ReceivedOperations();
     ASSERT_EQ(ops.size(), 4u);
@@ -344,8 +345,8 @@ TEST_F(VcamTest, BadChecksumFaultBreaksOnlyTheNamedRecord) {
         size_t size;
         char rule;
     };
-    const Case cases[] = {{"config", 0x9010, 53, 'A'},    {"status", 0x9011, 10, 'A'},
-                          {"capture", 0x9015, 8, 'B'},    {"DataGroup3", 0x9014, 21, 'C'},
+    const Case cases[] = {{"config", 0x9010, 53, 'A'},       {"status", 0x9011, 10, 'A'},
+                          {"capture", 0x9015, 8, 'B'},       {"DataGroup3", 0x9014, 21, 'C'},
                           {"CanSetInfo4", 0x902E, 102, 'W'}, {"list", 0x902D, 0, 'D'}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.record);
@@ -567,10 +568,10 @@ TEST_F(VcamTest, PartialReadsHonourOffsetSizeAndCap) {
     const Case cases[] = {
         {0, 1000, 1000, true},
         {12345, 777, 777, true},
-        {1, 0x300000, 0x200000, true},                      // capped at 2 MiB
-        {4'999'000, 0x200000, 1000, false},                 // the tail
+        {1, 0x300000, 0x200000, true},       // capped at 2 MiB
+        {4'999'000, 0x200000, 1000, false},  // the tail
         {4'999'999, 1, 1, false},
-        {5'000'000, 100, 0, false},                         // at the end
+        {5'000'000, 100, 0, false},  // at the end
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.offset);
@@ -652,9 +653,9 @@ TEST_F(VcamTest, Q7iPartsComeAsSeparateLists) {
             std::vector<uint8_t> want = files[2].headerA;
             want.insert(want.end(), files[2].headerB.begin(), files[2].headerB.end());
             EXPECT_EQ(header, want);
-            EXPECT_EQ(std::vector<uint8_t>(list.data.begin() + toff,
-                                           list.data.begin() + toff + tlen),
-                      files[2].trailer);
+            EXPECT_EQ(
+                std::vector<uint8_t>(list.data.begin() + toff, list.data.begin() + toff + tlen),
+                files[2].trailer);
         }
         auto bytes = ReadWhole(h, entries[0].objectId, entries[0].size);
         EXPECT_TRUE(bytes == Expected(cam, files[p - 1], 0, files[p - 1].size));
@@ -824,7 +825,9 @@ TEST_F(VcamTest, ExecutableRegistersAndUnplugsOnSigterm) {
     ASSERT_EQ(h.Write(0x901B, WithChecksum({2, 2, 1, 0})).code, kOk);
     Answer list = h.Read(0x9020);
     ASSERT_GE(list.data.size(), 8u);
-    EXPECT_STREQ(reinterpret_cast<const char*>(list.data.data() + 7), "../x\x01" "0001.JPG");
+    EXPECT_STREQ(reinterpret_cast<const char*>(list.data.data() + 7),
+                 "../x\x01"
+                 "0001.JPG");
     h.Close();
 
     ASSERT_EQ(::kill(pid, SIGTERM), 0);
@@ -839,11 +842,11 @@ TEST_F(VcamTest, ExecutableRegistersAndUnplugsOnSigterm) {
 TEST(VcamCommandLine, OptionsAndErrors) {
     VirtualCameraOptions o;
     std::string msg;
-    const char* argv[] = {"kvx-vcam",        "--model",          "110",  "--picture",
-                          "q7i",             "--q7i-parts",      "4",    "--fail-piece",
-                          "3:2",             "--bad-checksum",   "list", "--vanish-after-bytes",
-                          "4096",            "--live-size",      "900x600", "--generation",
-                          "2",               "--af-fails",       "--seed", "7"};
+    const char* argv[] = {"kvx-vcam", "--model",        "110",     "--picture",
+                          "q7i",      "--q7i-parts",    "4",       "--fail-piece",
+                          "3:2",      "--bad-checksum", "list",    "--vanish-after-bytes",
+                          "4096",     "--live-size",    "900x600", "--generation",
+                          "2",        "--af-fails",     "--seed",  "7"};
     ASSERT_TRUE(kvx::vcam::ParseCommandLine(int(std::size(argv)), const_cast<char**>(argv), o, msg))
         << msg;
     EXPECT_EQ(o.model, 110);
@@ -860,21 +863,22 @@ TEST(VcamCommandLine, OptionsAndErrors) {
     EXPECT_EQ(o.seed, 7u);
 
     const std::vector<std::vector<const char*>> bad = {
-        {"x", "--model", "120"}, {"x", "--protocol", "four"}, {"x", "--bad-checksum", "nope"},
-        {"x", "--fail-piece", "3"}, {"x", "--bogus", "1"}, {"x", "--picture-bytes"}};
+        {"x", "--model", "120"},    {"x", "--protocol", "four"}, {"x", "--bad-checksum", "nope"},
+        {"x", "--fail-piece", "3"}, {"x", "--bogus", "1"},       {"x", "--picture-bytes"}};
     for (const auto& b : bad) {
         VirtualCameraOptions p;
         msg.clear();
-        EXPECT_FALSE(kvx::vcam::ParseCommandLine(int(b.size()), const_cast<char**>(b.data()), p, msg))
+        EXPECT_FALSE(
+            kvx::vcam::ParseCommandLine(int(b.size()), const_cast<char**>(b.data()), p, msg))
             << b[1];
         EXPECT_FALSE(msg.empty());
     }
     const char* help[] = {"x", "--help"};
     EXPECT_FALSE(kvx::vcam::ParseCommandLine(2, const_cast<char**>(help), o, msg));
-    for (const char* opt : {"--model", "--protocol", "--name", "--device-dir", "--picture",
-                            "--picture-bytes", "--q7i-parts", "--file-base", "--trace", "--seed",
-                            "--live-size", "--af-fails", "--generation", "--fail-piece",
-                            "--bad-checksum", "--vanish-after-bytes", "--instance"})
+    for (const char* opt :
+         {"--model", "--protocol", "--name", "--device-dir", "--picture", "--picture-bytes",
+          "--q7i-parts", "--file-base", "--trace", "--seed", "--live-size", "--af-fails",
+          "--generation", "--fail-piece", "--bad-checksum", "--vanish-after-bytes", "--instance"})
         EXPECT_NE(msg.find(opt), std::string::npos) << opt;
 }
 
