@@ -687,6 +687,9 @@ public:
             // The host reads the settable info of a 4.0 camera from the first
             // status record 2 after the link opens.
             if (opt_.protocolMajor >= 4 && opt_.generation == 4) setInfoChanged_ = true;
+            // A host that comes (back) learns of every picture still in the
+            // database, so that none waits unnoticed for a new release.
+            for (const auto& [id, e] : db_) changedIds_.insert(id);
             return r;
         }
         if (code == ptp::kOpCloseSession) {

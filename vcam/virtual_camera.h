@@ -40,7 +40,8 @@
 //   flag cleared. Each finished Q7I part but the last reports the id again
 //   (status 5) with the next part in the lists. 0x901C removes the entry and
 //   its files (reads then get 0x2009). The lists describe the oldest picture
-//   still waiting for the computer.
+//   still waiting for the computer. When a session opens, every id still in
+//   the database is reported as changed again.
 // - File object ids: ((picture number & 0xFFFF) << 8) | (file index + 1),
 //   picture number 1 for the first picture taken; file index 0 is the RAW of
 //   RAW+JPEG, the JPEG is index 1; Q7I part p is index p-1. Names are

@@ -764,6 +764,9 @@ TEST_F(VcamTest, VanishesInTheMiddleOfATransfer) {
     Host later;
     ASSERT_TRUE(later.Connect(cam.SocketPath()));
     ASSERT_TRUE(later.OpenSession());
+    auto items = Items(later.Read(0x902C, {8, 63, 0}).data);
+    ASSERT_EQ(items.count(5), 1u);  // the waiting picture is announced again
+    EXPECT_EQ(U16(items.find(5)->second.bytes, 0), 0);
     auto bytes = ReadWhole(later, f.objectId, f.size);
     EXPECT_TRUE(bytes == Expected(cam, f, 0, f.size));
     EXPECT_EQ(cam.CaptureStatus(0)->first, 0x8002);
