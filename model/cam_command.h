@@ -38,25 +38,39 @@ struct tag_CAM_COMMAND {
 // Operation code of a data group's set command (group 1..6), 0 for any other group.
 constexpr uint32_t SetCommandOfGroup(int group) {
     switch (group) {
-        case 1: return kCmdSetDataGroup1;
-        case 2: return kCmdSetDataGroup2;
-        case 3: return kCmdSetDataGroup3;
-        case 4: return kCmdSetDataGroup4;
-        case 5: return kCmdSetDataGroup5;
-        case 6: return kCmdSetDataGroup6;
-        default: return 0;
+        case 1:
+            return kCmdSetDataGroup1;
+        case 2:
+            return kCmdSetDataGroup2;
+        case 3:
+            return kCmdSetDataGroup3;
+        case 4:
+            return kCmdSetDataGroup4;
+        case 5:
+            return kCmdSetDataGroup5;
+        case 6:
+            return kCmdSetDataGroup6;
+        default:
+            return 0;
     }
 }
 
 // Data group (1..6) of a set command, 0 for any other operation.
 constexpr int GroupOfSetCommand(uint32_t command) {
     switch (command) {
-        case kCmdSetDataGroup1: return 1;
-        case kCmdSetDataGroup2: return 2;
-        case kCmdSetDataGroup3: return 3;
-        case kCmdSetDataGroup4: return 4;
-        case kCmdSetDataGroup5: return 5;
-        case kCmdSetDataGroup6: return 6;
-        default: return 0;
+        case kCmdSetDataGroup1:
+            return 1;
+        case kCmdSetDataGroup2:
+            return 2;
+        case kCmdSetDataGroup3:
+            return 3;
+        case kCmdSetDataGroup4:
+            return 4;
+        case kCmdSetDataGroup5:
+            return 5;
+        case kCmdSetDataGroup6:
+            return 6;
+        default:
+            return 0;
     }
 }

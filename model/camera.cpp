@@ -13,14 +13,17 @@ namespace VARNO {
 
 namespace {
 
-bool ValidGroup(int group) { return group >= 1 && group <= kDataGroupCount; }
-bool ValidVersion(int version) { return version >= 1 && version <= kCanSetInfoVersionCount; }
+bool ValidGroup(int group) {
+    return group >= 1 && group <= kDataGroupCount;
+}
+bool ValidVersion(int version) {
+    return version >= 1 && version <= kCanSetInfoVersionCount;
+}
 
 // The ISO values of the two step modes.
 constexpr int16_t kWholeStepIso[] = {100, 200, 400, 800, 1600, 3200, 6400};
-constexpr int16_t kThirdStepIso[] = {100,  125,  160,  200,  250,  320,  400,
-                                     500,  640,  800,  1000, 1250, 1600, 2000,
-                                     2500, 3200, 4000, 5000, 6400};
+constexpr int16_t kThirdStepIso[] = {100,  125,  160,  200,  250,  320,  400,  500,  640, 800,
+                                     1000, 1250, 1600, 2000, 2500, 3200, 4000, 5000, 6400};
 
 template <typename List>
 int IndexOf(const List& list, uint32_t code) {
@@ -127,7 +130,8 @@ void CCamera::MergeDataGroup(int group, IMergeReport* report) {
         const tag_FIELD_LAYOUT* f = DataGroupField(group, index);
         if (f->width == 0) {
             // The capture destination bit is reported although it carries no byte.
-            if (group == 3 && index == 15 && report != nullptr) report->OnDataGroupField(group, index);
+            if (group == 3 && index == 15 && report != nullptr)
+                report->OnDataGroupField(group, index);
             continue;
         }
         if (pos + f->width > size) {
@@ -243,9 +247,12 @@ bool CCamera::BuildLists() {
     m_aperture.clear();
     m_exp.clear();
     m_expMinus5 = m_expPlus5 = m_expMinus3 = m_expPlus3 = m_expZero = -1;
-    const uint8_t flags = static_cast<uint8_t>(SettableOf(1, SettableField::ExposureFlags).value_or(0));
-    const uint8_t apStep = static_cast<uint8_t>(SettableOf(1, SettableField::ApertureStep).value_or(0));
-    const uint8_t evStep = static_cast<uint8_t>(SettableOf(1, SettableField::ExposureStep).value_or(0));
+    const uint8_t flags =
+        static_cast<uint8_t>(SettableOf(1, SettableField::ExposureFlags).value_or(0));
+    const uint8_t apStep =
+        static_cast<uint8_t>(SettableOf(1, SettableField::ApertureStep).value_or(0));
+    const uint8_t evStep =
+        static_cast<uint8_t>(SettableOf(1, SettableField::ExposureStep).value_or(0));
     try {
         const ExposureColumn shutterColumn =
             (flags & 0x02) ? ExposureColumn::ShutterB : ExposureColumn::ShutterA;
@@ -256,7 +263,8 @@ bool CCamera::BuildLists() {
             e->code = static_cast<uint32_t>(code);
             e->value = v;
             e->text = FormatShutter(v);
-            std::memcpy(e->readout, ShutterReadoutText(shutterColumn, static_cast<uint8_t>(code)), 5);
+            std::memcpy(e->readout, ShutterReadoutText(shutterColumn, static_cast<uint8_t>(code)),
+                        5);
             m_shutter.push_back(std::move(e));
         }
         const ExposureColumn apColumn =
@@ -270,7 +278,8 @@ bool CCamera::BuildLists() {
             e->text = FormatAperture(v);
             m_aperture.push_back(std::move(e));
         }
-        const ExposureColumn evColumn = (evStep & 0x01) ? ExposureColumn::ExpB : ExposureColumn::ExpA;
+        const ExposureColumn evColumn =
+            (evStep & 0x01) ? ExposureColumn::ExpB : ExposureColumn::ExpA;
         for (int n = 0; n < 256; ++n) {
             const int code = (n + 128) & 0xFF;  // most negative value first
             const int16_t v = ConversionValue(evColumn, static_cast<uint8_t>(code));
@@ -328,9 +337,15 @@ bool CCamera::RebuildIsoList(uint8_t isoStep) {
 int CCamera::ShutterIndex(uint32_t code) const {
     return IndexOf(m_shutter, code == 9 ? 116 : code);
 }
-int CCamera::ApertureIndex(uint32_t code) const { return IndexOf(m_aperture, code); }
-int CCamera::IsoIndex(uint32_t code) const { return IndexOf(m_iso, code); }
-int CCamera::ExpIndex(uint32_t code) const { return IndexOf(m_exp, code); }
+int CCamera::ApertureIndex(uint32_t code) const {
+    return IndexOf(m_aperture, code);
+}
+int CCamera::IsoIndex(uint32_t code) const {
+    return IndexOf(m_iso, code);
+}
+int CCamera::ExpIndex(uint32_t code) const {
+    return IndexOf(m_exp, code);
+}
 
 const tag_SHUTTER_SPEED_INFO* CCamera::ShutterEntry(uint32_t code) const {
     const int i = ShutterIndex(code);
@@ -349,16 +364,28 @@ const tag_EXP_INFO* CCamera::ExpEntry(uint32_t code) const {
     return i < 0 ? nullptr : m_exp[i].get();
 }
 
-int CCamera::ShutterCodeAt(int index) const { return CodeAt(m_shutter, index); }
-int CCamera::ApertureCodeAt(int index) const { return CodeAt(m_aperture, index); }
-int CCamera::IsoCodeAt(int index) const { return CodeAt(m_iso, index); }
-int CCamera::ExpCodeAt(int index) const { return CodeAt(m_exp, index); }
+int CCamera::ShutterCodeAt(int index) const {
+    return CodeAt(m_shutter, index);
+}
+int CCamera::ApertureCodeAt(int index) const {
+    return CodeAt(m_aperture, index);
+}
+int CCamera::IsoCodeAt(int index) const {
+    return CodeAt(m_iso, index);
+}
+int CCamera::ExpCodeAt(int index) const {
+    return CodeAt(m_exp, index);
+}
 
-int CCamera::ExpCompBase() const { return m_expMinus5 >= 0 ? m_expMinus5 : 0; }
+int CCamera::ExpCompBase() const {
+    return m_expMinus5 >= 0 ? m_expMinus5 : 0;
+}
 int CCamera::ExpCompTop() const {
     return m_expPlus5 >= 0 ? m_expPlus5 : static_cast<int>(m_exp.size()) - 1;
 }
-int CCamera::FlashCompBase() const { return m_expMinus3 >= 0 ? m_expMinus3 : 0; }
+int CCamera::FlashCompBase() const {
+    return m_expMinus3 >= 0 ? m_expMinus3 : 0;
+}
 int CCamera::FlashCompTop() const {
     return m_expPlus3 >= 0 ? m_expPlus3 : static_cast<int>(m_exp.size()) - 1;
 }

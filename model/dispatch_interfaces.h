@@ -141,7 +141,7 @@ public:
     virtual void SetBracketSetting(uint8_t code, uint8_t shotsClass) = 0;
     virtual void SetBracketingIndicator(int glyph) = 0;  // 3 QMD, 5 amount set, 0 off
     virtual void RefreshBracketReadout() = 0;
-    virtual void SetBracketAmountLimit(int limit) = 0;   // 0..9 positions from 0.0
+    virtual void SetBracketAmountLimit(int limit) = 0;  // 0..9 positions from 0.0
     virtual void EvaluateCaptureButtons() = 0;
     virtual void EvaluateSpecialButtons() = 0;
     virtual void ShowRemainingShots(uint16_t count, uint8_t cardState) = 0;

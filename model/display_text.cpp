@@ -71,7 +71,9 @@ std::string FormatAperture(int16_t value) {
     return Format("F%d.%d", value / 10, value % 10);
 }
 
-std::string FormatIso(int16_t value) { return Format("%d", int{value}); }
+std::string FormatIso(int16_t value) {
+    return Format("%d", int{value});
+}
 
 std::string FormatExposureValue(int16_t value) {
     const int a = std::abs(int{value});
@@ -80,9 +82,13 @@ std::string FormatExposureValue(int16_t value) {
     return Format("+%d.%d", a / 10, a % 10);
 }
 
-std::string FormatProgramShift(int8_t shift) { return Format("%d", int{shift}); }
+std::string FormatProgramShift(int8_t shift) {
+    return Format("%d", int{shift});
+}
 
-std::string FormatPictureParameter(int8_t tenths) { return Format("%+2.1f", tenths / 10.0); }
+std::string FormatPictureParameter(int8_t tenths) {
+    return Format("%+2.1f", tenths / 10.0);
+}
 
 std::string FormatColorTemperature(uint16_t kelvin, uint16_t step) {
     const unsigned s = step == 0 ? 100u : step;

@@ -12,9 +12,9 @@ namespace VARNO {
 std::string FormatShutter(int16_t value);
 // Four-character digital readout of a shutter value, written with its terminator.
 void FormatShutterReadout(int16_t value, char out[5]);
-std::string FormatAperture(int16_t value);        // f-number x 10
-std::string FormatIso(int16_t value);             // ISO number
-std::string FormatExposureValue(int16_t value);   // tenths of a stop
+std::string FormatAperture(int16_t value);       // f-number x 10
+std::string FormatIso(int16_t value);            // ISO number
+std::string FormatExposureValue(int16_t value);  // tenths of a stop
 std::string FormatProgramShift(int8_t shift);
 // Contrast, sharpness, saturation in tenths (-10..+10).
 std::string FormatPictureParameter(int8_t tenths);

@@ -9,10 +9,10 @@
 namespace VARNO {
 
 enum class ExposureColumn : uint8_t {
-    Iso,        // ISO number
-    ExpA,       // exposure value, tenths of a stop
+    Iso,   // ISO number
+    ExpA,  // exposure value, tenths of a stop
     ExpB,
-    ShutterA,   // 0 Bulb, 162 Sync, > 0 tenths of a second, < 0 -N for 1/N second
+    ShutterA,  // 0 Bulb, 162 Sync, > 0 tenths of a second, < 0 -N for 1/N second
     ShutterB,
     ApertureA,  // f-number x 10
     ApertureB,

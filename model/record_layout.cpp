@@ -27,16 +27,19 @@ constexpr tag_FIELD_LAYOUT kGroup5[16] = {
     {18, 1}, {19, 1}, {20, 2}, {22, 4}, {26, 2}, {28, 1}, {29, 3}, {32, 1},
 };
 constexpr tag_FIELD_LAYOUT kGroup6[16] = {
-    {3, 1},  {4, 1},  {5, 1},  {6, 1},  {7, 1},  {8, 5}, {13, 1}, {14, 5},
+    {3, 1},  {4, 1},  {5, 1},  {6, 1},  {7, 1},  {8, 5},  {13, 1}, {14, 5},
     {19, 1}, {20, 5}, {25, 1}, {26, 5}, {31, 1}, {32, 5}, {0, 0},  {0, 0},
 };
-constexpr const tag_FIELD_LAYOUT* kGroups[kDataGroupCount + 1] = {nullptr, kGroup1, kGroup2,
-                                                                  kGroup3, kGroup4, kGroup5,
-                                                                  kGroup6};
+constexpr const tag_FIELD_LAYOUT* kGroups[kDataGroupCount + 1] = {
+    nullptr, kGroup1, kGroup2, kGroup3, kGroup4, kGroup5, kGroup6};
 
 constexpr tag_SETTABLE_LAYOUT kNone{0, 0, 0};
-constexpr tag_SETTABLE_LAYOUT B(uint8_t offset, uint16_t bits = 0xFFFF) { return {offset, 1, bits}; }
-constexpr tag_SETTABLE_LAYOUT W(uint8_t offset, uint16_t bits = 0xFFFF) { return {offset, 2, bits}; }
+constexpr tag_SETTABLE_LAYOUT B(uint8_t offset, uint16_t bits = 0xFFFF) {
+    return {offset, 1, bits};
+}
+constexpr tag_SETTABLE_LAYOUT W(uint8_t offset, uint16_t bits = 0xFFFF) {
+    return {offset, 2, bits};
+}
 
 // Per field: CanSetInfo, CanSetInfo2, CanSetInfo3, CanSetInfo4.
 constexpr tag_SETTABLE_LAYOUT kSettable[kSettableFieldCount][kCanSetInfoVersionCount] = {

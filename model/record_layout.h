@@ -54,8 +54,8 @@ inline constexpr size_t kDriveMode = 3, kLiveView = 4, kExposureMode = 5, kMeter
 namespace dg3 {
 inline constexpr size_t kContrast = 3, kSharpness = 4, kSaturation = 5, kColorSpace = 6,
                         kColorMode = 7, kFocalShortest = 9, kFocalLongest = 11, kAfAssist = 13,
-                        kAfVolume = 14, kMirrorUpRelease = 15, kExtendedMode = 16,
-                        kAutoRotate = 17, kTimerSound = 18;
+                        kAfVolume = 14, kMirrorUpRelease = 15, kExtendedMode = 16, kAutoRotate = 17,
+                        kTimerSound = 18;
 }
 namespace dg4 {
 inline constexpr size_t kIsoStep = 3, kIsoAutoUpper = 4, kIsoAutoLower = 5, kQmdMode = 6,

@@ -10,16 +10,14 @@ namespace {
 
 constexpr SettingAddress kAddresses[] = {
     {1, 0x01, 0}, {1, 0x02, 0}, {1, 0x04, 0}, {1, 0x08, 0}, {1, 0x10, 0}, {1, 0x20, 0},
-    {1, 0x40, 0}, {1, 0x80, 0},
-    {2, 0x01, 0}, {2, 0x02, 0}, {2, 0x04, 0}, {2, 0x08, 0}, {2, 0x10, 0}, {2, 0x20, 0},
-    {2, 0x80, 0}, {2, 0, 0x02}, {2, 0, 0x04}, {2, 0, 0x10}, {2, 0, 0x20}, {2, 0, 0x40},
-    {2, 0, 0x80},
-    {3, 0x01, 0}, {3, 0x02, 0}, {3, 0x04, 0}, {3, 0x08, 0}, {3, 0x10, 0}, {3, 0, 0x01},
-    {3, 0, 0x02}, {3, 0, 0x08}, {3, 0, 0x10}, {3, 0, 0x20}, {3, 0, 0x80},
-    {4, 0x01, 0}, {4, 0x02, 0}, {4, 0x04, 0}, {4, 0x08, 0}, {4, 0x10, 0}, {4, 0x20, 0},
-    {5, 0x08, 0}, {5, 0x10, 0}, {5, 0x20, 0}, {5, 0x40, 0}, {5, 0, 0x01}, {5, 0, 0x02},
-    {5, 0, 0x80},
-    {6, 0x01, 0}, {6, 0x02, 0}, {6, 0x04, 0}, {6, 0x08, 0},
+    {1, 0x40, 0}, {1, 0x80, 0}, {2, 0x01, 0}, {2, 0x02, 0}, {2, 0x04, 0}, {2, 0x08, 0},
+    {2, 0x10, 0}, {2, 0x20, 0}, {2, 0x80, 0}, {2, 0, 0x02}, {2, 0, 0x04}, {2, 0, 0x10},
+    {2, 0, 0x20}, {2, 0, 0x40}, {2, 0, 0x80}, {3, 0x01, 0}, {3, 0x02, 0}, {3, 0x04, 0},
+    {3, 0x08, 0}, {3, 0x10, 0}, {3, 0, 0x01}, {3, 0, 0x02}, {3, 0, 0x08}, {3, 0, 0x10},
+    {3, 0, 0x20}, {3, 0, 0x80}, {4, 0x01, 0}, {4, 0x02, 0}, {4, 0x04, 0}, {4, 0x08, 0},
+    {4, 0x10, 0}, {4, 0x20, 0}, {5, 0x08, 0}, {5, 0x10, 0}, {5, 0x20, 0}, {5, 0x40, 0},
+    {5, 0, 0x01}, {5, 0, 0x02}, {5, 0, 0x80}, {6, 0x01, 0}, {6, 0x02, 0}, {6, 0x04, 0},
+    {6, 0x08, 0},
 };
 static_assert(std::size(kAddresses) == static_cast<size_t>(Setting::Count));
 
@@ -53,8 +51,8 @@ tag_CAM_COMMAND MakeSettingCommand(Setting setting, int32_t value) {
     return MakeSettingCommand(a.group, a.field1, a.field2, value);
 }
 
-tag_CAM_COMMAND MakeExtendedCommand(int group, uint8_t field1, uint8_t field2,
-                                    const uint8_t* data, int length) {
+tag_CAM_COMMAND MakeExtendedCommand(int group, uint8_t field1, uint8_t field2, const uint8_t* data,
+                                    int length) {
     tag_CAM_COMMAND c = MakeSettingCommand(group, field1, field2, 0);
     const int n = data == nullptr ? 0 : std::clamp(length, 0, kCamCommandDataMax);
     c.extended = 1;
@@ -70,7 +68,8 @@ tag_CAM_COMMAND MakeIntervalTimerCommand(uint16_t intervalSeconds, uint8_t count
 }
 
 tag_CAM_COMMAND MakeColorTemperatureCommand(uint16_t kelvin) {
-    const uint8_t data[2] = {static_cast<uint8_t>(kelvin & 0xFF), static_cast<uint8_t>(kelvin >> 8)};
+    const uint8_t data[2] = {static_cast<uint8_t>(kelvin & 0xFF),
+                             static_cast<uint8_t>(kelvin >> 8)};
     return MakeExtendedCommand(5, 0x02, 0, data, 2);
 }
 
@@ -95,7 +94,8 @@ std::optional<tag_CAM_COMMAND> MakeColorBracketParamsCommand(int row, const uint
 }
 
 tag_CAM_COMMAND MakeCaptureDestinationCommand(bool inCamera, bool inComputer) {
-    return MakeSettingCommand(Setting::CaptureDestination, (inCamera ? 1 : 0) | (inComputer ? 2 : 0));
+    return MakeSettingCommand(Setting::CaptureDestination,
+                              (inCamera ? 1 : 0) | (inComputer ? 2 : 0));
 }
 
 uint8_t ReplaceFlashFlag(uint8_t flags, uint8_t keepMask, uint8_t code) {

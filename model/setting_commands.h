@@ -13,21 +13,60 @@ namespace VARNO {
 // Every single-value setting the program sends.
 enum class Setting : uint8_t {
     // DataGroup1
-    ShutterSpeed, Aperture, ProgramShift, IsoAuto, Iso, ExposureComp, BracketAmount,
+    ShutterSpeed,
+    Aperture,
+    ProgramShift,
+    IsoAuto,
+    Iso,
+    ExposureComp,
+    BracketAmount,
     BracketSetting,
     // DataGroup2
-    DriveMode, LiveView, ExposureMode, Metering, AeLock, AfMode, AfLock, FlashSyncMode,
-    FlashFlags, FlashComp, WhiteBalance, ImageSize, ImageQuality,
+    DriveMode,
+    LiveView,
+    ExposureMode,
+    Metering,
+    AeLock,
+    AfMode,
+    AfLock,
+    FlashSyncMode,
+    FlashFlags,
+    FlashComp,
+    WhiteBalance,
+    ImageSize,
+    ImageQuality,
     // DataGroup3
-    Contrast, Sharpness, Saturation, ColorSpace, ColorMode, AfAssist, AfVolume, ExtendedMode,
-    AutoRotate, TimerSound, CaptureDestination,
+    Contrast,
+    Sharpness,
+    Saturation,
+    ColorSpace,
+    ColorMode,
+    AfAssist,
+    AfVolume,
+    ExtendedMode,
+    AutoRotate,
+    TimerSound,
+    CaptureDestination,
     // DataGroup4
-    IsoStep, IsoAutoUpper, IsoAutoLower, QmdMode, DcCrop, Magnification,
+    IsoStep,
+    IsoAutoUpper,
+    IsoAutoLower,
+    QmdMode,
+    DcCrop,
+    Magnification,
     // DataGroup5
-    AspectRatio, FilterEffect, ToningEffect, ToneControl, PeakingLevel, FaceDetection,
+    AspectRatio,
+    FilterEffect,
+    ToningEffect,
+    ToneControl,
+    PeakingLevel,
+    FaceDetection,
     FlashAfAssist,
     // DataGroup6
-    BracketKind, WbBracketCount, WbBracketAmount, WbBracketAxis,
+    BracketKind,
+    WbBracketCount,
+    WbBracketAmount,
+    WbBracketAxis,
     Count
 };
 
@@ -42,8 +81,8 @@ SettingAddress AddressOf(Setting setting);
 tag_CAM_COMMAND MakeSettingCommand(int group, uint8_t field1, uint8_t field2, int32_t value);
 tag_CAM_COMMAND MakeSettingCommand(Setting setting, int32_t value);
 // Extended form (groups 5 and 6): `length` data bytes, held to 0..32.
-tag_CAM_COMMAND MakeExtendedCommand(int group, uint8_t field1, uint8_t field2,
-                                    const uint8_t* data, int length);
+tag_CAM_COMMAND MakeExtendedCommand(int group, uint8_t field1, uint8_t field2, const uint8_t* data,
+                                    int length);
 
 // Multi-byte fields.
 tag_CAM_COMMAND MakeIntervalTimerCommand(uint16_t intervalSeconds, uint8_t count);

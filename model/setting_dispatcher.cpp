@@ -13,10 +13,16 @@ constexpr uint32_t kWmUpdateBase = kWmUser;
 
 // Position of a range end: a code missing from the list puts an upper end on
 // the last entry and a lower end on the first, so the range never collapses.
-int UpperEnd(int index, int size) { return index < 0 ? size - 1 : index; }
-int LowerEnd(int index) { return index < 0 ? 0 : index; }
+int UpperEnd(int index, int size) {
+    return index < 0 ? size - 1 : index;
+}
+int LowerEnd(int index) {
+    return index < 0 ? 0 : index;
+}
 
-bool FlashActive(uint8_t state) { return state == 1 || state == 2; }
+bool FlashActive(uint8_t state) {
+    return state == 1 || state == 2;
+}
 
 }  // namespace
 
@@ -44,17 +50,38 @@ void CSettingDispatcher::SetBracketValues(int8_t amount, uint8_t setting) {
 
 bool CSettingDispatcher::HandleMessage(uint32_t message) {
     switch (message - kWmUpdateBase) {
-        case 101: OnUpdateDataGroup(1); return true;
-        case 102: OnUpdateDataGroup(2); return true;
-        case 103: OnUpdateDataGroup(3); return true;
-        case 109: OnUpdateDataGroup(4); return true;
-        case 115: OnUpdateDataGroup(5); return true;
-        case 116: OnUpdateDataGroup(6); return true;
-        case 107: OnUpdateCanSetInfo(1); return true;
-        case 110: OnUpdateCanSetInfo(2); return true;
-        case 114: OnUpdateCanSetInfo(3); return true;
-        case 120: OnUpdateCanSetInfo(4); return true;
-        default: return false;
+        case 101:
+            OnUpdateDataGroup(1);
+            return true;
+        case 102:
+            OnUpdateDataGroup(2);
+            return true;
+        case 103:
+            OnUpdateDataGroup(3);
+            return true;
+        case 109:
+            OnUpdateDataGroup(4);
+            return true;
+        case 115:
+            OnUpdateDataGroup(5);
+            return true;
+        case 116:
+            OnUpdateDataGroup(6);
+            return true;
+        case 107:
+            OnUpdateCanSetInfo(1);
+            return true;
+        case 110:
+            OnUpdateCanSetInfo(2);
+            return true;
+        case 114:
+            OnUpdateCanSetInfo(3);
+            return true;
+        case 120:
+            OnUpdateCanSetInfo(4);
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -79,13 +106,26 @@ int CSettingDispatcher::OnUpdateDataGroup(int group) {
 
 void CSettingDispatcher::OnDataGroupField(int group, int index) {
     switch (group) {
-        case 1: DataGroup1Field(index); break;
-        case 2: DataGroup2Field(index); break;
-        case 3: DataGroup3Field(index); break;
-        case 4: DataGroup4Field(index); break;
-        case 5: DataGroup5Field(index); break;
-        case 6: DataGroup6Field(index); break;
-        default: break;
+        case 1:
+            DataGroup1Field(index);
+            break;
+        case 2:
+            DataGroup2Field(index);
+            break;
+        case 3:
+            DataGroup3Field(index);
+            break;
+        case 4:
+            DataGroup4Field(index);
+            break;
+        case 5:
+            DataGroup5Field(index);
+            break;
+        case 6:
+            DataGroup6Field(index);
+            break;
+        default:
+            break;
     }
 }
 
@@ -104,7 +144,8 @@ void CSettingDispatcher::FlashIndicators(bool sync, bool slowSync, bool fp, bool
     const uint8_t state = Byte(2, dg2::kFlashState);
     const bool shown = FlashActive(state) && Byte(2, dg2::kFlashStatus) != 0x80;
     const uint16_t mask = m_camera.FlashMaskInUse();
-    if (sync) m_main->SetIndicator(StatusIndicator::FlashSync, Byte(2, dg2::kSyncMode) == 3 && shown);
+    if (sync)
+        m_main->SetIndicator(StatusIndicator::FlashSync, Byte(2, dg2::kSyncMode) == 3 && shown);
     if (slowSync) {
         m_main->SetIndicator(StatusIndicator::SlowSync,
                              (Byte(2, dg2::kFlashFlags) & 0x40) != 0 && shown);
@@ -115,7 +156,8 @@ void CSettingDispatcher::FlashIndicators(bool sync, bool slowSync, bool fp, bool
     }
     if (available) m_main->SetIndicator(StatusIndicator::FlashAvailable, mask != 0);
     if (comp) {
-        m_main->SetIndicator(StatusIndicator::FlashComp, mask != 0 && Byte(2, dg2::kFlashComp) != 0);
+        m_main->SetIndicator(StatusIndicator::FlashComp,
+                             mask != 0 && Byte(2, dg2::kFlashComp) != 0);
     }
 }
 
@@ -434,7 +476,8 @@ void CSettingDispatcher::DataGroup5Field(int index) {
             if (m_image1) m_image1->ShowColorTemperature(m_camera.DataGroupU16(5, f->offset));
             break;
         case 2:
-            if (m_grid) m_grid->SetAdjustValue(static_cast<int8_t>(at[0]), static_cast<int8_t>(at[1]));
+            if (m_grid)
+                m_grid->SetAdjustValue(static_cast<int8_t>(at[0]), static_cast<int8_t>(at[1]));
             if (m_special) {
                 m_special->ShowAdjustValue(static_cast<int8_t>(at[0]), static_cast<int8_t>(at[1]));
             }
@@ -499,10 +542,17 @@ void CSettingDispatcher::DataGroup6Field(int index) {
             m_special->ShowColorBracketActive(at[0]);
             if (m_main) m_main->SetSpecialBracketIndicator(at[0]);
             return;
-        case 1: m_special->ShowWbBracketCount(at[0]); return;
-        case 2: m_special->ShowWbBracketAmount(at[0]); return;
-        case 3: m_special->ShowWbBracketAxis(at[0]); return;
-        default: break;
+        case 1:
+            m_special->ShowWbBracketCount(at[0]);
+            return;
+        case 2:
+            m_special->ShowWbBracketAmount(at[0]);
+            return;
+        case 3:
+            m_special->ShowWbBracketAxis(at[0]);
+            return;
+        default:
+            break;
     }
     // Indices 4..13 alternate: colour mode of frame k, then its parameters.
     const int row = (index - 4) / 2 + 1;
@@ -517,9 +567,9 @@ void CSettingDispatcher::DataGroup6Field(int index) {
 int CSettingDispatcher::OnUpdateCanSetInfo(int version) {
     if (version < 1 || version > kCanSetInfoVersionCount) return 0;
     // An older generation's record no longer drives the panels once a newer one has arrived.
-    const bool panelsSkipped = version == 1 && (m_camera.CanSetInfoReceived(2) ||
-                                                m_camera.CanSetInfoReceived(3) ||
-                                                m_camera.CanSetInfoReceived(4));
+    const bool panelsSkipped =
+        version == 1 && (m_camera.CanSetInfoReceived(2) || m_camera.CanSetInfoReceived(3) ||
+                         m_camera.CanSetInfoReceived(4));
     // Store first, so that everything the dispatch reads sees the new record.
     const auto changes = m_camera.MergeCanSetInfo(version);
     if (version == 4) m_host.SetExtendedCamera();

@@ -150,8 +150,12 @@ const char* StringText(uint32_t id) {
     return it == map.end() ? "" : it->second;
 }
 
-bool HasString(uint32_t id) { return Map().count(id) != 0; }
+bool HasString(uint32_t id) {
+    return Map().count(id) != 0;
+}
 
-std::span<const tag_STRING_ENTRY> StringTable() { return kStrings; }
+std::span<const tag_STRING_ENTRY> StringTable() {
+    return kStrings;
+}
 
 }  // namespace VARNO

@@ -12,40 +12,59 @@ constexpr uint32_t kPh = kStrPlaceholder;
 constexpr uint16_t kAll = kAlwaysSettable;
 
 constexpr tag_VALUE_ITEM kExposureMode[] = {
-    {kPh, 0, 0, kAll},       {20100, 1, 0, 0x01},  {20101, 2, 0, 0x02},  {20102, 3, 0, 0x04},
-    {20103, 4, 0, 0x08},     {20104, 16, 0, 0x10}, {20105, 32, 0, 0x20}, {20106, 64, 0, 0x40},
+    {kPh, 0, 0, kAll},   {20100, 1, 0, 0x01},  {20101, 2, 0, 0x02},  {20102, 3, 0, 0x04},
+    {20103, 4, 0, 0x08}, {20104, 16, 0, 0x10}, {20105, 32, 0, 0x20}, {20106, 64, 0, 0x40},
 };
 constexpr tag_VALUE_ITEM kMetering[] = {
     {kPh, 0, 0, kAll},   {21100, 1, 0, 0x01}, {21101, 2, 0, 0x02},
     {21102, 3, 0, 0x04}, {21103, 4, 0, 0x08},
 };
 constexpr tag_VALUE_ITEM kAfMode[] = {
-    {kPh, 0, 0, kAll}, {21200, 1, 0, 0x01}, {21201, 2, 0, 0x02}, {21202, 3, 0, 0x04},
+    {kPh, 0, 0, kAll},
+    {21200, 1, 0, 0x01},
+    {21201, 2, 0, 0x02},
+    {21202, 3, 0, 0x04},
 };
 constexpr tag_VALUE_ITEM kDriveMode[] = {
     {kPh, 0, 0, kAll},   {21300, 1, 0, 0x01}, {21301, 2, 0, 0x02}, {21303, 3, 0, 0x08},
     {21302, 4, 0, 0x04}, {21304, 5, 0, 0x10}, {21309, 7, 0, 0x40}, {21305, 6, 0, 0x20},
 };
 constexpr tag_VALUE_ITEM kFrameSize[] = {
-    {kPh, 0, 0, kAll}, {21306, 1, 0, 0x01}, {21307, 2, 0, 0x02}, {21308, 3, 0, 0x03},
+    {kPh, 0, 0, kAll},
+    {21306, 1, 0, 0x01},
+    {21307, 2, 0, 0x02},
+    {21308, 3, 0, 0x03},
 };
 constexpr tag_VALUE_ITEM kFlashRedEye[] = {
-    {kPh, 0, 0, kAll}, {23601, 0, 0, 0x0009}, {23600, 1, 0, 0x0008},
+    {kPh, 0, 0, kAll},
+    {23601, 0, 0, 0x0009},
+    {23600, 1, 0, 0x0008},
 };
 constexpr tag_VALUE_ITEM kFlashSlowSync[] = {
-    {kPh, 0, 0, kAll}, {23601, 0, 0, 0x0201}, {23600, 64, 0, 0x0200},
+    {kPh, 0, 0, kAll},
+    {23601, 0, 0, 0x0201},
+    {23600, 64, 0, 0x0200},
 };
 constexpr tag_VALUE_ITEM kFlashSyncMode[] = {
-    {kPh, 0, 0, kAll}, {23601, 2, 0, 0x0005}, {23600, 3, 0, 0x0004},
+    {kPh, 0, 0, kAll},
+    {23601, 2, 0, 0x0005},
+    {23600, 3, 0, 0x0004},
 };
 constexpr tag_VALUE_ITEM kFlashFp[] = {
-    {kPh, 0, 0, kAll}, {23601, 0, 0, 0x0011}, {23600, 2, 0, 0x0010},
+    {kPh, 0, 0, kAll},
+    {23601, 0, 0, 0x0011},
+    {23600, 2, 0, 0x0010},
 };
 constexpr tag_VALUE_ITEM kAfAssist[] = {
-    {kPh, 0, 0, kAll}, {23100, 1, 0, 0x1000}, {23101, 2, 0, 0x1001},
+    {kPh, 0, 0, kAll},
+    {23100, 1, 0, 0x1000},
+    {23101, 2, 0, 0x1001},
 };
 constexpr tag_VALUE_ITEM kDcCrop[] = {
-    {kPh, 255, 0, kAll}, {23601, 1, 0, 0x01}, {23600, 2, 0, 0x02}, {22650, 0, 0, 0x01},
+    {kPh, 255, 0, kAll},
+    {23601, 1, 0, 0x01},
+    {23600, 2, 0, 0x02},
+    {22650, 0, 0, 0x01},
 };
 constexpr tag_VALUE_ITEM kAspectRatio[] = {
     {kPh, 0, 0, kAll},   {22600, 1, 0, 0x01}, {22601, 2, 0, 0x02}, {22602, 3, 0, 0x04},
@@ -66,7 +85,9 @@ constexpr tag_VALUE_ITEM kImageSize[] = {
     {22101, 3, 0, 0x02}, {22100, 4, 0, 0x01}, {22105, 6, 0, 0x10},
 };
 constexpr tag_VALUE_ITEM kColorSpace[] = {
-    {kPh, 0, 0, kAll}, {22500, 1, 0, 0x01}, {22501, 2, 0, 0x02},
+    {kPh, 0, 0, kAll},
+    {22500, 1, 0, 0x01},
+    {22501, 2, 0, 0x02},
 };
 constexpr tag_VALUE_ITEM kColorMode[] = {
     {kPh, 0, 0, kAll},     {22402, 3, 0, 0x004}, {22403, 4, 0, 0x008},  {22404, 5, 0, 0x010},
@@ -74,7 +95,10 @@ constexpr tag_VALUE_ITEM kColorMode[] = {
     {22411, 10, 0, 0x800}, {22407, 8, 0, 0x080}, {22408, 12, 0, 0x100}, {22401, 2, 0, 0x002},
 };
 constexpr tag_VALUE_ITEM kToneControl[] = {
-    {kPh, 0, 0, kAll}, {22730, 1, 0, 0x01}, {22731, 2, 0, 0x02}, {22732, 3, 0, 0x04},
+    {kPh, 0, 0, kAll},
+    {22730, 1, 0, 0x01},
+    {22731, 2, 0, 0x02},
+    {22732, 3, 0, 0x04},
 };
 constexpr tag_VALUE_ITEM kToningEffect[] = {
     {kPh, 0, 0, kAll},    {22700, 1, 0, 0x001}, {22701, 2, 0, 0x002},  {22702, 3, 0, 0x004},
@@ -90,19 +114,30 @@ constexpr tag_VALUE_ITEM kVolume[] = {
     {23205, 5, 0, kAll}, {23206, 6, 0, kAll}, {23207, 7, 0, kAll},
 };
 constexpr tag_VALUE_ITEM kAutoRotate[] = {
-    {kPh, 0, 0, kAll}, {23500, 1, 0, kAll}, {23501, 2, 0, kAll},
+    {kPh, 0, 0, kAll},
+    {23500, 1, 0, kAll},
+    {23501, 2, 0, kAll},
 };
 constexpr tag_VALUE_ITEM kExtendedMode[] = {
-    {kPh, 0, 0, kAll}, {23400, 1, 0, kAll}, {23401, 2, 0, kAll},
+    {kPh, 0, 0, kAll},
+    {23400, 1, 0, kAll},
+    {23401, 2, 0, kAll},
 };
 constexpr tag_VALUE_ITEM kBracketShots[] = {
-    {31110, 1, 0, 0x01}, {31111, 2, 0, 0x02}, {kPh, 0, 0, 0},
+    {31110, 1, 0, 0x01},
+    {31111, 2, 0, 0x02},
+    {kPh, 0, 0, 0},
 };
 constexpr tag_VALUE_ITEM kBracketOrder[] = {
-    {31120, 1, 0, 0x03}, {31121, 2, 0, 0x03}, {31122, 3, 0, 0x03}, {kPh, 0, 0, 0},
+    {31120, 1, 0, 0x03},
+    {31121, 2, 0, 0x03},
+    {31122, 3, 0, 0x03},
+    {kPh, 0, 0, 0},
 };
 constexpr tag_VALUE_ITEM kWbBracketAxis[] = {
-    {31202, 1, 0, 0x01}, {31201, 2, 0, 0x02}, {kPh, 0, 0, 0},
+    {31202, 1, 0, 0x01},
+    {31201, 2, 0, 0x02},
+    {kPh, 0, 0, 0},
 };
 constexpr tag_VALUE_ITEM kLiveViewGrid[] = {
     {36000, 2, 0, kAll}, {36001, 3, 0, kAll}, {36002, 4, 0, kAll},
@@ -110,11 +145,11 @@ constexpr tag_VALUE_ITEM kLiveViewGrid[] = {
 };
 
 constexpr std::span<const tag_VALUE_ITEM> kTables[] = {
-    kExposureMode, kMetering,    kAfMode,       kDriveMode,    kFrameSize,     kFlashRedEye,
-    kFlashSlowSync, kFlashSyncMode, kFlashFp,   kAfAssist,     kDcCrop,        kAspectRatio,
-    kWhiteBalance, kImageQuality, kImageSize,   kColorSpace,   kColorMode,     kToneControl,
-    kToningEffect, kFilterEffect, kVolume,      kAutoRotate,   kExtendedMode,  kVolume,
-    kBracketShots, kBracketOrder, kWbBracketAxis, kLiveViewGrid,
+    kExposureMode,  kMetering,      kAfMode,        kDriveMode,    kFrameSize,    kFlashRedEye,
+    kFlashSlowSync, kFlashSyncMode, kFlashFp,       kAfAssist,     kDcCrop,       kAspectRatio,
+    kWhiteBalance,  kImageQuality,  kImageSize,     kColorSpace,   kColorMode,    kToneControl,
+    kToningEffect,  kFilterEffect,  kVolume,        kAutoRotate,   kExtendedMode, kVolume,
+    kBracketShots,  kBracketOrder,  kWbBracketAxis, kLiveViewGrid,
 };
 static_assert(std::size(kTables) == static_cast<size_t>(ValueTable::Count));
 
@@ -163,7 +198,9 @@ int ValueIndexOfCode(ValueTable table, uint8_t code) {
     return -1;
 }
 
-const char* ValueText(const tag_VALUE_ITEM& item) { return StringText(item.stringId); }
+const char* ValueText(const tag_VALUE_ITEM& item) {
+    return StringText(item.stringId);
+}
 
 bool IsOffered(const tag_VALUE_ITEM& item, uint32_t mask) {
     return item.settable == kAlwaysSettable || (item.settable & mask) != 0;
@@ -199,7 +236,9 @@ uint8_t BracketSettingCode(uint8_t shotsClass, uint8_t order) {
     return 0;
 }
 
-std::span<const tag_WB_BRACKET_AMOUNT> WbBracketAmountTable() { return kWbAmounts; }
+std::span<const tag_WB_BRACKET_AMOUNT> WbBracketAmountTable() {
+    return kWbAmounts;
+}
 
 std::span<const tag_ISO_LIMIT_ITEM> IsoLimitTable(bool wholeSteps) {
     if (wholeSteps) return kIsoWhole;

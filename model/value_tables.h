@@ -100,7 +100,9 @@ struct tag_ISO_LIMIT_ITEM {
 std::span<const tag_ISO_LIMIT_ITEM> IsoLimitTable(bool wholeSteps);
 
 // Code aliases.
-inline constexpr uint8_t ShutterLookupCode(uint8_t code) { return code == 9 ? 116 : code; }
+inline constexpr uint8_t ShutterLookupCode(uint8_t code) {
+    return code == 9 ? 116 : code;
+}
 inline constexpr uint8_t CanSetInfoShutterUpperCode(uint8_t code) {
     return code == 115 ? 116 : code;
 }

@@ -5,8 +5,8 @@
 
 #include <atomic>
 #include <cstring>
-#include <thread>
 #include <map>
+#include <thread>
 #include <vector>
 
 #include "model/camera.h"
@@ -53,41 +53,62 @@ TEST_P(Merge, StoresFieldsAtFullOffsets) {
 INSTANTIATE_TEST_SUITE_P(
     Layouts, Merge,
     ::testing::Values(
-        MergeCase{"Group1RemainingShotsOnly", 1, {5, 0x00, 0x02, 0x34, 0x12, 0x4D},
-                  {{12, {0x34, 0x12}}}, {109}},
-        MergeCase{"Group1ShutterApertureShots", 1, {6, 0x03, 0x02, 116, 40, 0x10, 0x00, 0x00},
-                  {{3, {116}}, {4, {40}}, {12, {0x10, 0x00}}}, {100, 101, 109}},
-        MergeCase{"Group1Full", 1,
-                  {19, 0xFF, 0xFF, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18,
-                   0},
-                  {{3, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18}}},
-                  {100, 101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112, 113, 114,
-                   115}},
-        MergeCase{"Group2Field2Only", 2, {4, 0x00, 0x60, 10, 5, 0},
-                  {{16, {10}}, {17, {5}}}, {213, 214}},
+        MergeCase{"Group1RemainingShotsOnly",
+                  1,
+                  {5, 0x00, 0x02, 0x34, 0x12, 0x4D},
+                  {{12, {0x34, 0x12}}},
+                  {109}},
+        MergeCase{"Group1ShutterApertureShots",
+                  1,
+                  {6, 0x03, 0x02, 116, 40, 0x10, 0x00, 0x00},
+                  {{3, {116}}, {4, {40}}, {12, {0x10, 0x00}}},
+                  {100, 101, 109}},
+        MergeCase{
+            "Group1Full",
+            1,
+            {19, 0xFF, 0xFF, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 0},
+            {{3, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18}}},
+            {100, 101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112, 113, 114, 115}},
+        MergeCase{
+            "Group2Field2Only", 2, {4, 0x00, 0x60, 10, 5, 0}, {{16, {10}}, {17, {5}}}, {213, 214}},
         // The capture destination bit takes no byte but is still reported.
-        MergeCase{"Group3DestinationTakesNoByte", 3, {4, 0x00, 0xA0, 4, 0},
-                  {{18, {4}}}, {313, 315}},
-        MergeCase{"Group3FocalLengths", 3, {6, 0xC0, 0x00, 0x18, 0x01, 0x70, 0x03, 0},
-                  {{9, {0x18, 0x01, 0x70, 0x03}}}, {306, 307}},
+        MergeCase{
+            "Group3DestinationTakesNoByte", 3, {4, 0x00, 0xA0, 4, 0}, {{18, {4}}}, {313, 315}},
+        MergeCase{"Group3FocalLengths",
+                  3,
+                  {6, 0xC0, 0x00, 0x18, 0x01, 0x70, 0x03, 0},
+                  {{9, {0x18, 0x01, 0x70, 0x03}}},
+                  {306, 307}},
         // Bits that are never present consume nothing and are not reported.
-        MergeCase{"Group4NeverPresentBits", 4, {4, 0xC8, 0xFF, 1, 0},
-                  {{6, {1}}}, {403}},
+        MergeCase{"Group4NeverPresentBits", 4, {4, 0xC8, 0xFF, 1, 0}, {{6, {1}}}, {403}},
         // An interval below 7 s is skipped whole; the next field still lines up.
-        MergeCase{"Group5ShortIntervalSkipped", 5,
+        MergeCase{"Group5ShortIntervalSkipped",
+                  5,
                   {10, 0x03, 0x00, 6, 0, 10, 0, 0, 0, 0x8C, 0x0A, 0},
-                  {{9, {0x8C, 0x0A}}}, {501}},
-        MergeCase{"Group5IntervalStored", 5, {8, 0x01, 0x00, 30, 0, 5, 12, 0, 2, 0},
-                  {{3, {30, 0, 5, 12, 0, 2}}}, {500}},
-        MergeCase{"Group5FocusFrameAndIndicator", 5,
+                  {{9, {0x8C, 0x0A}}},
+                  {501}},
+        MergeCase{"Group5IntervalStored",
+                  5,
+                  {8, 0x01, 0x00, 30, 0, 5, 12, 0, 2, 0},
+                  {{3, {30, 0, 5, 12, 0, 2}}},
+                  {500}},
+        MergeCase{"Group5FocusFrameAndIndicator",
+                  5,
                   {9, 0x00, 0x48, 1, 32, 21, 2, 2, 0, 1, 0},
-                  {{22, {1, 32, 21, 2}}, {29, {2, 0, 1}}}, {511, 514}},
-        MergeCase{"Group6FrameParameters", 6, {8, 0x20, 0x00, 2, 0xFE, 4, 1, 3, 0},
-                  {{8, {2, 0xFE, 4, 1, 3}}}, {605}},
+                  {{22, {1, 32, 21, 2}}, {29, {2, 0, 1}}},
+                  {511, 514}},
+        MergeCase{"Group6FrameParameters",
+                  6,
+                  {8, 0x20, 0x00, 2, 0xFE, 4, 1, 3, 0},
+                  {{8, {2, 0xFE, 4, 1, 3}}},
+                  {605}},
         // The masks promise more than arrived: whole fields are kept, nothing is
         // read past the received bytes.
-        MergeCase{"TruncatedRecordStopsAtLastWholeField", 1, {10, 0xFF, 0xFF, 7, 8, 9},
-                  {{3, {7, 8, 9}}}, {100, 101, 102}},
+        MergeCase{"TruncatedRecordStopsAtLastWholeField",
+                  1,
+                  {10, 0xFF, 0xFF, 7, 8, 9},
+                  {{3, {7, 8, 9}}},
+                  {100, 101, 102}},
         MergeCase{"Group5WideFieldCutOff", 5, {6, 0x02, 0x00, 0x10}, {}, {}},
         MergeCase{"NoMasksReceived", 2, {1, 0xFF}, {}, {}}),
     [](const auto& info) { return std::string(info.param.name); });

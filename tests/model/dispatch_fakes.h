@@ -34,19 +34,27 @@ private:
     std::string name_;
 };
 
-#define KVX_R0(op) \
-    void op() override { Rec(#op, {}); }
-#define KVX_R1(op, T) \
-    void op(T a) override { Rec(#op, {static_cast<long long>(a)}); }
-#define KVX_R2(op, T1, T2) \
-    void op(T1 a, T2 b) override { Rec(#op, {static_cast<long long>(a), static_cast<long long>(b)}); }
-#define KVX_R4(op, T1, T2, T3, T4)                                                          \
-    void op(T1 a, T2 b, T3 c, T4 d) override {                                              \
-        Rec(#op, {static_cast<long long>(a), static_cast<long long>(b), static_cast<long long>(c), \
-                  static_cast<long long>(d)});                                              \
+#define KVX_R0(op)       \
+    void op() override { \
+        Rec(#op, {});    \
     }
-#define KVX_RFRAME(op)                                              \
-    void op(const uint8_t f[4]) override { Rec(#op, {f[0], f[1], f[2], f[3]}); }
+#define KVX_R1(op, T)                          \
+    void op(T a) override {                    \
+        Rec(#op, {static_cast<long long>(a)}); \
+    }
+#define KVX_R2(op, T1, T2)                                                \
+    void op(T1 a, T2 b) override {                                        \
+        Rec(#op, {static_cast<long long>(a), static_cast<long long>(b)}); \
+    }
+#define KVX_R4(op, T1, T2, T3, T4)                                                                 \
+    void op(T1 a, T2 b, T3 c, T4 d) override {                                                     \
+        Rec(#op, {static_cast<long long>(a), static_cast<long long>(b), static_cast<long long>(c), \
+                  static_cast<long long>(d)});                                                     \
+    }
+#define KVX_RFRAME(op)                      \
+    void op(const uint8_t f[4]) override {  \
+        Rec(#op, {f[0], f[1], f[2], f[3]}); \
+    }
 
 class FakeExposure : public VARNO::IExposurePanel, Recorder {
 public:

@@ -14,7 +14,7 @@ namespace {
 using namespace VARNO;
 using kvx_test::Calls;
 
-constexpr uint32_t kDataGroupMessage[7] = {0, 0x400 + 101, 0x400 + 102, 0x400 + 103,
+constexpr uint32_t kDataGroupMessage[7] = {0,           0x400 + 101, 0x400 + 102, 0x400 + 103,
                                            0x400 + 109, 0x400 + 115, 0x400 + 116};
 constexpr uint32_t kCanSetMessage[5] = {0, 0x400 + 107, 0x400 + 110, 0x400 + 114, 0x400 + 120};
 
@@ -76,12 +76,12 @@ TEST_F(Dispatch, DataGroup1) {
               (Expect{"main.ShowRemainingShots(10,0)", "main.EvaluateCaptureButtons()"}));
     EXPECT_EQ(DataGroup(1, {4, 0x01, 0x00, 9, 0}),
               (Expect{"exposure.ShowShutterSpeed(9)", "main.UpdateExposureReadout(-1)"}));
-    EXPECT_EQ(DataGroup(1, {5, 0x18, 0x00, 1, 56, 0}),
-              // Fields are stored one by one: the ISO shown with ISO auto is the
-              // previous one, then the new one follows.
-              (Expect{"exposure.ShowIsoAuto(1)", "exposure.ShowIso(0)",
-                      "main.ShowIsoAutoIndicator(1)", "exposure.ShowIso(56)",
-                      "main.ShowIsoAutoIndicator(1)"}));
+    EXPECT_EQ(
+        DataGroup(1, {5, 0x18, 0x00, 1, 56, 0}),
+        // Fields are stored one by one: the ISO shown with ISO auto is the
+        // previous one, then the new one follows.
+        (Expect{"exposure.ShowIsoAuto(1)", "exposure.ShowIso(0)", "main.ShowIsoAutoIndicator(1)",
+                "exposure.ShowIso(56)", "main.ShowIsoAutoIndicator(1)"}));
     EXPECT_EQ(DataGroup(1, {4, 0x00, 0x04, 8, 0}),
               (Expect{"main.EvaluateCaptureButtons()", "main.ShowRemainingShots(10,8)"}));
     EXPECT_EQ(DataGroup(1, {4, 0x00, 0x50, 0xFB, 3, 0}),
@@ -124,8 +124,8 @@ TEST_F(Dispatch, DataGroup2DriveAndModes) {
     EXPECT_EQ(DataGroup(2, {8, 0xBE, 0x00, 0, 3, 4, 1, 2, 1, 0}),
               (Expect{"exposure.ShowExposureMode(3)", "main.ShowExposureModeIndicator(3)",
                       "main.UpdateExposureReadout(-1)", "camera.ShowMeteringMode(4)",
-                      "main.ShowMeteringIndicator(4)", "main.SetAeLock(1)",
-                      "camera.ShowAfMode(2)", "main.UpdateAfModeStatus(2)", "main.SetAfLock(1)",
+                      "main.ShowMeteringIndicator(4)", "main.SetAeLock(1)", "camera.ShowAfMode(2)",
+                      "main.UpdateAfModeStatus(2)", "main.SetAfLock(1)",
                       "main.EvaluateCaptureButtons()"}));
     EXPECT_EQ(DataGroup(2, {6, 0x00, 0xE0, 9, 5, 2, 0}),
               (Expect{"image1.ShowWhiteBalance(9)", "main.OnWhiteBalanceReported(9)",
@@ -144,9 +144,8 @@ TEST_F(Dispatch, DataGroup2FlashIndicators) {
     camera.StoreReceivedCanSetInfo(3, csi3, sizeof csi3);
     camera.MergeCanSetInfo(3);
     EXPECT_EQ(DataGroup(2, {8, 0x00, 0x1F, 1, 3, 0x42, 0x00, 0x08, 0}),
-              (Expect{"flash.ShowSyncMode(3)", "main.SetIndicator(1,1)",
-                      "flash.ShowFlashFlags(66)", "main.SetIndicator(3,1)",
-                      "main.SetIndicator(0,1)", "main.SetIndicator(2,1)",
+              (Expect{"flash.ShowSyncMode(3)", "main.SetIndicator(1,1)", "flash.ShowFlashFlags(66)",
+                      "main.SetIndicator(3,1)", "main.SetIndicator(0,1)", "main.SetIndicator(2,1)",
                       "main.EvaluateSpecialButtons()", "main.SetIndicator(1,1)",
                       "main.SetIndicator(3,1)", "flash.ShowFlashCompensation(8)"}));
     // Flash status 0x80 suppresses the sync and slow-sync indicators.
@@ -170,10 +169,10 @@ TEST_F(Dispatch, DataGroup3) {
     EXPECT_EQ(DataGroup(3, {6, 0xC0, 0x00, 0x18, 0x01, 0x70, 0x03, 0}),
               (Expect{"main.UpdateAfModeStatus(1)", "main.UpdateCameraLine(280,880)"}));
     EXPECT_EQ(DataGroup(3, {9, 0x08, 0xBF, 2, 1, 3, 2, 2, 1, 5, 0}),
-              (Expect{"image2.ShowColorSpace(2)", "setup.ShowAfAssist(1)",
-                      "setup.ShowAfVolume(3)", "main.EvaluateCaptureButtons()",
-                      "setup.ShowExtendedMode(2)", "setup.ShowAutoRotate(1)",
-                      "setup.ShowTimerSound(5)", "host.ClearDestinationSent()"}));
+              (Expect{"image2.ShowColorSpace(2)", "setup.ShowAfAssist(1)", "setup.ShowAfVolume(3)",
+                      "main.EvaluateCaptureButtons()", "setup.ShowExtendedMode(2)",
+                      "setup.ShowAutoRotate(1)", "setup.ShowTimerSound(5)",
+                      "host.ClearDestinationSent()"}));
 }
 
 TEST_F(Dispatch, DataGroup4IsoStepQmdAndTheIsoDialog) {
@@ -181,28 +180,27 @@ TEST_F(Dispatch, DataGroup4IsoStepQmdAndTheIsoDialog) {
     Current(3, dg3::kColorMode, {3});
     Current(1, dg1::kIso, {45});
     dispatcher.SetIsoFunctionDialogOpen(true);
-    EXPECT_EQ(DataGroup(4, {5, 0x09, 0x00, 2, 1, 0}),
-              (Expect{"exposure.ResetIsoSlider()", "exposure.ShowIso(45)",
-                      "exposure.SetIsoRange(0,18)", "host.PostMessage(1,1136,9,0)",
-                      "main.SetQmdMode(1)", "exposure.ApplyQmdMode(1)", "camera.ApplyQmdMode(1)",
-                      "image1.ApplyQmdMode(1)", "image2.ApplyQmdMode(1)", "flash.ApplyQmdMode(1)",
-                      "main.UpdateIsoFunctionMenu()", "main.SetBracketingIndicator(3)",
-                      "image2.ShowColorMode(3)"}));
+    EXPECT_EQ(
+        DataGroup(4, {5, 0x09, 0x00, 2, 1, 0}),
+        (Expect{"exposure.ResetIsoSlider()", "exposure.ShowIso(45)", "exposure.SetIsoRange(0,18)",
+                "host.PostMessage(1,1136,9,0)", "main.SetQmdMode(1)", "exposure.ApplyQmdMode(1)",
+                "camera.ApplyQmdMode(1)", "image1.ApplyQmdMode(1)", "image2.ApplyQmdMode(1)",
+                "flash.ApplyQmdMode(1)", "main.UpdateIsoFunctionMenu()",
+                "main.SetBracketingIndicator(3)", "image2.ShowColorMode(3)"}));
     EXPECT_EQ(camera.IsoList().size(), 19u);
     EXPECT_TRUE(camera.DataGroup4Seen());
     EXPECT_TRUE(dispatcher.State().qmd);
 
     // Limits only: the dialog still hears of the update, once.
-    EXPECT_EQ(DataGroup(4, {5, 0x06, 0x00, 72, 32, 0}),
-              (Expect{"host.PostMessage(1,1136,6,0)"}));
+    EXPECT_EQ(DataGroup(4, {5, 0x06, 0x00, 72, 32, 0}), (Expect{"host.PostMessage(1,1136,6,0)"}));
     dispatcher.SetIsoFunctionDialogOpen(false);
     dispatcher.SetLiveViewWindow(&liveView);
     EXPECT_EQ(DataGroup(4, {5, 0x30, 0x00, 2, 2, 0}),
-              (Expect{"main.SetDcCrop(2)", "image1.ShowDcCrop(2)",
-                      "main.EvaluateCaptureButtons()", "liveview.ShowMagnification(2)"}));
-    EXPECT_EQ(DataGroup(4, {4, 0x01, 0x00, 1, 0}),
-              (Expect{"exposure.ResetIsoSlider()", "exposure.ShowIso(45)",
-                      "exposure.SetIsoRange(0,6)"}));
+              (Expect{"main.SetDcCrop(2)", "image1.ShowDcCrop(2)", "main.EvaluateCaptureButtons()",
+                      "liveview.ShowMagnification(2)"}));
+    EXPECT_EQ(
+        DataGroup(4, {4, 0x01, 0x00, 1, 0}),
+        (Expect{"exposure.ResetIsoSlider()", "exposure.ShowIso(45)", "exposure.SetIsoRange(0,6)"}));
     EXPECT_EQ(camera.IsoList().size(), 7u);
 }
 
@@ -212,9 +210,9 @@ TEST_F(Dispatch, DataGroup4IsoRangeFollowsTheVersionInForce) {
     csi4[21] = 40;  // lower ISO 200
     camera.StoreReceivedCanSetInfo(4, csi4, sizeof csi4);
     camera.MergeCanSetInfo(4);
-    EXPECT_EQ(DataGroup(4, {4, 0x01, 0x00, 2, 0}),
-              (Expect{"exposure.ResetIsoSlider()", "exposure.ShowIso(0)",
-                      "exposure.SetIsoRange(3,12)"}));
+    EXPECT_EQ(
+        DataGroup(4, {4, 0x01, 0x00, 2, 0}),
+        (Expect{"exposure.ResetIsoSlider()", "exposure.ShowIso(0)", "exposure.SetIsoRange(3,12)"}));
 }
 
 TEST_F(Dispatch, DataGroup5) {
@@ -316,9 +314,22 @@ TEST_F(Dispatch, CanSetInfoMasksFillTheLists) {
     dispatcher.SetSpecialSettingsDialog(&special);
     dispatcher.SetLiveViewWindow(&liveView);
     Current(6, dg6::kBracketKind, {1});
-    EXPECT_EQ(CanSet(4, {{2, 0x0D}, {11, 0x06}, {12, 0x05}, {19, 0x01}, {22, 0x01}, {28, 0x03},
-                         {31, 0x01}, {36, 0xFF}, {38, 0x04}, {43, 0x03}, {63, 0x3F}, {68, 0x0F},
-                         {92, 0x20}, {95, 0x01}, {99, 0x03}, {100, 0x07}}),
+    EXPECT_EQ(CanSet(4, {{2, 0x0D},
+                         {11, 0x06},
+                         {12, 0x05},
+                         {19, 0x01},
+                         {22, 0x01},
+                         {28, 0x03},
+                         {31, 0x01},
+                         {36, 0xFF},
+                         {38, 0x04},
+                         {43, 0x03},
+                         {63, 0x3F},
+                         {68, 0x0F},
+                         {92, 0x20},
+                         {95, 0x01},
+                         {99, 0x03},
+                         {100, 0x07}}),
               (Expect{"host.SetExtendedCamera()",
                       "camera.FillDriveModeList(13)",
                       "image1.FillImageSizeList(6)",

@@ -107,7 +107,8 @@ class IsoRebuild : public ::testing::TestWithParam<IsoCase> {};
 TEST_P(IsoRebuild, KeepsTheValuesOfTheStepMode) {
     const IsoCase& c = GetParam();
     CCamera camera;
-    ReceiveCanSetInfo(camera, {{18, static_cast<uint8_t>(c.mask)}, {19, static_cast<uint8_t>(c.mask >> 8)}});
+    ReceiveCanSetInfo(
+        camera, {{18, static_cast<uint8_t>(c.mask)}, {19, static_cast<uint8_t>(c.mask >> 8)}});
     ASSERT_TRUE(camera.RebuildIsoList(c.step));
     std::vector<int> values;
     for (const auto& e : camera.IsoList()) {
@@ -123,10 +124,14 @@ INSTANTIATE_TEST_SUITE_P(
         IsoCase{"WholeDefaultMask", 1, 0x80FE, {100, 200, 400, 800, 1600, 3200, 6400}},
         IsoCase{"WholeMask0006", 1, 0x0006, {100, 200}},
         IsoCase{"WholeMaskWithoutLowBits", 1, 0x00C0, {3200, 6400}},
-        IsoCase{"ThirdIgnoresMask", 2, 0x0006,
+        IsoCase{"ThirdIgnoresMask",
+                2,
+                0x0006,
                 {100, 125, 160, 200, 250, 320, 400, 500, 640, 800, 1000, 1250, 1600, 2000, 2500,
                  3200, 4000, 5000, 6400}},
-        IsoCase{"AnyOtherStepIsThirds", 0, 0x80FE,
+        IsoCase{"AnyOtherStepIsThirds",
+                0,
+                0x80FE,
                 {100, 125, 160, 200, 250, 320, 400, 500, 640, 800, 1000, 1250, 1600, 2000, 2500,
                  3200, 4000, 5000, 6400}}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -135,9 +140,9 @@ TEST(ConversionTable, ColumnsHoldTheirRowsAndNothingElse) {
     struct Column {
         ExposureColumn column;
         int rows;
-    } columns[] = {{ExposureColumn::Iso, 25},       {ExposureColumn::ExpA, 39},
-                   {ExposureColumn::ExpB, 13},      {ExposureColumn::ShutterA, 58},
-                   {ExposureColumn::ShutterB, 39},  {ExposureColumn::ApertureA, 40},
+    } columns[] = {{ExposureColumn::Iso, 25},      {ExposureColumn::ExpA, 39},
+                   {ExposureColumn::ExpB, 13},     {ExposureColumn::ShutterA, 58},
+                   {ExposureColumn::ShutterB, 39}, {ExposureColumn::ApertureA, 40},
                    {ExposureColumn::ApertureB, 27}};
     for (const auto& c : columns) {
         int rows = 0;
@@ -198,8 +203,8 @@ TEST(DisplayText, Formatters) {
 
 TEST(DisplayText, ShutterReadouts) {
     const std::pair<int16_t, const char*> cases[] = {
-        {0, "buLb"},    {162, "5ync"},  {300, " 30\""}, {10, "  1\""},
-        {25, " 2\"5"},  {5, " 0\"5"},   {-4, "   4"},  {-8000, "8000"},
+        {0, "buLb"},   {162, "5ync"}, {300, " 30\""}, {10, "  1\""},
+        {25, " 2\"5"}, {5, " 0\"5"},  {-4, "   4"},   {-8000, "8000"},
     };
     for (auto [value, want] : cases) {
         char out[5];

@@ -1,9 +1,10 @@
 // Set request records and the commands that user picks turn into.
+#include "model/set_request.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "model/set_request.h"
 #include "model/setting_commands.h"
 
 namespace {

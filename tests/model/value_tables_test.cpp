@@ -1,5 +1,7 @@
 // Value tables, the settable filter, the bracketing setting table, code
 // aliases and the string table.
+#include "model/value_tables.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "model/string_table.h"
-#include "model/value_tables.h"
 
 namespace {
 
@@ -40,28 +41,57 @@ TEST_P(Filter, KeepsOfferedRowsInTableOrder) {
 INSTANTIATE_TEST_SUITE_P(
     Tables, Filter,
     ::testing::Values(
-        FilterCase{"MeteringMask05", ValueTable::Metering, 0x05, 3,
-                   {"---", "Evaluative Metering", "Center Area Metering"}, 2},
+        FilterCase{"MeteringMask05",
+                   ValueTable::Metering,
+                   0x05,
+                   3,
+                   {"---", "Evaluative Metering", "Center Area Metering"},
+                   2},
         FilterCase{"MaskZeroLeavesPlaceholder", ValueTable::WhiteBalance, 0, 1, {"---"}, 0},
-        FilterCase{"CurrentNotOfferedSelectsPlaceholder", ValueTable::ImageSize, 0x06, 5,
-                   {"---", "HI", "MED"}, 0},
-        FilterCase{"DriveModeOrderAndQmdMask", ValueTable::DriveMode, 0x0D, 4,
-                   {"---", "Single Frame Shooting", "Self-Timer 2s", "Self-Timer 10s"}, 3},
+        FilterCase{"CurrentNotOfferedSelectsPlaceholder",
+                   ValueTable::ImageSize,
+                   0x06,
+                   5,
+                   {"---", "HI", "MED"},
+                   0},
+        FilterCase{"DriveModeOrderAndQmdMask",
+                   ValueTable::DriveMode,
+                   0x0D,
+                   4,
+                   {"---", "Single Frame Shooting", "Self-Timer 2s", "Self-Timer 10s"},
+                   3},
         FilterCase{"FlashMask0001KeepsOff", ValueTable::FlashRedEye, 0x0001, 0, {"---", "Off"}, 0},
-        FilterCase{"FlashSlowSyncOn", ValueTable::FlashSlowSync, 0x0200, 64,
-                   {"---", "Off", "On"}, 2},
+        FilterCase{
+            "FlashSlowSyncOn", ValueTable::FlashSlowSync, 0x0200, 64, {"---", "Off", "On"}, 2},
         FilterCase{"AfAssistNeedsItsBits", ValueTable::AfAssist, 0x0001, 2, {"---", "Off"}, 1},
-        FilterCase{"DcCropAutoSharesOffBit", ValueTable::DcCrop, 0x01, 0, {"---", "Off", "Auto"}, 2},
-        FilterCase{"AlwaysSettableRows", ValueTable::AfVolume, 0, 7,
-                   {"---", "0", "1", "2", "3", "4", "5"}, 6},
-        FilterCase{"ColorModeDoubledAmpersand", ValueTable::ColorMode, 0x002, 2,
-                   {"---", "B&&W"}, 1},
-        FilterCase{"BracketShotsPlaceholderNotOffered", ValueTable::BracketShots, 0x01, -1,
-                   {"3 Shots"}, 0},
-        FilterCase{"BracketOrdersAllOnMask01", ValueTable::BracketOrder, 0x01, 2,
-                   {"0 -> - -> +", "- -> 0 -> +", "+ -> 0 -> -"}, 1},
-        FilterCase{"GridHasNoPlaceholder", ValueTable::LiveViewGrid, 0, 3,
-                   {"4", "9", "16", "36", "64"}, 1}),
+        FilterCase{
+            "DcCropAutoSharesOffBit", ValueTable::DcCrop, 0x01, 0, {"---", "Off", "Auto"}, 2},
+        FilterCase{"AlwaysSettableRows",
+                   ValueTable::AfVolume,
+                   0,
+                   7,
+                   {"---", "0", "1", "2", "3", "4", "5"},
+                   6},
+        FilterCase{
+            "ColorModeDoubledAmpersand", ValueTable::ColorMode, 0x002, 2, {"---", "B&&W"}, 1},
+        FilterCase{"BracketShotsPlaceholderNotOffered",
+                   ValueTable::BracketShots,
+                   0x01,
+                   -1,
+                   {"3 Shots"},
+                   0},
+        FilterCase{"BracketOrdersAllOnMask01",
+                   ValueTable::BracketOrder,
+                   0x01,
+                   2,
+                   {"0 -> - -> +", "- -> 0 -> +", "+ -> 0 -> -"},
+                   1},
+        FilterCase{"GridHasNoPlaceholder",
+                   ValueTable::LiveViewGrid,
+                   0,
+                   3,
+                   {"4", "9", "16", "36", "64"},
+                   1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ValueTables, EveryRowHasTextAndListSettingsStartWithThePlaceholder) {
