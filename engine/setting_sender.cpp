@@ -1,9 +1,7 @@
 #include "engine/setting_sender.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "log/write_log.h"
+#include "model/set_request.h"
 
 namespace kvx::engine {
 
@@ -21,11 +19,8 @@ HResult CSettingSender::Send(int group, uint8_t* request) {
 
 bool CSettingSender::SetDataGroup(int group, uint8_t field1, uint8_t field2, int32_t value) {
     if (group < 1 || group > 6) return false;
-    uint8_t request[kSetRequestBufferSize] = {};
-    request[0] = 3;
-    request[1] = field1;
-    request[2] = field2;
-    request[3] = static_cast<uint8_t>(value);
+    uint8_t request[VARNO::kSetRequestSize];
+    VARNO::BuildSetRequest(request, field1, field2, value);
     HResult hr = Send(group, request);
     if (hr != 0) {
         WriteLog(1, "*** SetDataGroup%d failed hr=0x%x Field1=0x%x, Field2=0x%x, val=0x%x ***", group,
@@ -46,12 +41,8 @@ bool CSettingSender::SetDataGroup6(uint8_t f1, uint8_t f2, int32_t v) { return S
 
 bool CSettingSender::SendExtended(int group, uint8_t field1, uint8_t field2, int32_t length,
                                   const uint8_t* data) {
-    int n = std::clamp(length, 0, kSetRequestDataMax);
-    uint8_t request[kSetRequestBufferSize] = {};
-    request[0] = static_cast<uint8_t>(n + 2);
-    request[1] = field1;
-    request[2] = field2;
-    if (n > 0 && data != nullptr) std::memcpy(request + 3, data, static_cast<size_t>(n));
+    uint8_t request[VARNO::kSetRequestSize];
+    VARNO::BuildSetRequestEx(request, field1, field2, data, length);
     HResult hr = Send(group, request);
     if (hr != 0) {
         WriteLog(1, "*** SetDataGroup%dex failed hr=0x%x Field1=0x%x, Field2=0x%x ***", group,

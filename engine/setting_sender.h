@@ -1,5 +1,6 @@
 // The DataGroup writes the communication thread performs for queued setting
-// commands: build the set request, call the group's export, log the result.
+// commands: build the set request (the settings model's builders, sized for
+// the largest record an export sends), call the group's export, log the result.
 #pragma once
 
 #include <cstddef>
@@ -8,11 +9,6 @@
 #include "engine/camera_link.h"
 
 namespace kvx::engine {
-
-// The set request buffer: large enough for the biggest record an export sends
-// (DataGroup6, 38 bytes), so no export reads past it.
-constexpr size_t kSetRequestBufferSize = 40;
-constexpr int kSetRequestDataMax = 32;
 
 class CSettingSender {
 public:

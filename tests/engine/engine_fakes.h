@@ -110,6 +110,10 @@ public:
     // Runs (outside the fake's lock) at the start of every call, by name.
     void OnCall(std::function<void(const std::string&)> hook) { Locked([&] { hook_ = std::move(hook); }); }
 
+    // Runs (outside the fake's lock) after every write was recorded: the
+    // test's stand-in for the camera taking the change.
+    void OnWrite(std::function<void(const SetCall&)> hook) { Locked([&] { writeHook_ = std::move(hook); }); }
+
     // ---- inspection ----
     std::vector<std::string> Calls() const {
         std::lock_guard g(m_);
@@ -253,9 +257,17 @@ private:
     // buffer shows up under the sanitizers.
     HResult Write(const char* name, uint8_t* r, size_t n) {
         Called(name);
-        std::lock_guard g(m_);
-        sets_.push_back({name, std::vector<uint8_t>(r, r + n)});
-        return writeResult_;
+        std::function<void(const SetCall&)> hook;
+        SetCall call{name, std::vector<uint8_t>(r, r + n)};
+        HResult result;
+        {
+            std::lock_guard g(m_);
+            sets_.push_back(call);
+            hook = writeHook_;
+            result = writeResult_;
+        }
+        if (hook) hook(call);
+        return result;
     }
 
     mutable std::mutex m_;
@@ -274,6 +286,7 @@ private:
     std::map<RecordId, HResult> recordFailures_;
     HResult writeResult_ = 0;
     std::function<void(const std::string&)> hook_;
+    std::function<void(const SetCall&)> writeHook_;
 };
 
 class FakeMainWindow final : public kvx::engine::IMainWindow {

@@ -226,6 +226,7 @@ CameraStatus StatusOf(const UnpackedStatus2& u) { return ParseCameraStatus(u.sta
 TEST(StatusRecord2, StateAndTwoIdsInTheValueField) {
     Status2Builder b;
     b.Item(1, 4, 0x12345678).Item(2, 2, 0xAAAA0001).Item(5, 2, 0x00070003);
+    b.Item(0x9023, 3, 0x00060008);  // DataGroup4 QMD mode on, in the value field
     auto rec = b.Build();
     UnpackedStatus2 u = UnpackStatusRecord2(rec.data(), kReplyHeaderSize + 3080);
     CameraStatus s = StatusOf(u);
@@ -235,7 +236,10 @@ TEST(StatusRecord2, StateAndTwoIdsInTheValueField) {
     EXPECT_EQ(s.pictureBits, 1u);
     ASSERT_TRUE(u.picturesChanged);
     EXPECT_EQ(u.pictureIds, (std::vector<uint16_t>{3, 7}));
-    EXPECT_TRUE(u.records.empty());
+    ASSERT_EQ(u.records.size(), 1u);
+    EXPECT_EQ(u.records[0].id, RecordId::kDataGroup4);
+    EXPECT_EQ((std::vector<uint8_t>(u.records[0].bytes.begin(), u.records[0].bytes.begin() + 5)),
+              (std::vector<uint8_t>{3, 0x08, 0x00, 0x06, 0}));
 }
 
 TEST(StatusRecord2, IdsAndDataGroupsAtOffsets) {

@@ -21,13 +21,20 @@ public:
         ++items_;
         return *this;
     }
-    // Puts data at the next free data offset and adds the item pointing at it.
-    // count defaults to the number of data bytes (picture id items count ids).
+    // Adds an item with its data: in the value field when the data fits into
+    // 4 bytes, else at the next free data offset. count defaults to the
+    // number of data bytes (picture id items count ids).
     Status2Builder& DataItem(uint16_t type, const std::vector<uint8_t>& data, uint32_t count = 0) {
+        uint32_t n = count ? count : static_cast<uint32_t>(data.size());
+        if (data.size() <= 4) {
+            uint32_t value = 0;
+            for (size_t i = 0; i < data.size(); ++i) value |= static_cast<uint32_t>(data[i]) << (8 * i);
+            return Item(type, n, value);
+        }
         uint32_t offset = dataAt_;
         std::memcpy(bytes_.data() + offset, data.data(), data.size());
         dataAt_ += static_cast<uint32_t>(data.size());
-        return Item(type, count ? count : static_cast<uint32_t>(data.size()), offset);
+        return Item(type, n, offset);
     }
     Status2Builder& Count(uint32_t n) {
         countOverride_ = n;
