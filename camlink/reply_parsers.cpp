@@ -104,8 +104,8 @@ PictListResult ParsePictList1Wide(const uint8_t* record, size_t size, KVX_PICT_F
         out.valueB = e.v3;
         out.firstText[0] = '\0';
         CopyText(out.fileName, e.name, e.nameLength);
-        out.objectId = e.v4;
-        out.fileSize = e.v5;
+        out.fileSize = e.v4;
+        out.objectId = e.v5;
     });
 }
 

@@ -25,8 +25,8 @@ struct PictListResult {
 PictListResult ParsePictList1(const uint8_t* record, size_t size, KVX_PICT_FILE_ENTRY1* entries,
                               int32_t maxEntries);
 // The same list into the wide entries the program uses: the three u16 are
-// the format code, value A and value B; the two u32 are the object id and
-// the file size. The format text follows from the format code.
+// the format code, value A and value B; the two u32 are the file size and
+// the object id. The format text follows from the format code.
 PictListResult ParsePictList1Wide(const uint8_t* record, size_t size, KVX_PICT_FILE_ENTRY* entries,
                                   int32_t maxEntries);
 

@@ -460,22 +460,22 @@ TEST_F(LinkTest, PictureListWhoseOffsetsReachBeyondTheReplyDropsThoseEntries) {
 TEST_F(LinkTest, PictureListFirstForm) {
     auto& cam = AddCamera("CAM1", kOwnProduct);
     ASSERT_EQ(InitPTPMode_Parts(), 0);
-    // Two entries: u16 0x3801, u16 5, u16 6, name, u32 object id, u32 size.
+    // Two entries: u16 format, u16 5, u16 6, name, u32 file size, u32 object id.
     Bytes list = {2};
-    auto add = [&](uint16_t a, const char* name, uint32_t id, uint32_t size) {
+    auto add = [&](uint16_t a, const char* name, uint32_t size, uint32_t id) {
         Bytes e(6);
         Put16(e, 0, a);
         Put16(e, 2, 5);
         Put16(e, 4, 6);
         e.insert(e.end(), name, name + std::strlen(name) + 1);
         Bytes tail(8);
-        Put32(tail, 0, id);
-        Put32(tail, 4, size);
+        Put32(tail, 0, size);
+        Put32(tail, 4, id);
         e.insert(e.end(), tail.begin(), tail.end());
         list.insert(list.end(), e.begin(), e.end());
     };
-    add(0x3801, "IMG1.JPG", 0x11, 1000);
-    add(0xB801, "IMG1.Q7F", 0x12, 2000);
+    add(0x3801, "IMG1.JPG", 1000, 0x11);
+    add(0xB801, "IMG1.Q7F", 2000, 0x12);
     list.push_back(0xAB);  // checksum byte after the entries
     cam.On(0x9020, Data(list));
     uint32_t count = 0, rawLength = 0;
@@ -494,8 +494,8 @@ TEST_F(LinkTest, PictureListFirstForm) {
     EXPECT_EQ(ZR4_GetPictFileInfo(entries, 2, &count, &raw, &rawLength), 0);
     EXPECT_EQ(entries[1].value1, 0xB801);
     EXPECT_EQ(entries[1].value2, 5);
-    EXPECT_EQ(entries[1].value4, 0x12u);
-    EXPECT_EQ(entries[1].value5, 2000u);
+    EXPECT_EQ(entries[1].value4, 2000u);
+    EXPECT_EQ(entries[1].value5, 0x12u);
     EXPECT_STREQ(entries[1].fileName, "IMG1.Q7F");
 #endif
     EXPECT_EQ(count, 2u);

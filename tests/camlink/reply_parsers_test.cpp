@@ -63,8 +63,8 @@ TEST(PictList1, FillsEntriesAndCountsTheFilledLength) {
     EXPECT_EQ(r.filled, 3u);
     EXPECT_EQ(w[1].formatCode, 0xB801);
     EXPECT_STREQ(w[1].formatText, "Q7F");
-    EXPECT_EQ(w[2].objectId, 3u);
-    EXPECT_EQ(w[2].fileSize, 300u);
+    EXPECT_EQ(w[2].fileSize, 3u);
+    EXPECT_EQ(w[2].objectId, 300u);
     EXPECT_STREQ(w[2].fileName, "B.JPG");
 }
 
