@@ -155,6 +155,8 @@ std::vector<CCamera::SettableChange> CCamera::MergeCanSetInfo(int version) {
     if (!ValidVersion(version)) return changes;
     uint8_t rx[kMaxCanSetInfoSize] = {};
     const size_t size = ReceivedCanSetInfo(version, rx, sizeof rx);
+    // Nothing arrived (or the link was reset since the message was posted).
+    if (size == 0) return changes;
     if (version == 2 && size >= 7) {
         // This generation reports its exposure modes unreliably: all seven are offered.
         rx[5] = 0x7F;

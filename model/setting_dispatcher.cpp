@@ -87,6 +87,8 @@ bool CSettingDispatcher::HandleMessage(uint32_t message) {
 
 int CSettingDispatcher::OnUpdateDataGroup(int group) {
     if (group < 1 || group > kDataGroupCount) return 0;
+    // A message that outlived a link reset finds nothing to merge.
+    if (m_camera.ReceivedDataGroup(group, nullptr, 0) == 0) return 0;
     if (group == 4) {
         uint8_t head[3] = {};
         m_dataGroup4Field1 = m_camera.ReceivedDataGroup(4, head, sizeof head) > 1 ? head[1] : 0;
@@ -566,6 +568,7 @@ void CSettingDispatcher::DataGroup6Field(int index) {
 
 int CSettingDispatcher::OnUpdateCanSetInfo(int version) {
     if (version < 1 || version > kCanSetInfoVersionCount) return 0;
+    if (m_camera.ReceivedCanSetInfo(version, nullptr, 0) == 0) return 0;
     // An older generation's record no longer drives the panels once a newer one has arrived.
     const bool panelsSkipped =
         version == 1 && (m_camera.CanSetInfoReceived(2) || m_camera.CanSetInfoReceived(3) ||

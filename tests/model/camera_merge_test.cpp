@@ -211,6 +211,17 @@ TEST(SettableInfo, ShortRecordOnlyTouchesWhatArrived) {
     EXPECT_EQ(camera.SettableOf(4, SettableField::DcCropMask), 0x03u);
 }
 
+TEST(SettableInfo, AnEmptyReceivedRecordIsNotAVersion) {
+    CCamera camera;
+    camera.StoreReceivedCanSetInfo(4, nullptr, 0);
+    uint8_t none = 0;
+    camera.StoreReceivedCanSetInfo(3, &none, 0);
+    EXPECT_TRUE(camera.MergeCanSetInfo(3).empty());
+    EXPECT_TRUE(camera.MergeCanSetInfo(4).empty());
+    EXPECT_EQ(camera.VersionInForce(), 0);
+    EXPECT_TRUE(camera.AfLockAvailable());
+}
+
 TEST(Camera, ClearForANewLink) {
     CCamera camera;
     const uint8_t dg[] = {4, 0x01, 0x00, 7, 0};

@@ -358,6 +358,17 @@ TEST_F(Dispatch, CanSetInfoMasksFillTheLists) {
     EXPECT_EQ(CanSet(4, {}), (Expect{"host.SetExtendedCamera()", "host.PostStatusRefresh()"}));
 }
 
+TEST_F(Dispatch, MessagesAfterALinkResetFindNothing) {
+    camera.SetDataGroup4Seen(false);
+    dispatcher.SetIsoFunctionDialogOpen(true);
+    calls.clear();
+    for (int group = 1; group <= 6; ++group) dispatcher.HandleMessage(kDataGroupMessage[group]);
+    for (int version = 1; version <= 4; ++version) dispatcher.HandleMessage(kCanSetMessage[version]);
+    EXPECT_EQ(calls, Expect{});
+    EXPECT_EQ(camera.VersionInForce(), 0);
+    EXPECT_FALSE(camera.DataGroup4Seen());
+}
+
 TEST_F(Dispatch, ClosedWindowsAreSkipped) {
     CSettingDispatcher bare(camera, host);
     const uint8_t dg2[] = {8, 0xFF, 0xFF, 1, 2, 3, 4, 1, 2, 0, 1, 1, 3, 0x42, 0, 8, 1, 1, 1, 0};
