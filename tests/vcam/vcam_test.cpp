@@ -718,6 +718,19 @@ TEST_F(VcamTest, DestinationFocusAndDriveModes) {
     EXPECT_TRUE(SecondForm(hb.Read(0x902D).data).empty());
 }
 
+TEST_F(VcamTest, SelfTimerReleasesLater) {
+    VirtualCamera cam(Options());
+    Host h;
+    Open(cam, h);
+    ASSERT_TRUE(cam.SetDataGroupFieldOnBody(2, 0x01, 0, {3}));  // 2 s
+    ASSERT_EQ(h.Write(0x901B, WithChecksum({2, 2, 1, 0})).code, kOk);
+    EXPECT_TRUE(cam.PictureIds().empty());
+    for (int i = 0; i < 100 && cam.PictureIds().empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_EQ(cam.PictureIds().size(), 1u);
+    EXPECT_EQ(cam.CaptureStatus(cam.PictureIds()[0])->first, 5);
+}
+
 TEST_F(VcamTest, FailPieceFailsThenTheSameRequestSucceeds) {
     VirtualCameraOptions o = Options();
     o.failPieces = {{2, 2}};
