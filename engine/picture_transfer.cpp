@@ -25,8 +25,14 @@ constexpr const char* kWhereInfo = "CMainDlg::GetPictFileInfo";
 constexpr const char* kWhereRead = "CMainDlg::ReadPictFile";
 
 // Bytes of the library's reply buffer that follow the escape header: the
-// first picture list form hands back a pointer into it.
+// picture lists hand back a pointer into it.
 constexpr size_t kReplyRecordCapacity = KVX_REPLY_BUFFER_SIZE - KVX_VENDOR_OUT_HEADER_SIZE;
+
+// The library reports actual sizes as the escape does: the reply header
+// followed by the record. Only the record bytes after the header arrived.
+uint32_t ReceivedRecordBytes(uint32_t actual) {
+    return actual > KVX_VENDOR_OUT_HEADER_SIZE ? actual - KVX_VENDOR_OUT_HEADER_SIZE : 0;
+}
 
 uint32_t ReadU32(const uint8_t* p) {
     return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
@@ -305,15 +311,15 @@ void CPictureTransfer::GetPictFileInfo() {
     const MultiPartInfo info = extended ? MultiPartInfo::Parse(info28) : MultiPartInfo{};
     bool blocksBeyond = false;
     if (extended && entries[0].formatCode == kFormatQ7i && info.IsLastPart()) {
-        if (!assembler_.CopyBlocks(info, raw, rawLength)) {
+        if (!assembler_.CopyBlocks(info, raw, ReceivedRecordBytes(rawLength))) {
             blocksBeyond = true;
             WriteLog(1, "+++ Q7I header or trailer beyond the reply (size=%u) at %s +++", rawLength,
                      kWhereInfo);
         }
     }
-    // The second form's checksum byte would lie past the bytes received; the
-    // first form's lies inside the library's reply record.
-    CheckPictFileList(raw, rawLength, extended ? rawLength : kReplyRecordCapacity);
+    // The camera's check byte lies at the list length, inside the library's
+    // cleared reply record even where it is past the bytes received.
+    CheckPictFileList(raw, rawLength, kReplyRecordCapacity);
 
     const int filled = static_cast<int>(std::min<uint32_t>(count, kListEntries));
     int number = 0;
@@ -496,7 +502,10 @@ bool CPictureTransfer::ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& 
             WriteLog(5, "   %d-%d: dwOffset=%d, rest=0x%x, actual=%d, hr=0x%x", piece, attempt,
                      static_cast<int>(offset), request, static_cast<int>(actual), hr);
 
-            bool good = hr == 0 && actual >= 5 && data != nullptr;
+            // Besides the camera's own failures, a record too short for a
+            // length and a flag counts as a failed attempt.
+            bool good =
+                hr == 0 && actual >= 5 && data != nullptr && ReceivedRecordBytes(actual) >= 6;
             uint32_t length = 0;
             uint16_t more = 0;
             if (good) {
@@ -505,7 +514,7 @@ bool CPictureTransfer::ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& 
                 // received, what was asked for and the segment buffer.
                 const bool fits = length <= kMaxPieceLength && length <= request &&
                                   uint64_t{filled} + length <= segmentSize &&
-                                  uint64_t{length} + 6 <= actual;
+                                  uint64_t{length} + 6 <= ReceivedRecordBytes(actual);
                 if (!fits) {
                     WriteLog(1, "**** Invalid Data Size = %d at %s !!! ****",
                              static_cast<int>(length), kWhereRead);

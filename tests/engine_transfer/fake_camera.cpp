@@ -97,11 +97,11 @@ HResult FakeCamera::GetPictFileInfo2(KVX_PICT_FILE_ENTRY* entries, int32_t maxEn
         if (*isMultiPart) std::memcpy(multiPartInfo, l.multiPartInfo, 28);
     }
     *count = l.count ? l.count : static_cast<uint32_t>(l.entries.size());
-    // Only the bytes received: anything read past them is a fault the
-    // address sanitizer build reports.
-    listBuffer_ = l.record;
-    *raw = listBuffer_.empty() ? nullptr : listBuffer_.data();
-    *actualSize = static_cast<uint32_t>(l.record.size());
+    listBuffer_.assign(KVX_REPLY_BUFFER_SIZE - KVX_VENDOR_OUT_HEADER_SIZE, 0);
+    std::copy(l.record.begin(), l.record.end(), listBuffer_.begin());
+    *raw = listBuffer_.data();
+    // As the library reports it: the escape's reply header and the record.
+    *actualSize = KVX_VENDOR_OUT_HEADER_SIZE + static_cast<uint32_t>(l.record.size());
     return 0;
 }
 
@@ -119,7 +119,9 @@ HResult FakeCamera::GetBigPartialPictFile(uint32_t objectId, uint32_t offset, ui
     if (hr != 0) return hr;
     pieceBuffer_ = std::move(reply);
     *data = pieceBuffer_.data();
-    *actualSize = static_cast<uint32_t>(pieceBuffer_.size());
+    *actualSize = pieceBuffer_.empty()
+                      ? 0
+                      : KVX_VENDOR_OUT_HEADER_SIZE + static_cast<uint32_t>(pieceBuffer_.size());
     return 0;
 }
 

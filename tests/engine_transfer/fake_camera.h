@@ -27,7 +27,7 @@ struct ListReply {
     std::vector<KVX_PICT_FILE_ENTRY> entries;
     uint32_t count = 0;  // reported; 0: entries.size()
     uint8_t multiPartInfo[28] = {};
-    std::vector<uint8_t> record;  // the reply record; its size is the actual size
+    std::vector<uint8_t> record;  // the reply record; actual size = 30 + its size
     uint32_t reportedLength = 0;  // first form's list length; 0: record.size()
 };
 

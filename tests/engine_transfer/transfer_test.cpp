@@ -52,7 +52,7 @@ TEST_F(TransferTest, ThreeMegabytePictureIsTwoPiecesInOneSegmentAndOneWrite) {
     EXPECT_EQ(host.state, 1);
     EXPECT_TRUE(Logged(
         "--- enter CMainDlg::ReadPictFile, FileName=VRN_0001.JPG, FileSize=3000000, max_tx=147"));
-    EXPECT_TRUE(Logged("   0-0: dwOffset=0, rest=0x200000, actual=2097158, hr=0x0"));
+    EXPECT_TRUE(Logged("   0-0: dwOffset=0, rest=0x200000, actual=2097188, hr=0x0"));
     EXPECT_TRUE(Logged("--- ReadPictFile bReadSuccess=1 index=0, orgFile=VRN_0001.JPG"));
     auto results = transfer->LastFileResults();
     ASSERT_EQ(results.size(), 1u);
@@ -130,7 +130,7 @@ TEST_F(TransferTest, CameraThatKeepsEndingEarlyRunsOutOfPieceBudget) {
     EXPECT_FALSE(std::filesystem::exists(folder + "EARLY.JPG"));
 }
 
-enum class PieceFault { Error, Empty, LengthBeyondReply, LengthAboveRequest };
+enum class PieceFault { Error, Empty, HeaderOnly, LengthBeyondReply, LengthAboveRequest };
 
 struct RetryCase {
     PieceFault fault;
@@ -160,6 +160,9 @@ TEST_P(PieceRetryTest, SecondPieceFails) {
                 break;
             case PieceFault::Empty:
                 reply.clear();
+                break;
+            case PieceFault::HeaderOnly:
+                reply.assign(1, 0);  // not even a whole length
                 break;
             case PieceFault::LengthBeyondReply:
                 reply.resize(reply.size() - 100);
@@ -213,7 +216,9 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, PieceRetryTest,
     ::testing::Values(RetryCase{PieceFault::Error, 1}, RetryCase{PieceFault::Error, 2},
                       RetryCase{PieceFault::Error, 3}, RetryCase{PieceFault::Empty, 1},
-                      RetryCase{PieceFault::Empty, 3}, RetryCase{PieceFault::LengthBeyondReply, 2},
+                      RetryCase{PieceFault::Empty, 3}, RetryCase{PieceFault::HeaderOnly, 2},
+                      RetryCase{PieceFault::HeaderOnly, 3},
+                      RetryCase{PieceFault::LengthBeyondReply, 2},
                       RetryCase{PieceFault::LengthBeyondReply, 3},
                       RetryCase{PieceFault::LengthAboveRequest, 1},
                       RetryCase{PieceFault::LengthAboveRequest, 3}));
@@ -469,7 +474,8 @@ TEST_F(Q7iTest, BlocksBeyondTheReplyKeepThePartsUnjoined) {
         EXPECT_TRUE(SameBytes(f, 1152, p2));
         EXPECT_TRUE(SameBytes(f, 1856, p3));
         EXPECT_TRUE(Logged("+++ Q7I header or trailer beyond the reply (size=" +
-                           std::to_string(c.recordSize) + ") at CMainDlg::GetPictFileInfo +++"));
+                           std::to_string(c.recordSize + 30) +
+                           ") at CMainDlg::GetPictFileInfo +++"));
         EXPECT_TRUE(Logged("+++ Q7I parts not joined"));
     }
 }
