@@ -1,12 +1,17 @@
 // One 100 MB RAW from a virtual camera over its Unix stream socket, read by
-// the engine's picture transfer through the camera link library into a file;
-// against it, the same bytes pushed through a Unix stream socket pair in the
-// same piece sizes and written to a file with nothing in between.
-//
-// Counters: ratio = engine throughput / baseline throughput (same run),
-// engine_MBps, baseline_MBps, and peak_rss_delta_MB: how far the process's
-// resident high-water mark rose above its resident size during the engine's
-// transfer (the segment buffer is what should show, not the picture).
+// the engine's picture transfer through the camera link library into a file,
+// against baselines that move the same bytes (made by the same generator)
+// through a Unix stream socket pair in the same piece sizes into a file with
+// nothing in between:
+//   baseline       one piece per 4-byte request, as the camera answers partial
+//                  reads, and the file flushed to the disk at its end, as the
+//                  transfer does before it names a picture  -> ratio
+//   stream         the sender never waits, no flush          -> ratio_vs_stream
+//   stream durable the sender never waits, flushed at the end -> ratio_vs_stream_durable
+// A ratio is engine throughput / baseline throughput in the same run.
+// peak_rss_delta_MB: how far the resident high-water mark rose above the
+// resident size during the engine's transfer (the segment buffer is what
+// should show, not the picture).
 #include <benchmark/benchmark.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -113,15 +118,27 @@ Fixture& GetFixture() {
 
 // The same bytes through a Unix stream socket pair, in pieces of the
 // transfer's request size, into a file.
-double BaselineSeconds(const fs::path& file) {
+enum class Baseline { Stream, StreamDurable, RequestReply };
+
+double BaselineSeconds(const fs::path& file, uint64_t seed, uint32_t objectId, Baseline kind) {
+    bool durable = kind != Baseline::Stream;
+    bool askEach = kind == Baseline::RequestReply;
     int sv[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, sv) != 0) return -1;
-    std::thread writer([fd = sv[0]] {
+    // The sender makes the camera's own bytes, as the virtual camera does for
+    // the engine, so both sides pay the same cost of producing them.
+    std::thread writer([fd = sv[0], seed, objectId, askEach] {
         std::vector<uint8_t> piece(kPiece);
-        for (size_t i = 0; i < piece.size(); ++i) piece[i] = static_cast<uint8_t>(i * 131);
         uint64_t left = kPictureBytes;
         while (left > 0) {
+            if (askEach) {
+                // One piece per request, as a camera answers a partial read.
+                uint32_t request = 0;
+                if (::read(fd, &request, sizeof request) != sizeof request) return;
+            }
             size_t n = static_cast<size_t>(std::min<uint64_t>(left, kPiece));
+            kvx::vcam::VirtualCamera::FillPictureBytes(seed, objectId, kPictureBytes - left,
+                                                       piece.data(), n);
             size_t off = 0;
             while (off < n) {
                 ssize_t w = ::write(fd, piece.data() + off, n - off);
@@ -138,6 +155,10 @@ double BaselineSeconds(const fs::path& file) {
     uint64_t got = 0;
     while (got < kPictureBytes && out) {
         size_t want = static_cast<size_t>(std::min<uint64_t>(kPictureBytes - got, kPiece));
+        if (askEach) {
+            uint32_t request = static_cast<uint32_t>(want);
+            if (::write(sv[1], &request, sizeof request) != sizeof request) break;
+        }
         size_t off = 0;
         while (off < want) {
             ssize_t r = ::read(sv[1], buffer.data() + off, want - off);
@@ -148,7 +169,13 @@ double BaselineSeconds(const fs::path& file) {
         std::fwrite(buffer.data(), 1, off, out);
         got += off;
     }
-    if (out) std::fclose(out);
+    if (out) {
+        // The transfer makes each finished picture durable before naming it;
+        // the durable baseline does the same.
+        std::fflush(out);
+        if (durable) ::fdatasync(::fileno(out));
+        std::fclose(out);
+    }
     auto end = std::chrono::steady_clock::now();
     writer.join();
     ::close(sv[0]);
@@ -163,11 +190,16 @@ void BM_EngineTransferVsSocketBaseline(benchmark::State& state) {
         state.SkipWithError("virtual camera or link not available");
         return;
     }
-    double engineTotal = 0, baselineTotal = 0;
+    double engineTotal = 0, baselineTotal = 0, streamTotal = 0, durableTotal = 0;
     long peakDeltaKb = 0;
     for (auto _ : state) {
-        double b = BaselineSeconds(f.dir / "baseline.bin");
-        if (b < 0) {
+        uint64_t seed = f.camera->Options().seed;
+        double b = BaselineSeconds(f.dir / "baseline.bin", seed, f.entry.objectId,
+                                   Baseline::RequestReply);
+        double bs = BaselineSeconds(f.dir / "baseline.bin", seed, f.entry.objectId, Baseline::Stream);
+        double bd = BaselineSeconds(f.dir / "baseline.bin", seed, f.entry.objectId,
+                                    Baseline::StreamDurable);
+        if (b < 0 || bs < 0 || bd < 0) {
             state.SkipWithError("baseline copy failed");
             return;
         }
@@ -188,6 +220,8 @@ void BM_EngineTransferVsSocketBaseline(benchmark::State& state) {
         state.SetIterationTime(e);
         engineTotal += e;
         baselineTotal += b;
+        streamTotal += bs;
+        durableTotal += bd;
         peakDeltaKb = std::max(peakDeltaKb, hwm - rssBefore);
         fs::remove(file);
     }
@@ -196,10 +230,41 @@ void BM_EngineTransferVsSocketBaseline(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(kPictureBytes) * state.iterations());
     state.counters["engine_MBps"] = mb * n / engineTotal;
     state.counters["baseline_MBps"] = mb * n / baselineTotal;
+    state.counters["stream_MBps"] = mb * n / streamTotal;
+    state.counters["stream_durable_MBps"] = mb * n / durableTotal;
     state.counters["ratio"] = baselineTotal / engineTotal;
+    state.counters["ratio_vs_stream"] = streamTotal / engineTotal;
+    state.counters["ratio_vs_stream_durable"] = durableTotal / engineTotal;
     state.counters["peak_rss_delta_MB"] = static_cast<double>(peakDeltaKb) / 1024.0;
 }
-BENCHMARK(BM_EngineTransferVsSocketBaseline)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EngineTransferVsSocketBaseline)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+
+// Where the time goes: the library's partial reads alone, over the same
+// socket, without the transfer's copying and writing.
+void BM_LinkPartialReadsOnly(benchmark::State& state) {
+    Fixture& f = GetFixture();
+    if (!f.ok) {
+        state.SkipWithError("virtual camera or link not available");
+        return;
+    }
+    for (auto _ : state) {
+        uint64_t got = 0;
+        while (got < kPictureBytes) {
+            uint8_t* data = nullptr;
+            uint32_t actual = 0;
+            uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(kPictureBytes - got, kPiece));
+            if (f.link.GetBigPartialPictFile(f.entry.objectId, static_cast<uint32_t>(got), want,
+                                             &data, &actual) != 0) {
+                state.SkipWithError("partial read failed");
+                return;
+            }
+            got += want;
+            benchmark::DoNotOptimize(data);
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(kPictureBytes) * state.iterations());
+}
+BENCHMARK(BM_LinkPartialReadsOnly)->Iterations(10)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
