@@ -240,8 +240,14 @@ void PrintFiles(CTetherSession& s, TransferTally& t, int total) {
     ++t.pictures;
     bool tty = ::isatty(STDERR_FILENO) == 1;
     for (const auto& f : files) {
-        if (!f.complete) t.incomplete = true;
-        Out(f.path + "\n");
+        // Standard output lists only whole pictures, so a script never takes
+        // a partial file for a picture.
+        if (f.complete) {
+            Out(f.path + "\n");
+        } else {
+            t.incomplete = true;
+            Err("kvx-tether: incomplete, data kept as " + f.path + "\n");
+        }
     }
     if (tty) {
         std::string line = "picture " + std::to_string(t.pictures);

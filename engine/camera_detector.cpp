@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 #include "log/write_log.h"
@@ -108,14 +109,22 @@ StatusLine StatusLineFor(int cameraState, bool supported, int statusOverride) {
 }
 
 std::string FocalLengthText(uint16_t v) {
-    if (v % 16 == 0) return std::to_string(v / 16);
-    return std::to_string(v / 16) + "." + std::to_string((v % 16) * 10 / 16);
+    // snprintf rather than string concatenation: GCC 12 at -O3 misreads the
+    // latter as an overlapping copy.
+    char text[16];
+    if (v % 16 == 0)
+        std::snprintf(text, sizeof text, "%d", v / 16);
+    else
+        std::snprintf(text, sizeof text, "%d.%d", v / 16, (v % 16) * 10 / 16);
+    return text;
 }
 
 std::string CameraLineText(const std::string& name, uint16_t f1, uint16_t f2) {
-    std::string line = ShellString(104) + ": " + name + "(" + FocalLengthText(f1);
-    if (f1 != f2) line += "-" + FocalLengthText(f2);
-    return line + ")";
+    std::string line = ShellString(104);
+    line.append(": ").append(name).append("(").append(FocalLengthText(f1));
+    if (f1 != f2) line.append("-").append(FocalLengthText(f2));
+    line.append(")");
+    return line;
 }
 
 CCameraDetector::CCameraDetector(IDetectorHost& host, ICameraLink& link, PathSource paths,
