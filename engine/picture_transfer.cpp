@@ -329,6 +329,10 @@ void CPictureTransfer::GetPictFileInfo() {
 
     for (int index = 0; index < filled; ++index) {
         const KVX_PICT_FILE_ENTRY& entry = entries[index];
+        // A count above what the library could fill leaves entries as we
+        // cleared them: no picture there, and nothing to name or create.
+        static const KVX_PICT_FILE_ENTRY kUnfilled{};
+        if (std::memcmp(&entry, &kUnfilled, sizeof entry) == 0) continue;
         const std::string cameraName = EntryName(entry);
         const bool partOfMulti = entry.formatCode == kFormatQ7i && extended;
         std::optional<std::string> destination;

@@ -315,6 +315,15 @@ TEST_F(TransferTest, RawPlusJpegWithRenamingShareTheNumber) {
     EXPECT_EQ(launched[0], (std::vector<std::string>{options.reviewSoft, folder + "IMG10003.JPG"}));
 }
 
+TEST_F(TransferTest, CountAboveTheFilledEntriesCreatesNoFile) {
+    const auto bytes = PictureBytes(1000, 16);
+    OnePicture(kJpg, "ONLY.JPG", bytes);
+    camera.lists.back().count = 2;  // the second entry never arrived
+    transfer->GetPictFileInfo();
+    EXPECT_EQ(Files(), std::vector<std::string>{"ONLY.JPG"});
+    EXPECT_EQ(transfer->LastFileResults().size(), 1u);
+}
+
 TEST_F(TransferTest, HostileCameraNameStaysInsideTheFolder) {
     const auto bytes = PictureBytes(1000, 13);
     OnePicture(kJpg, "../../etc/x", bytes);
