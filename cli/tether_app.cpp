@@ -354,7 +354,7 @@ int CmdCapture(Context& c, int mode, int count, const std::string& dest) {
     return status;
 }
 
-int CmdWatch(Context& c, const std::string& dest) {
+int CmdWatch(Context& c, const std::string& dest, bool wait) {
     ApplyDest(c, dest);
     if (!std::filesystem::is_directory(engine::CPictureNamer::DestinationFolder(c.naming))) {
         Err("kvx-tether: destination folder " + engine::CPictureNamer::DestinationFolder(c.naming) +
@@ -363,20 +363,37 @@ int CmdWatch(Context& c, const std::string& dest) {
     }
     std::signal(SIGINT, OnStopSignal);
     std::signal(SIGTERM, OnStopSignal);
+    bool tty = ::isatty(STDERR_FILENO) == 1;
     CTetherSession s({c.naming, true, {}});
-    int rc = LinkFailureStatus(s.Connect(kLinkWaitMs));
-    if (rc != kExitOk) return rc;
-    if (::isatty(STDERR_FILENO) == 1) Err(s.CameraLine() + ": watching, Ctrl+C to stop\n");
+    auto outcome = s.Connect(kLinkWaitMs);
+    if (outcome != CTetherSession::LinkOutcome::Linked &&
+        !(wait && outcome == CTetherSession::LinkOutcome::NoCamera))
+        return LinkFailureStatus(outcome);
+    if (outcome != CTetherSession::LinkOutcome::Linked)
+        Err("kvx-tether: no camera yet, waiting for one to be plugged in\n");
+    else if (tty)
+        Err(s.CameraLine() + ": watching, Ctrl+C to stop\n");
     TransferTally tally;
-    while (!g_stop && s.ThreadRunning() && !s.Closed()) {
+    bool wasRunning = s.ThreadRunning();
+    // With --wait the device watcher's arrivals start the link and its
+    // removals stop it, as in the program; without it the watch ends with
+    // the link.
+    while (!g_stop && !s.Closed() && !s.QuitPosted() && (wait || s.ThreadRunning())) {
         s.Pump(50);
         s.TakeCaptureResults();
         PrintFiles(s, tally, 0);
+        bool running = s.ThreadRunning();
+        if (running != wasRunning)
+            Err(running ? "kvx-tether: camera linked\n"
+                        : "kvx-tether: camera link ended, waiting for a camera\n");
+        wasRunning = running;
     }
     bool linkLost = !g_stop;
+    bool onlyOther = s.QuitPosted();
     s.Shutdown();
     PrintFiles(s, tally, 0);
     if (tally.incomplete) return kExitTransferFailed;
+    if (onlyOther) return kExitOnlyOtherModel;
     if (linkLost) {
         Err("kvx-tether: the camera link ended\n");
         return kExitLinkFailed;
@@ -413,7 +430,8 @@ std::string MainHelp() {
                "  set NAME VALUE       change one setting by its display text\n"
                "  capture [--af | --mf | --af-only] [--count N] [--dest DIR]\n"
                "                       release the shutter and download every picture\n"
-               "  watch [--dest DIR]   download every picture taken on the camera body\n"
+               "  watch [--dest DIR] [--wait]\n"
+               "                       download every picture taken on the camera body\n"
                "                       until interrupted (SIGINT or SIGTERM)\n"
                "\n"
                "Options:\n"
@@ -459,10 +477,14 @@ std::string CommandHelp(const std::string& command) {
                "picture goes to standard error. Pictures always come to this computer (the\n"
                "camera is told to store on the card as well when \"InCamera\" is set).\n";
     if (command == "watch")
-        return "Usage: kvx-tether watch [--dest DIR]\n\n"
+        return "Usage: kvx-tether watch [--dest DIR] [--wait]\n\n"
                "Stays linked and downloads every picture taken on the camera body, printing\n"
                "each final path, until SIGINT or SIGTERM stops it cleanly (exit status 0), or\n"
-               "the camera goes away (exit status 4).\n";
+               "the camera goes away (exit status 4).\n"
+               "  --dest DIR  download into DIR instead of the settings file's \"Path\"\n"
+               "  --wait      no camera yet, or the camera unplugged, is no reason to end:\n"
+               "              plugging a camera in starts the link, unplugging stops it, and\n"
+               "              only a signal ends the watch\n";
     return {};
 }
 
@@ -547,14 +569,17 @@ int RunTether(int argc, char** argv) {
     }
     if (a.command == "watch") {
         std::string dest;
+        bool wait = false;
         for (size_t k = 0; k < a.rest.size(); ++k) {
             if (a.rest[k] == "--dest" && k + 1 < a.rest.size()) {
                 dest = a.rest[++k];
+            } else if (a.rest[k] == "--wait") {
+                wait = true;
             } else {
                 return Usage("watch: unknown argument " + a.rest[k]);
             }
         }
-        return CmdWatch(c, dest);
+        return CmdWatch(c, dest, wait);
     }
     return Usage("unknown command " + a.command);
 }

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -369,6 +370,51 @@ TEST_F(TetherCli, WatchDownloadsPicturesTakenOnTheBodyUntilStopped) {
     auto lines = r.Lines();
     ASSERT_EQ(lines.size(), 2u);
     for (uint32_t n = 1; n <= 2; ++n) ExpectPictureFile(cam, lines[n - 1], cam.ExpectedFiles(n)[0]);
+}
+
+TEST_F(TetherCli, WatchWaitLinksOnPlugInAndUnlinksOnUnplug) {
+    VirtualCameraOptions o;
+    o.pictureBytes = 40'000;
+    o.deviceDir = (root_ / "devices").string();
+    VirtualCamera cam(o);  // made, but not plugged in yet
+    Child c({"--settings", settings_, "watch", "--wait"}, root_);
+    auto waitFor = [&](const std::function<bool()>& done) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (done()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    };
+    auto lines = [&] {
+        std::string out = c.OutSoFar();
+        return static_cast<size_t>(std::count(out.begin(), out.end(), '\n'));
+    };
+    auto errHas = [&](const std::string& text, size_t times) {
+        std::string err = Slurp(root_ / "err.txt");
+        size_t n = 0;
+        for (size_t at = err.find(text); at != std::string::npos; at = err.find(text, at + 1)) ++n;
+        return n >= times;
+    };
+    ASSERT_TRUE(waitFor([&] { return errHas("waiting for one to be plugged in", 1); }));
+    ASSERT_TRUE(cam.Start());  // plugged in: the watcher's arrival starts the link
+    ASSERT_TRUE(waitFor([&] { return errHas("camera linked", 1); }));
+    cam.TakePictureOnBody(2);
+    ASSERT_TRUE(waitFor([&] { return lines() >= 1; }));
+
+    cam.Unplug();  // the removal stops the link
+    ASSERT_TRUE(waitFor([&] { return errHas("camera link ended", 1); }));
+    ASSERT_TRUE(cam.Plug());
+    ASSERT_TRUE(waitFor([&] { return errHas("camera linked", 2); }));
+    cam.TakePictureOnBody(2);
+    ASSERT_TRUE(waitFor([&] { return lines() >= 2; }));
+
+    c.Signal(SIGINT);
+    RunResult r = c.Wait();
+    EXPECT_EQ(r.status, 0) << r.err;
+    auto paths = r.Lines();
+    ASSERT_EQ(paths.size(), 2u);
+    for (uint32_t n = 1; n <= 2; ++n) ExpectPictureFile(cam, paths[n - 1], cam.ExpectedFiles(n)[0]);
 }
 
 }  // namespace
