@@ -401,6 +401,7 @@ void CPictureTransfer::GetPictFileInfo() {
             // visible, and append later parts to it unjoined.
             multiPart_.broken = true;
             multiPart_.filePath = FinishFile(multiPart_.filePath, multiPart_.finalPath, false);
+            filePath = multiPart_.filePath;
             assembler_.EndPicture();
         }
 
@@ -408,12 +409,12 @@ void CPictureTransfer::GetPictFileInfo() {
         lastFinalized = false;
         if (!partOfMulti || info.IsLastPart()) {
             const bool complete = written && !(partOfMulti && multiPart_.broken);
-            if (partOfMulti && multiPart_.broken && destination) {
-                WriteLog(1, "+++ Q7I parts not joined (%s) at %s +++",
-                         blocksBeyond ? "blocks beyond the reply" : "a part failed", kWhereInfo);
-            }
             std::string kept =
                 destination ? FinishFile(filePath, finalPath, complete) : std::string();
+            if (partOfMulti && multiPart_.broken && !kept.empty()) {
+                WriteLog(1, "+++ Q7I parts not joined, kept as %s at %s +++", kept.c_str(),
+                         kWhereInfo);
+            }
             {
                 std::lock_guard guard(resultsLock_);
                 results_.push_back(FileResult{cameraName, kept, complete && kept == finalPath});

@@ -512,6 +512,26 @@ TEST_F(Q7iTest, FailedMiddlePartKeepsAllPartsVisibleAndUnjoined) {
     EXPECT_TRUE(SameBytes(f, 1152, p3));
 }
 
+TEST_F(Q7iTest, FailedLastPartIsReportedWhereItIsKept) {
+    const auto p1 = PictureBytes(1000, 46), p2 = PictureBytes(700, 47);
+    const auto header = PictureBytes(100, 48), trailer = PictureBytes(40, 49);
+    ServePart(1, 2, p1, 60, 40, header, trailer);
+    ServePart(2, 2, p2, 60, 40, header, trailer);
+    transfer->GetPictFileInfo();
+    camera.pieceHook = [](int, const PieceRequest& r, std::vector<uint8_t>&, HResult& hr) {
+        if (r.objectId != 0x202) return false;
+        hr = KVX_E_FAIL;
+        return true;
+    };
+    transfer->GetPictFileInfo();
+    EXPECT_EQ(Files(), std::vector<std::string>{"VRN_0010.Q7I.incomplete"});
+    auto results = transfer->LastFileResults();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].path, folder + "VRN_0010.Q7I.incomplete");
+    EXPECT_FALSE(results[0].complete);
+    EXPECT_TRUE(Logged("+++ Q7I parts not joined, kept as " + folder + "VRN_0010.Q7I.incomplete"));
+}
+
 TEST_F(Q7iTest, LaterPartWithoutItsFirstIsKeptUnderANameOfItsOwn) {
     const auto p2 = PictureBytes(700, 51), p3 = PictureBytes(500, 52);
     const auto header = PictureBytes(100, 53), trailer = PictureBytes(40, 54);
