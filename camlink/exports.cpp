@@ -33,7 +33,10 @@ HResult Guarded(Body body) {
     }
 }
 
-uint16_t ResponseCode(const uint8_t* reply) { return static_cast<uint16_t>(reply[0] | reply[1] << 8); }
+uint16_t ResponseCode(const uint8_t* reply) {
+    auto header = kvx::camlink::ParseVendorReply(reply, KVX_VENDOR_OUT_HEADER_SIZE);
+    return header ? header->responseCode : 0;
+}
 
 // Read command, then copy n bytes of the record. checkName: log a PTP error
 // response under that name (the record is copied all the same).

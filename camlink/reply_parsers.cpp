@@ -6,6 +6,10 @@
 
 namespace kvx::camlink {
 
+// The caller's arrays are laid out by these sizes.
+static_assert(sizeof(KVX_PICT_FILE_ENTRY1) == KVX_PICT_ENTRY1_SIZE_VUR1);
+static_assert(sizeof(KVX_PICT_FILE_ENTRY) == KVX_PICT_ENTRY_SIZE);
+
 namespace {
 
 using kvx::ptp::ReadU16;

@@ -425,15 +425,15 @@ TEST_F(LinkTest, PictureListSecondFormFillsAtMostMaxEntries) {
     EXPECT_EQ(actual, 30u + list.size());
     ASSERT_NE(raw, nullptr);
     EXPECT_EQ(std::memcmp(raw, list.data(), list.size()), 0);
-    EXPECT_EQ(entries[0].formatCode, 0x3801);
+    EXPECT_EQ(+entries[0].formatCode, 0x3801);
     EXPECT_STREQ(entries[0].fileName, "P0000001.JPG");
-    EXPECT_EQ(entries[0].objectId, 0x101u);
-    EXPECT_EQ(entries[0].fileSize, 5000u);
-    EXPECT_EQ(entries[1].formatCode, 0x380A);
+    EXPECT_EQ(+entries[0].objectId, 0x101u);
+    EXPECT_EQ(+entries[0].fileSize, 5000u);
+    EXPECT_EQ(+entries[1].formatCode, 0x380A);
     EXPECT_EQ(std::string(entries[1].formatText, 3), "Q7I");
-    EXPECT_EQ(entries[1].valueA, 0x1111);
-    EXPECT_EQ(entries[1].valueB, 0x2222);
-    EXPECT_EQ(entries[2].objectId, 0xDEADu);  // not filled
+    EXPECT_EQ(+entries[1].valueA, 0x1111);
+    EXPECT_EQ(+entries[1].valueB, 0x2222);
+    EXPECT_EQ(+entries[2].objectId, 0xDEADu);  // not filled
     // The last filled entry (Q7I) decides the multi-part output.
     EXPECT_EQ(multi, 1);
     EXPECT_EQ(info[0], 0x41);
@@ -453,8 +453,8 @@ TEST_F(LinkTest, PictureListWhoseOffsetsReachBeyondTheReplyDropsThoseEntries) {
     uint8_t* raw = nullptr;
     EXPECT_EQ(ZR4_GetPictFileInfo2(entries, 3, &count, &multi, info, &raw, &actual), 0);
     EXPECT_EQ(count, 1u);
-    EXPECT_EQ(entries[0].objectId, 1u);
-    EXPECT_EQ(entries[1].objectId, 0u);
+    EXPECT_EQ(+entries[0].objectId, 1u);
+    EXPECT_EQ(+entries[1].objectId, 0u);
 }
 
 TEST_F(LinkTest, PictureListFirstForm) {
@@ -483,19 +483,19 @@ TEST_F(LinkTest, PictureListFirstForm) {
 #if KVX_TEST_MODEL_CODE == 130
     KVX_PICT_FILE_ENTRY entries[2] = {};
     EXPECT_EQ(ZR4_GetPictFileInfo(entries, 2, &count, &raw, &rawLength), 0);
-    EXPECT_EQ(entries[1].formatCode, 0xB801);
+    EXPECT_EQ(+entries[1].formatCode, 0xB801);
     EXPECT_EQ(std::string(entries[1].formatText), "Q7F");
-    EXPECT_EQ(entries[1].objectId, 0x12u);
-    EXPECT_EQ(entries[1].fileSize, 2000u);
+    EXPECT_EQ(+entries[1].objectId, 0x12u);
+    EXPECT_EQ(+entries[1].fileSize, 2000u);
     EXPECT_STREQ(entries[1].fileName, "IMG1.Q7F");
 #else
     KVX_PICT_FILE_ENTRY1 entries[2] = {};
     static_assert(sizeof(KVX_PICT_FILE_ENTRY1) == 142);
     EXPECT_EQ(ZR4_GetPictFileInfo(entries, 2, &count, &raw, &rawLength), 0);
-    EXPECT_EQ(entries[1].value1, 0xB801);
-    EXPECT_EQ(entries[1].value2, 5);
-    EXPECT_EQ(entries[1].value4, 2000u);
-    EXPECT_EQ(entries[1].value5, 0x12u);
+    EXPECT_EQ(+entries[1].value1, 0xB801);
+    EXPECT_EQ(+entries[1].value2, 5);
+    EXPECT_EQ(+entries[1].value4, 2000u);
+    EXPECT_EQ(+entries[1].value5, 0x12u);
     EXPECT_STREQ(entries[1].fileName, "IMG1.Q7F");
 #endif
     EXPECT_EQ(count, 2u);

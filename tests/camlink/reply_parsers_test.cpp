@@ -52,19 +52,19 @@ TEST(PictList1, FillsEntriesAndCountsTheFilledLength) {
     EXPECT_EQ(r.count, 3u);
     EXPECT_EQ(r.filled, 2u);
     EXPECT_EQ(r.rawLength, 1u + 20 + 20);
-    EXPECT_EQ(e[0].value1, 0x3801);
-    EXPECT_EQ(e[0].value3, 0x33);
+    EXPECT_EQ(+e[0].value1, 0x3801);
+    EXPECT_EQ(+e[0].value3, 0x33);
     EXPECT_STREQ(e[1].fileName, "A.Q7F");
-    EXPECT_EQ(e[1].value4, 2u);
-    EXPECT_EQ(e[1].value5, 200u);
+    EXPECT_EQ(+e[1].value4, 2u);
+    EXPECT_EQ(+e[1].value5, 200u);
 
     KVX_PICT_FILE_ENTRY w[3] = {};
     r = OnHeap(list, [&](const uint8_t* p, size_t n) { return ParsePictList1Wide(p, n, w, 3); });
     EXPECT_EQ(r.filled, 3u);
-    EXPECT_EQ(w[1].formatCode, 0xB801);
+    EXPECT_EQ(+w[1].formatCode, 0xB801);
     EXPECT_STREQ(w[1].formatText, "Q7F");
-    EXPECT_EQ(w[2].fileSize, 3u);
-    EXPECT_EQ(w[2].objectId, 300u);
+    EXPECT_EQ(+w[2].fileSize, 3u);
+    EXPECT_EQ(+w[2].objectId, 300u);
     EXPECT_STREQ(w[2].fileName, "B.JPG");
 }
 
@@ -118,7 +118,9 @@ TEST(PictList1, LongNamesAreNotCopiedAndNoEntriesMeansNothingFilled) {
 // Second form builder: entry offsets and text offsets set by hand.
 struct List2Builder {
     Bytes b;
-    explicit List2Builder(uint32_t n, size_t size) : b(size, 0) { Put32(b, 4, n); }
+    explicit List2Builder(uint32_t n, size_t size) : b(size, 0) {
+        if (size >= 8) Put32(b, 4, n);
+    }
     size_t Entry(uint32_t index, size_t at, uint32_t id, const char* format, uint32_t name) {
         Put32(b, 8 + 4 * index, static_cast<uint32_t>(at));
         Put32(b, at, id);
@@ -144,9 +146,9 @@ TEST(PictList2, FillsEntriesFromOffsets) {
     auto r = OnHeap(l.b, [&](const uint8_t* p, size_t n) { return ParsePictList2(p, n, e, 2, &multi, info); });
     EXPECT_EQ(r.count, 2u);
     EXPECT_EQ(r.filled, 2u);
-    EXPECT_EQ(e[0].formatCode, 0x380A);
+    EXPECT_EQ(+e[0].formatCode, 0x380A);
     EXPECT_STREQ(e[0].fileName, "P1.Q7I");
-    EXPECT_EQ(e[0].fileSize, 70u);
+    EXPECT_EQ(+e[0].fileSize, 70u);
     EXPECT_STREQ(e[1].fileName, "unchanged");  // name offset 0
     EXPECT_STREQ(e[1].firstText, "first");
     EXPECT_EQ(multi, 0);  // the last filled entry is not Q7I
@@ -163,7 +165,7 @@ TEST(PictList2, UnknownFormatLeavesTheCodeAndLongTextsAreNotCopied) {
     std::strcpy(e[0].fileName, "keep");
     auto r = OnHeap(l.b, [&](const uint8_t* p, size_t n) { return ParsePictList2(p, n, e, 1, nullptr, nullptr); });
     EXPECT_EQ(r.count, 1u);
-    EXPECT_EQ(e[0].formatCode, 0x1234);
+    EXPECT_EQ(+e[0].formatCode, 0x1234);
     EXPECT_STREQ(e[0].fileName, "keep");
 }
 
@@ -173,7 +175,13 @@ TEST(PictList2, HostileRepliesDropTheEntriesThatReachOutside) {
         List2Builder (*make)();
         uint32_t count;
     } cases[] = {
-        {"shorter than the header", [] { List2Builder l(1, 6); return l; }, 0},
+        {"shorter than the header",
+         [] {
+             List2Builder l(1, 6);
+             l.b[4] = 1;
+             return l;
+         },
+         0},
         {"count far above the table",
          [] {
              // Every slot up to the end is read as an offset; all but one point outside.

@@ -104,9 +104,9 @@ TEST_F(VcamLinkTest, PictureIsListedAndReadWhole) {
     ASSERT_EQ(ZR4_GetPictFileInfo2(entries, 2, &count, &multi, info, &raw, &actual), 0);
     ASSERT_EQ(count, expected.size());
     EXPECT_STREQ(entries[0].fileName, expected[0].name.c_str());
-    EXPECT_EQ(entries[0].formatCode, expected[0].format);
-    EXPECT_EQ(entries[0].objectId, expected[0].objectId);
-    EXPECT_EQ(entries[0].fileSize, expected[0].size);
+    EXPECT_EQ(+entries[0].formatCode, expected[0].format);
+    EXPECT_EQ(+entries[0].objectId, expected[0].objectId);
+    EXPECT_EQ(+entries[0].fileSize, expected[0].size);
 
 #if KVX_TEST_MODEL_CODE == 130
     // The first form describes the same file (asked before the file is read:
@@ -115,9 +115,9 @@ TEST_F(VcamLinkTest, PictureIsListedAndReadWhole) {
     uint32_t rawLength = 0;
     ASSERT_EQ(ZR4_GetPictFileInfo(first, 2, &count, &raw, &rawLength), 0);
     EXPECT_STREQ(first[0].fileName, expected[0].name.c_str());
-    EXPECT_EQ(first[0].objectId, expected[0].objectId);
-    EXPECT_EQ(first[0].fileSize, expected[0].size);
-    EXPECT_EQ(first[0].formatCode, expected[0].format);
+    EXPECT_EQ(+first[0].objectId, expected[0].objectId);
+    EXPECT_EQ(+first[0].fileSize, expected[0].size);
+    EXPECT_EQ(+first[0].formatCode, expected[0].format);
 #endif
 
     std::vector<uint8_t> file = ReadFile(entries[0].objectId, entries[0].fileSize);
