@@ -498,18 +498,25 @@ bool CMainEngine::GetCameraStatus() {
         }
 
         // The state moves only while nobody asked the thread to stop: a 0
-        // set by StopCommThread is never overwritten.
-        Lock lock(AppLock());
-        if (commState_.load() == kCommStopped) break;
-        commState_.store(kCommPolling);
-        bool processed = s.state == 0 || s.state == 1 || s.state == 3 || s.state == 5;
-        if (!processed) break;
-        if ((s.changeFlags & kChangeFlagCaptureStatus) && s.pictureBits != 0) {
+        // set by StopCommThread is never overwritten. No call into another
+        // part runs under the lock.
+        bool toCapture = false;
+        bool toFetch = false;
+        {
+            Lock lock(AppLock());
+            if (commState_.load() == kCommStopped) break;
+            commState_.store(kCommPolling);
+            bool processed = s.state == 0 || s.state == 1 || s.state == 3 || s.state == 5;
+            if (!processed) break;
+            toCapture = (s.changeFlags & kChangeFlagCaptureStatus) && s.pictureBits != 0;
+            toFetch = !toCapture && major_.load() < 4 && s.changeFlags != 0;
+        }
+        if (toCapture) {
             pictureBits_.store(s.pictureBits);
             if (ICaptureSteps* steps = Steps()) steps->SetPictureBits(s.pictureBits);
-            commState_.store(kCommCaptureStatus);
-        } else if (major_.load() < 4 && s.changeFlags != 0) {
-            commState_.store(kCommFetchRecords);
+            SetCommStateIfRunning(kCommCaptureStatus);
+        } else if (toFetch) {
+            SetCommStateIfRunning(kCommFetchRecords);
         }
     } while (false);
 
