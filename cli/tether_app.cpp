@@ -38,7 +38,7 @@ constexpr uint32_t kStallMs = 30'000;
 constexpr uint32_t kBurstQuietMs = 2'500;
 
 volatile std::sig_atomic_t g_stop = 0;
-extern "C" void OnStopSignal(int) { g_stop = 1; }
+extern "C" void OnStopSignal(int) { g_stop = g_stop + 1; }
 
 const char* kExitText =
     "Exit status:\n"
@@ -340,6 +340,11 @@ int CmdCapture(Context& c, int mode, int count, const std::string& dest) {
             Err("kvx-tether: the camera link ended during the capture\n");
             status = results > 0 || tally.pictures > 0 || s.PendingPictures() > 0 ? kExitTransferFailed
                                                                                   : kExitLinkFailed;
+        } else if (s.PendingPictures() > 0) {
+            Err("kvx-tether: " + std::to_string(s.PendingPictures()) +
+                " picture(s) reported ready were not downloaded within " +
+                std::to_string(kStallMs / 1000) + " s\n");
+            status = kExitTransferFailed;
         } else if (results == 0) {
             Err("kvx-tether: no capture result within " + std::to_string(kStallMs / 1000) + " s\n");
             status = kExitTransferFailed;
@@ -378,10 +383,26 @@ int CmdWatch(Context& c, const std::string& dest, bool wait) {
     // With --wait the device watcher's arrivals start the link and its
     // removals stop it, as in the program; without it the watch ends with
     // the link.
-    while (!g_stop && !s.Closed() && !s.QuitPosted() && (wait || s.ThreadRunning())) {
+    bool closeAsked = false;
+    uint32_t lastProgress = kvx::NowMs();
+    while (!s.Closed() && !s.QuitPosted() && (wait || s.ThreadRunning() || closeAsked)) {
+        if (g_stop >= 2) break;  // a second signal does not wait any more
+        if (g_stop && !closeAsked) {
+            // Closing waits for the pictures still in the camera: the thread
+            // closes once the last of them is downloaded.
+            closeAsked = true;
+            lastProgress = kvx::NowMs();
+            if (s.Detector().OnClose() == engine::CCameraDetector::CloseOutcome::Deferred)
+                Err("kvx-tether: " + std::to_string(s.PendingPictures()) +
+                    " picture(s) still coming from the camera; stopping when they are done\n");
+            continue;
+        }
+        if (closeAsked && (!s.ThreadRunning() || kvx::NowMs() - lastProgress >= kStallMs)) break;
         s.Pump(50);
         s.TakeCaptureResults();
+        int before = tally.pictures;
         PrintFiles(s, tally, 0);
+        if (tally.pictures != before) lastProgress = kvx::NowMs();
         bool running = s.ThreadRunning();
         if (running != wasRunning)
             Err(running ? "kvx-tether: camera linked\n"
@@ -480,7 +501,8 @@ std::string CommandHelp(const std::string& command) {
         return "Usage: kvx-tether watch [--dest DIR] [--wait]\n\n"
                "Stays linked and downloads every picture taken on the camera body, printing\n"
                "each final path, until SIGINT or SIGTERM stops it cleanly (exit status 0), or\n"
-               "the camera goes away (exit status 4).\n"
+               "the camera goes away (exit status 4). Pictures still coming from the camera\n"
+               "when the signal arrives are downloaded first; a second signal stops at once.\n"
                "  --dest DIR  download into DIR instead of the settings file's \"Path\"\n"
                "  --wait      no camera yet, or the camera unplugged, is no reason to end:\n"
                "              plugging a camera in starts the link, unplugging stops it, and\n"

@@ -153,7 +153,7 @@ protected:
     }
 
     void WriteSettings(const std::string& extra) {
-        std::ofstream(settings_) << "[Store_1.2]\nInCamera=0\nInPC=1\nPath=" << (root_ / "pictures").string()
+        std::ofstream(settings_) << "[Debug_1.2]\nLogLevel=" << (std::getenv("KVX_TEST_LOG") ? std::getenv("KVX_TEST_LOG") : "0") << "\n[Store_1.2]\nInCamera=0\nInPC=1\nPath=" << (root_ / "pictures").string()
                                  << "\n" << extra;
     }
 
@@ -370,6 +370,30 @@ TEST_F(TetherCli, WatchDownloadsPicturesTakenOnTheBodyUntilStopped) {
     auto lines = r.Lines();
     ASSERT_EQ(lines.size(), 2u);
     for (uint32_t n = 1; n <= 2; ++n) ExpectPictureFile(cam, lines[n - 1], cam.ExpectedFiles(n)[0]);
+}
+
+TEST_F(TetherCli, StopWhilePicturesAreStillInTheCameraWaitsForThem) {
+    VirtualCameraOptions o;
+    o.pictureBytes = 6'000'000;
+    VirtualCamera& cam = Camera(o);
+    Child c({"--settings", settings_, "watch"}, root_);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (cam.ReceivedOperations().size() < 10 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    cam.TakePictureOnBody(2);
+    // The first download has begun: a second picture is taken, then the stop
+    // arrives while both are still owed.
+    deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (fs::is_empty(root_ / "pictures") && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    cam.TakePictureOnBody(2);
+    c.Signal(SIGTERM);
+    RunResult r = c.Wait();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("still coming from the camera"), std::string::npos) << r.err;
+    auto paths = r.Lines();
+    ASSERT_EQ(paths.size(), 2u) << r.err;
+    for (uint32_t n = 1; n <= 2; ++n) ExpectPictureFile(cam, paths[n - 1], cam.ExpectedFiles(n)[0]);
 }
 
 TEST_F(TetherCli, WatchWaitLinksOnPlugInAndUnlinksOnUnplug) {
