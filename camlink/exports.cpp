@@ -10,8 +10,8 @@
 
 namespace {
 
-using kvx::camlink::LinkState;
 using kvx::camlink::HResult;
+using kvx::camlink::LinkState;
 
 constexpr uint16_t kResponseOk = 0x2001;
 
@@ -21,7 +21,9 @@ constexpr size_t kDataGroup4Size = KVX_DATA_GROUP4_SIZE;
 constexpr size_t kDataGroup4Size = KVX_DATA_GROUP4_SIZE_VUR1;
 #endif
 
-LinkState& Link() { return LinkState::Instance(); }
+LinkState& Link() {
+    return LinkState::Instance();
+}
 
 // Runs body; any exception (an allocation in the device layer) becomes E_FAIL.
 template <typename Body>
@@ -98,11 +100,15 @@ KVX_HRESULT ZR4_GetActiveDriverInstance(char* out, int32_t outSize) {
     return Guarded([&] { return Link().GetActiveDriverInstance(out, outSize); });
 }
 
-KVX_HRESULT ZR4_GetCamConfig(uint8_t* out) { return SimpleRead(0x9010, {0}, out, KVX_CAM_CONFIG_SIZE); }
+KVX_HRESULT ZR4_GetCamConfig(uint8_t* out) {
+    return SimpleRead(0x9010, {0}, out, KVX_CAM_CONFIG_SIZE);
+}
 KVX_HRESULT ZR4_GetCamConfigEx(uint8_t* out) {
     return SimpleRead(0x9010, {0}, out, KVX_CAM_CONFIG_EX_SIZE);
 }
-KVX_HRESULT ZR4_GetCamStatus(uint8_t* out) { return SimpleRead(0x9011, {}, out, KVX_CAM_STATUS_SIZE); }
+KVX_HRESULT ZR4_GetCamStatus(uint8_t* out) {
+    return SimpleRead(0x9011, {}, out, KVX_CAM_STATUS_SIZE);
+}
 
 KVX_HRESULT ZR4_GetCamStatus2(uint8_t* out, uint32_t* size) {
     return Guarded([&]() -> HResult {
@@ -117,13 +123,27 @@ KVX_HRESULT ZR4_GetCamStatus2(uint8_t* out, uint32_t* size) {
     });
 }
 
-KVX_HRESULT ZR4_GetDataGroup1(uint8_t* out) { return SimpleRead(0x9012, {}, out, KVX_DATA_GROUP1_SIZE); }
-KVX_HRESULT ZR4_GetDataGroup2(uint8_t* out) { return SimpleRead(0x9013, {}, out, KVX_DATA_GROUP2_SIZE); }
-KVX_HRESULT ZR4_GetDataGroup3(uint8_t* out) { return SimpleRead(0x9014, {}, out, KVX_DATA_GROUP3_SIZE); }
-KVX_HRESULT ZR4_GetDataGroup4(uint8_t* out) { return SimpleRead(0x9023, {}, out, kDataGroup4Size); }
-KVX_HRESULT ZR4_GetDataGroup5(uint8_t* out) { return SimpleRead(0x9027, {}, out, KVX_DATA_GROUP5_SIZE); }
-KVX_HRESULT ZR4_GetDataGroup6(uint8_t* out) { return SimpleRead(0x9029, {}, out, KVX_DATA_GROUP6_SIZE); }
-KVX_HRESULT ZR4_GetCanSetInfo(uint8_t* out) { return SimpleRead(0x901A, {}, out, KVX_CAN_SET_INFO_SIZE); }
+KVX_HRESULT ZR4_GetDataGroup1(uint8_t* out) {
+    return SimpleRead(0x9012, {}, out, KVX_DATA_GROUP1_SIZE);
+}
+KVX_HRESULT ZR4_GetDataGroup2(uint8_t* out) {
+    return SimpleRead(0x9013, {}, out, KVX_DATA_GROUP2_SIZE);
+}
+KVX_HRESULT ZR4_GetDataGroup3(uint8_t* out) {
+    return SimpleRead(0x9014, {}, out, KVX_DATA_GROUP3_SIZE);
+}
+KVX_HRESULT ZR4_GetDataGroup4(uint8_t* out) {
+    return SimpleRead(0x9023, {}, out, kDataGroup4Size);
+}
+KVX_HRESULT ZR4_GetDataGroup5(uint8_t* out) {
+    return SimpleRead(0x9027, {}, out, KVX_DATA_GROUP5_SIZE);
+}
+KVX_HRESULT ZR4_GetDataGroup6(uint8_t* out) {
+    return SimpleRead(0x9029, {}, out, KVX_DATA_GROUP6_SIZE);
+}
+KVX_HRESULT ZR4_GetCanSetInfo(uint8_t* out) {
+    return SimpleRead(0x901A, {}, out, KVX_CAN_SET_INFO_SIZE);
+}
 KVX_HRESULT ZR4_GetCanSetInfo2(uint8_t* out) {
     return SimpleRead(0x9025, {}, out, KVX_CAN_SET_INFO2_SIZE, "ZR4_GetCanSetInfo2");
 }
@@ -147,13 +167,11 @@ KVX_HRESULT ZR4_GetPictFileInfo(void* entries, int32_t maxEntries, uint32_t* cou
         if (hr != 0) return hr;
         const uint8_t* record = Link().ReplyRecord();
 #if KVX_MODEL_CODE == 130
-        auto r = kvx::camlink::ParsePictList1Wide(record, RecordSize(actual),
-                                                  static_cast<KVX_PICT_FILE_ENTRY*>(entries),
-                                                  maxEntries);
+        auto r = kvx::camlink::ParsePictList1Wide(
+            record, RecordSize(actual), static_cast<KVX_PICT_FILE_ENTRY*>(entries), maxEntries);
 #else
-        auto r = kvx::camlink::ParsePictList1(record, RecordSize(actual),
-                                              static_cast<KVX_PICT_FILE_ENTRY1*>(entries),
-                                              maxEntries);
+        auto r = kvx::camlink::ParsePictList1(
+            record, RecordSize(actual), static_cast<KVX_PICT_FILE_ENTRY1*>(entries), maxEntries);
 #endif
         *count = r.count;
         *raw = Link().ReplyRecord();
@@ -235,16 +253,30 @@ KVX_HRESULT ZR4_CloseApplication(void) {
     return Guarded([] { return Link().Parameter(0x902F, {}); });
 }
 
-KVX_HRESULT ZR4_SetDataGroup1(uint8_t* record) { return WriteRecord(0x9016, record, KVX_DATA_GROUP1_SIZE); }
+KVX_HRESULT ZR4_SetDataGroup1(uint8_t* record) {
+    return WriteRecord(0x9016, record, KVX_DATA_GROUP1_SIZE);
+}
 KVX_HRESULT ZR4_SetDataGroup2(uint8_t* record) {
     if (!record) return Link().CanRun() ? KVX_E_INVALIDARG : KVX_E_FAIL;
     return WriteRecord(0x9017, record, static_cast<uint8_t>(record[0] + 2));
 }
-KVX_HRESULT ZR4_SetDataGroup3(uint8_t* record) { return WriteRecord(0x9018, record, KVX_DATA_GROUP3_SIZE); }
-KVX_HRESULT ZR4_SetDataGroup4(uint8_t* record) { return WriteRecord(0x9024, record, 7); }
-KVX_HRESULT ZR4_SetDataGroup5(uint8_t* record) { return WriteRecord(0x9028, record, KVX_DATA_GROUP5_SIZE); }
-KVX_HRESULT ZR4_SetDataGroup6(uint8_t* record) { return WriteRecord(0x902A, record, KVX_DATA_GROUP6_SIZE); }
-KVX_HRESULT ZR4_Snap(uint8_t* record) { return WriteRecord(0x901B, record, 4); }
-KVX_HRESULT ZR4_ClockAdjust(uint8_t* record) { return WriteRecord(0x9019, record, 8); }
+KVX_HRESULT ZR4_SetDataGroup3(uint8_t* record) {
+    return WriteRecord(0x9018, record, KVX_DATA_GROUP3_SIZE);
+}
+KVX_HRESULT ZR4_SetDataGroup4(uint8_t* record) {
+    return WriteRecord(0x9024, record, 7);
+}
+KVX_HRESULT ZR4_SetDataGroup5(uint8_t* record) {
+    return WriteRecord(0x9028, record, KVX_DATA_GROUP5_SIZE);
+}
+KVX_HRESULT ZR4_SetDataGroup6(uint8_t* record) {
+    return WriteRecord(0x902A, record, KVX_DATA_GROUP6_SIZE);
+}
+KVX_HRESULT ZR4_Snap(uint8_t* record) {
+    return WriteRecord(0x901B, record, 4);
+}
+KVX_HRESULT ZR4_ClockAdjust(uint8_t* record) {
+    return WriteRecord(0x9019, record, 8);
+}
 
 }  // extern "C"

@@ -36,9 +36,9 @@ std::string Upper(std::string s) {
 }  // namespace
 
 LinkState& LinkState::Instance() {
-    // Never destroyed: a host may still call in while static objects go away.
-    static LinkState* state = new LinkState();
-    return *state;
+    // Destroyed when the library is unloaded; an open camera's session is closed then.
+    static LinkState state;
+    return state;
 }
 
 void LinkState::FreeBuffers() {
@@ -140,7 +140,8 @@ HResult LinkState::EnumerateWiaDevices(const std::vector<dev::DeviceInfo>& devic
         std::unique_ptr<dev::PtpDevice> opened;
         HResult hr = dev::PtpDevice::Open(d, &opened);
         if (hr != dev::kHrOk) {
-            WriteLog(1, "+++ error code = 0x%x at %s +++", static_cast<unsigned>(hr), "CreateWiaDevice");
+            WriteLog(1, "+++ error code = 0x%x at %s +++", static_cast<unsigned>(hr),
+                     "CreateWiaDevice");
             return 1;
         }
         device_ = std::move(opened);
@@ -170,9 +171,9 @@ HResult LinkState::GetActiveDriverInstance(char* out, int32_t outSize) {
     return 0;
 }
 
-HResult LinkState::Transact(uint8_t* request, size_t requestSize, uint8_t* reply, size_t replySize,
-                            uint16_t opCode, std::initializer_list<uint32_t> params,
-                            uint32_t nextPhase, size_t inputSize, uint32_t* actualSize) {
+HResult LinkState::Transact(uint8_t* request, uint8_t* reply, size_t replySize, uint16_t opCode,
+                            std::initializer_list<uint32_t> params, uint32_t nextPhase,
+                            size_t inputSize, uint32_t* actualSize) {
     ptp::WriteU16(request, opCode);
     size_t i = 0;
     for (uint32_t v : params) {
@@ -181,7 +182,6 @@ HResult LinkState::Transact(uint8_t* request, size_t requestSize, uint8_t* reply
     }
     ptp::WriteU32(request + 30, static_cast<uint32_t>(i));
     ptp::WriteU32(request + 34, nextPhase);
-    (void)requestSize;
     uint32_t actual = 0;
     HResult hr = device_->Escape(request, inputSize, reply, replySize, &actual);
     if (actualSize) *actualSize = actual;
@@ -193,8 +193,8 @@ HResult LinkState::Read(uint16_t opCode, std::initializer_list<uint32_t> params,
     if (!CanRun()) return KVX_E_FAIL;
     std::memset(request_.get(), 0, KVX_REQUEST_BUFFER_SIZE);
     std::memset(reply_.get(), 0, KVX_REPLY_BUFFER_SIZE);
-    return Transact(request_.get(), KVX_REQUEST_BUFFER_SIZE, reply_.get(), KVX_REPLY_BUFFER_SIZE,
-                    opCode, params, dev::kNextPhaseReadData, KVX_VENDOR_IN_HEADER_SIZE, actualSize);
+    return Transact(request_.get(), reply_.get(), KVX_REPLY_BUFFER_SIZE, opCode, params,
+                    dev::kNextPhaseReadData, KVX_VENDOR_IN_HEADER_SIZE, actualSize);
 }
 
 HResult LinkState::LargeRead(uint16_t opCode, std::initializer_list<uint32_t> params,
@@ -202,9 +202,8 @@ HResult LinkState::LargeRead(uint16_t opCode, std::initializer_list<uint32_t> pa
     if (!CanRunLarge()) return KVX_E_FAIL;
     std::memset(largeRequest_.get(), 0, KVX_LARGE_REQUEST_BUFFER_SIZE);
     std::memset(largeReply_.get(), 0, KVX_LARGE_REPLY_BUFFER_SIZE);
-    return Transact(largeRequest_.get(), KVX_LARGE_REQUEST_BUFFER_SIZE, largeReply_.get(),
-                    KVX_LARGE_REPLY_BUFFER_SIZE, opCode, params, dev::kNextPhaseReadData,
-                    KVX_VENDOR_IN_HEADER_SIZE, actualSize);
+    return Transact(largeRequest_.get(), largeReply_.get(), KVX_LARGE_REPLY_BUFFER_SIZE, opCode,
+                    params, dev::kNextPhaseReadData, KVX_VENDOR_IN_HEADER_SIZE, actualSize);
 }
 
 HResult LinkState::Parameter(uint16_t opCode, std::initializer_list<uint32_t> params) {
@@ -212,8 +211,8 @@ HResult LinkState::Parameter(uint16_t opCode, std::initializer_list<uint32_t> pa
     std::memset(request_.get(), 0, KVX_REQUEST_BUFFER_SIZE);
     std::memset(reply_.get(), 0, KVX_REPLY_BUFFER_SIZE);
     // Eight zero bytes of write data follow the header.
-    return Transact(request_.get(), KVX_REQUEST_BUFFER_SIZE, reply_.get(), KVX_REPLY_BUFFER_SIZE,
-                    opCode, params, dev::kNextPhaseWriteData, KVX_VENDOR_IN_HEADER_SIZE + 8, nullptr);
+    return Transact(request_.get(), reply_.get(), KVX_REPLY_BUFFER_SIZE, opCode, params,
+                    dev::kNextPhaseWriteData, KVX_VENDOR_IN_HEADER_SIZE + 8, nullptr);
 }
 
 HResult LinkState::Write(uint16_t opCode, const uint8_t* record, size_t n) {
@@ -227,8 +226,8 @@ HResult LinkState::Write(uint16_t opCode, const uint8_t* record, size_t n) {
     unsigned sum = 0;
     for (size_t i = 0; i < n; ++i) sum += record[i];
     data[n - 1] = static_cast<uint8_t>(sum);
-    return Transact(request_.get(), KVX_REQUEST_BUFFER_SIZE, reply_.get(), KVX_REPLY_BUFFER_SIZE,
-                    opCode, {}, dev::kNextPhaseWriteData, KVX_VENDOR_IN_HEADER_SIZE + n, nullptr);
+    return Transact(request_.get(), reply_.get(), KVX_REPLY_BUFFER_SIZE, opCode, {},
+                    dev::kNextPhaseWriteData, KVX_VENDOR_IN_HEADER_SIZE + n, nullptr);
 }
 
 }  // namespace kvx::camlink

@@ -56,7 +56,9 @@ public:
 
     // Start of the reply record (30 bytes into the reply buffer); null
     // without buffers.
-    uint8_t* ReplyRecord() const { return reply_ ? reply_.get() + KVX_VENDOR_OUT_HEADER_SIZE : nullptr; }
+    uint8_t* ReplyRecord() const {
+        return reply_ ? reply_.get() + KVX_VENDOR_OUT_HEADER_SIZE : nullptr;
+    }
     uint8_t* LargeReplyRecord() const {
         return largeReply_ ? largeReply_.get() + KVX_VENDOR_OUT_HEADER_SIZE : nullptr;
     }
@@ -73,9 +75,11 @@ private:
     void FreeBuffers();
     HResult EnumerateWiaDevices(const std::vector<kvx::device::DeviceInfo>& devices);
     bool RegistryMatch(const std::string& deviceId);
-    HResult Transact(uint8_t* request, size_t requestSize, uint8_t* reply, size_t replySize,
-                     uint16_t opCode, std::initializer_list<uint32_t> params, uint32_t nextPhase,
-                     size_t inputSize, uint32_t* actualSize);
+    // Fills the request header and runs the escape; inputSize counts the
+    // header and the write data already in place.
+    HResult Transact(uint8_t* request, uint8_t* reply, size_t replySize, uint16_t opCode,
+                     std::initializer_list<uint32_t> params, uint32_t nextPhase, size_t inputSize,
+                     uint32_t* actualSize);
 
     std::unique_ptr<uint8_t[]> request_, reply_, largeRequest_, largeReply_;
     std::unique_ptr<kvx::device::PtpDevice> device_;

@@ -144,14 +144,20 @@ PictListResult ParsePictList2(const uint8_t* record, size_t size, KVX_PICT_FILE_
         if (r.filled >= room) continue;
 
         KVX_PICT_FILE_ENTRY& out = entries[r.filled++];
-        if (std::memcmp(format, "JPG", 4) == 0) out.formatCode = 0x3801;
-        else if (std::memcmp(format, "Q7F", 4) == 0) out.formatCode = 0xB801;
-        else if (q7i) out.formatCode = 0x380A;
+        if (std::memcmp(format, "JPG", 4) == 0)
+            out.formatCode = 0x3801;
+        else if (std::memcmp(format, "Q7F", 4) == 0)
+            out.formatCode = 0xB801;
+        else if (q7i)
+            out.formatCode = 0x380A;
         std::memcpy(out.formatText, format, 4);
         out.valueA = ReadU16(E + 20);
         out.valueB = ReadU16(E + 22);
-        if (firstOffset == 0) out.firstText[0] = '\0';
-        else CopyText(out.firstText, reinterpret_cast<const char*>(record + firstOffset), *firstLength);
+        if (firstOffset == 0)
+            out.firstText[0] = '\0';
+        else
+            CopyText(out.firstText, reinterpret_cast<const char*>(record + firstOffset),
+                     *firstLength);
         if (nameOffset != 0)
             CopyText(out.fileName, reinterpret_cast<const char*>(record + nameOffset), *nameLength);
         out.fileSize = ReadU32(E + 4);

@@ -57,8 +57,8 @@ std::string InterfacePath(const DeviceInfo& device) {
     auto second = first == std::string::npos ? first : pnp.find('\\', first + 1);
     if (second != std::string::npos && pnp.find('\\', second + 1) == std::string::npos &&
         pnp.find('#') == std::string::npos) {
-        path += Lower(pnp.substr(0, first)) + "#" + Lower(pnp.substr(first + 1, second - first - 1)) +
-                "#" + pnp.substr(second + 1);
+        path += Lower(pnp.substr(0, first)) + "#" +
+                Lower(pnp.substr(first + 1, second - first - 1)) + "#" + pnp.substr(second + 1);
     } else {
         path += "usb#" + Lower(device.vendor) + "&" + Lower(device.product) + "#" + device.instance;
     }

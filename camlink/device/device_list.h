@@ -46,9 +46,9 @@ struct DeviceInfo {
     std::string instance;  // device instance id
     std::string driver;    // driver id of the instance
     DeviceKind kind = DeviceKind::Virtual;
-    std::string socketPath;       // virtual: the camera's socket
-    uint8_t bus = 0;              // USB: bus number
-    std::vector<uint8_t> ports;   // USB: port path from the root hub
+    std::string socketPath;      // virtual: the camera's socket
+    uint8_t bus = 0;             // USB: bus number
+    std::vector<uint8_t> ports;  // USB: port path from the root hub
 };
 
 // USB devices first (bus order), then virtual cameras by registration file name.

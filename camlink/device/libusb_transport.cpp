@@ -10,11 +10,15 @@ namespace {
 
 HResult FromOpenError(int r) {
     switch (r) {
-        case LIBUSB_ERROR_ACCESS: return kHrAccessDenied;
+        case LIBUSB_ERROR_ACCESS:
+            return kHrAccessDenied;
         case LIBUSB_ERROR_NO_DEVICE:
-        case LIBUSB_ERROR_NOT_FOUND: return kHrDeviceNotConnected;
-        case LIBUSB_ERROR_NO_MEM: return kHrOutOfMemory;
-        default: return kHrGenFailure;
+        case LIBUSB_ERROR_NOT_FOUND:
+            return kHrDeviceNotConnected;
+        case LIBUSB_ERROR_NO_MEM:
+            return kHrOutOfMemory;
+        default:
+            return kHrGenFailure;
     }
 }
 
@@ -22,11 +26,15 @@ HResult FromOpenError(int r) {
 
 BulkResult LibusbBulkTransport::FromLibusb(int r) {
     switch (r) {
-        case 0: return BulkResult::Ok;
-        case LIBUSB_ERROR_TIMEOUT: return BulkResult::Timeout;
+        case 0:
+            return BulkResult::Ok;
+        case LIBUSB_ERROR_TIMEOUT:
+            return BulkResult::Timeout;
         case LIBUSB_ERROR_NO_DEVICE:
-        case LIBUSB_ERROR_NOT_FOUND: return BulkResult::Gone;
-        default: return BulkResult::Error;
+        case LIBUSB_ERROR_NOT_FOUND:
+            return BulkResult::Gone;
+        default:
+            return BulkResult::Error;
     }
 }
 

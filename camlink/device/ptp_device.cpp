@@ -29,12 +29,15 @@ HResult PtpDevice::Open(const DeviceInfo& device, std::unique_ptr<PtpDevice>* ou
     return OpenOver(std::move(pipe), out);
 }
 
-PtpDevice::~PtpDevice() { session_.Close(); }
+PtpDevice::~PtpDevice() {
+    session_.Close();
+}
 
 HResult PtpDevice::Escape(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize,
                           uint32_t* actualSize) {
     if (actualSize) *actualSize = 0;
-    if (!in || !out || !actualSize || inSize < kVendorInHeaderSize || outSize < kVendorOutHeaderSize)
+    if (!in || !out || !actualSize || inSize < kVendorInHeaderSize ||
+        outSize < kVendorOutHeaderSize)
         return kHrInvalidArg;
     const uint32_t numParams = ptp::ReadU32(in + 30);
     const uint32_t nextPhase = ptp::ReadU32(in + 34);
@@ -49,7 +52,8 @@ HResult PtpDevice::Escape(const uint8_t* in, size_t inSize, uint8_t* out, size_t
     req.params = std::span<const uint32_t>(params, numParams);
     req.writePhase = nextPhase == kNextPhaseWriteData;
     if (req.writePhase)
-        req.writeData = std::span<const uint8_t>(in + kVendorInHeaderSize, inSize - kVendorInHeaderSize);
+        req.writeData =
+            std::span<const uint8_t>(in + kVendorInHeaderSize, inSize - kVendorInHeaderSize);
     req.readInto = std::span<uint8_t>(out + kVendorOutHeaderSize, outSize - kVendorOutHeaderSize);
 
     PtpResponse resp;

@@ -22,10 +22,14 @@ HResult PtpSession::Fail(HResult hr) {
 
 HResult PtpSession::FromPipe(PipeStatus s) {
     switch (s) {
-        case PipeStatus::Ok: return kHrOk;
-        case PipeStatus::Timeout: return Fail(kHrTimeout);
-        case PipeStatus::Closed: return Fail(kHrDeviceNotConnected);
-        case PipeStatus::Error: break;
+        case PipeStatus::Ok:
+            return kHrOk;
+        case PipeStatus::Timeout:
+            return Fail(kHrTimeout);
+        case PipeStatus::Closed:
+            return Fail(kHrDeviceNotConnected);
+        case PipeStatus::Error:
+            break;
     }
     return Fail(kHrGenFailure);
 }
@@ -95,9 +99,9 @@ HResult PtpSession::Run(const PtpRequest& request, PtpResponse* response) {
     // Command container: at most 12 + 20 bytes.
     uint8_t command[ptp::kHeaderSize + 4 * ptp::kMaxParams];
     const size_t commandSize = ptp::kHeaderSize + 4 * request.params.size();
-    ptp::EncodeHeader({static_cast<uint32_t>(commandSize), ptp::ContainerType::Command,
-                       request.opCode, tid},
-                      command);
+    ptp::EncodeHeader(
+        {static_cast<uint32_t>(commandSize), ptp::ContainerType::Command, request.opCode, tid},
+        command);
     for (size_t i = 0; i < request.params.size(); ++i)
         ptp::WriteU32(command + ptp::kHeaderSize + 4 * i, request.params[i]);
     if (PipeStatus s = pipe_->SendContainer(std::span<const uint8_t>(command, commandSize));
@@ -112,7 +116,8 @@ HResult PtpSession::Run(const PtpRequest& request, PtpResponse* response) {
         if (!request.writeData.empty())
             std::memcpy(sendBuffer_.data() + ptp::kHeaderSize, request.writeData.data(),
                         request.writeData.size());
-        if (PipeStatus s = pipe_->SendContainer(std::span<const uint8_t>(sendBuffer_.data(), total));
+        if (PipeStatus s =
+                pipe_->SendContainer(std::span<const uint8_t>(sendBuffer_.data(), total));
             s != PipeStatus::Ok)
             return FromPipe(s);
     }
@@ -128,7 +133,8 @@ HResult PtpSession::Run(const PtpRequest& request, PtpResponse* response) {
         const size_t payload = h->length - ptp::kHeaderSize;
         if (payload > request.readInto.size()) {
             WriteLog(1, "*** PTP reply of %u bytes does not fit into %u bytes ***",
-                     static_cast<unsigned>(payload), static_cast<unsigned>(request.readInto.size()));
+                     static_cast<unsigned>(payload),
+                     static_cast<unsigned>(request.readInto.size()));
             if (HResult hr = Drain(payload); hr != kHrOk) return hr;
             result = kHrInsufficientBuffer;
         } else {

@@ -20,10 +20,14 @@ UsbPipe::UsbPipe(std::unique_ptr<IBulkTransport> transport, unsigned timeoutMs)
 
 PipeStatus UsbPipe::FromBulk(BulkResult r) {
     switch (r) {
-        case BulkResult::Ok: return PipeStatus::Ok;
-        case BulkResult::Timeout: return PipeStatus::Timeout;
-        case BulkResult::Gone: return PipeStatus::Closed;
-        case BulkResult::Error: break;
+        case BulkResult::Ok:
+            return PipeStatus::Ok;
+        case BulkResult::Timeout:
+            return PipeStatus::Timeout;
+        case BulkResult::Gone:
+            return PipeStatus::Closed;
+        case BulkResult::Error:
+            break;
     }
     return PipeStatus::Error;
 }

@@ -20,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         a.rawLength > reply.size() + 1)
         __builtin_trap();
     for (uint32_t i = 0; i < a.filled; ++i)
-        if (std::memchr(narrow[i].fileName, 0, sizeof narrow[i].fileName) == nullptr) __builtin_trap();
+        if (std::memchr(narrow[i].fileName, 0, sizeof narrow[i].fileName) == nullptr)
+            __builtin_trap();
     return 0;
 }

@@ -31,10 +31,12 @@ std::vector<uint8_t> Mutate(std::vector<uint8_t> in, Random& rng) {
     for (int s = 0; s < steps; ++s) {
         switch (rng.Below(6)) {
             case 0:
-                if (!in.empty()) in[rng.Below(in.size())] ^= static_cast<uint8_t>(1u << rng.Below(8));
+                if (!in.empty())
+                    in[rng.Below(in.size())] ^= static_cast<uint8_t>(1u << rng.Below(8));
                 break;
             case 1:
-                if (!in.empty()) in[rng.Below(in.size())] = kInteresting[rng.Below(sizeof kInteresting)];
+                if (!in.empty())
+                    in[rng.Below(in.size())] = kInteresting[rng.Below(sizeof kInteresting)];
                 break;
             case 2:
                 if (!in.empty()) in.resize(rng.Below(in.size()));
@@ -51,8 +53,10 @@ std::vector<uint8_t> Mutate(std::vector<uint8_t> in, Random& rng) {
                 // A 32-bit field set to an extreme value.
                 if (in.size() >= 4) {
                     size_t at = rng.Below(in.size() - 3);
-                    uint32_t v = rng.Below(2) ? 0xFFFFFFFFu : static_cast<uint32_t>(in.size() + rng.Below(8) - 4);
-                    for (int k = 0; k < 4; ++k) in[at + static_cast<size_t>(k)] = static_cast<uint8_t>(v >> (8 * k));
+                    uint32_t v = rng.Below(2) ? 0xFFFFFFFFu
+                                              : static_cast<uint32_t>(in.size() + rng.Below(8) - 4);
+                    for (int k = 0; k < 4; ++k)
+                        in[at + static_cast<size_t>(k)] = static_cast<uint8_t>(v >> (8 * k));
                 }
                 break;
             default:

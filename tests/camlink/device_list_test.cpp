@@ -1,11 +1,12 @@
 // Device list, interface paths and driver-id lookup over a private virtual
 // device folder (USB left out, so no machine's cameras take part).
+#include "camlink/device/device_list.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>
 
-#include "camlink/device/device_list.h"
 #include "camlink/device/virtual_registration.h"
 
 namespace kvx::device {
@@ -61,8 +62,10 @@ TEST_F(DeviceListTest, InterfacePathsHaveTheWindowsForm) {
     ASSERT_TRUE(WriteRegistration(dir_, bare));
     auto paths = StillImageInterfacePaths();
     ASSERT_EQ(paths.size(), 3u);
-    EXPECT_EQ(paths[0], "\\\\?\\usbstorage#disk&ven_x#Disk7#{6bdd1fc6-810f-11d0-bec7-08002be2092f}");
-    EXPECT_EQ(paths[1], "\\\\?\\usb#vid_4e7a&pid_5e30#KVX00001#{6bdd1fc6-810f-11d0-bec7-08002be2092f}");
+    EXPECT_EQ(paths[0],
+              "\\\\?\\usbstorage#disk&ven_x#Disk7#{6bdd1fc6-810f-11d0-bec7-08002be2092f}");
+    EXPECT_EQ(paths[1],
+              "\\\\?\\usb#vid_4e7a&pid_5e30#KVX00001#{6bdd1fc6-810f-11d0-bec7-08002be2092f}");
     EXPECT_EQ(paths[2], "\\\\?\\usb#vid_4e7a&pid_5d20#ZZ9#{6bdd1fc6-810f-11d0-bec7-08002be2092f}");
 }
 

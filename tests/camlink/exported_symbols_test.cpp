@@ -14,18 +14,41 @@
 namespace {
 
 const std::set<std::string> kExports = {
-    "InitPTPMode_Parts",         "ReleaseDevInfo_Parts",  "ZR4_GetActiveDriverInstance",
-    "ZR4_GetCamConfig",          "ZR4_GetCamConfigEx",    "ZR4_GetCamStatus",
-    "ZR4_GetCamStatus2",         "ZR4_GetDataGroup1",     "ZR4_GetDataGroup2",
-    "ZR4_GetDataGroup3",         "ZR4_GetDataGroup4",     "ZR4_GetDataGroup5",
-    "ZR4_GetDataGroup6",         "ZR4_GetCanSetInfo",     "ZR4_GetCanSetInfo2",
-    "ZR4_GetCanSetInfo3",        "ZR4_GetCanSetInfo4",    "ZR4_GetCaptureStatus",
-    "ZR4_GetPictFileInfo",       "ZR4_GetPictFileInfo2",  "ZR4_GetPartialPictFile",
-    "ZR4_GetBigPartialPictFile", "ZR4_GetCamViewFrame",   "CheckSumError_Parts",
-    "ZR4_ClearImageDBSignle",    "ZR4_ClearImageDBAll",   "ZR4_CloseApplication",
-    "ZR4_SetDataGroup1",         "ZR4_SetDataGroup2",     "ZR4_SetDataGroup3",
-    "ZR4_SetDataGroup4",         "ZR4_SetDataGroup5",     "ZR4_SetDataGroup6",
-    "ZR4_Snap",                  "ZR4_ClockAdjust",
+    "InitPTPMode_Parts",
+    "ReleaseDevInfo_Parts",
+    "ZR4_GetActiveDriverInstance",
+    "ZR4_GetCamConfig",
+    "ZR4_GetCamConfigEx",
+    "ZR4_GetCamStatus",
+    "ZR4_GetCamStatus2",
+    "ZR4_GetDataGroup1",
+    "ZR4_GetDataGroup2",
+    "ZR4_GetDataGroup3",
+    "ZR4_GetDataGroup4",
+    "ZR4_GetDataGroup5",
+    "ZR4_GetDataGroup6",
+    "ZR4_GetCanSetInfo",
+    "ZR4_GetCanSetInfo2",
+    "ZR4_GetCanSetInfo3",
+    "ZR4_GetCanSetInfo4",
+    "ZR4_GetCaptureStatus",
+    "ZR4_GetPictFileInfo",
+    "ZR4_GetPictFileInfo2",
+    "ZR4_GetPartialPictFile",
+    "ZR4_GetBigPartialPictFile",
+    "ZR4_GetCamViewFrame",
+    "CheckSumError_Parts",
+    "ZR4_ClearImageDBSignle",
+    "ZR4_ClearImageDBAll",
+    "ZR4_CloseApplication",
+    "ZR4_SetDataGroup1",
+    "ZR4_SetDataGroup2",
+    "ZR4_SetDataGroup3",
+    "ZR4_SetDataGroup4",
+    "ZR4_SetDataGroup5",
+    "ZR4_SetDataGroup6",
+    "ZR4_Snap",
+    "ZR4_ClockAdjust",
 };
 
 template <typename T>
@@ -80,8 +103,8 @@ TEST_P(ExportedSymbols, AreExactlyThe35Exports) {
                         std::back_inserter(extra));
     std::set_difference(kExports.begin(), kExports.end(), found.begin(), found.end(),
                         std::back_inserter(missing));
-    EXPECT_TRUE(extra.empty()) << "unexpected export: " << (extra.empty() ? "" : extra[0])
-                               << " (" << extra.size() << " in all)";
+    EXPECT_TRUE(extra.empty()) << "unexpected export: " << (extra.empty() ? "" : extra[0]) << " ("
+                               << extra.size() << " in all)";
     EXPECT_TRUE(missing.empty()) << "missing export: " << (missing.empty() ? "" : missing[0]);
     EXPECT_EQ(kExports.size(), 35u);
 }

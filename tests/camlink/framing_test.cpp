@@ -49,7 +49,8 @@ const Bytes kOpenSessionOk = {0x0C, 0, 0, 0, 0x03, 0, 0x01, 0x20, 0, 0, 0, 0};
 TEST(ContainerFraming, CommandAndResponseEncodeAsFixedBytes) {
     const uint32_t params[] = {8, 63, 0};
     EXPECT_EQ(ptp::EncodeParams(ptp::ContainerType::Command, 0x902C, 5, params),
-              (Bytes{0x18, 0, 0, 0, 0x01, 0, 0x2C, 0x90, 5, 0, 0, 0, 8, 0, 0, 0, 63, 0, 0, 0, 0, 0, 0, 0}));
+              (Bytes{0x18, 0, 0, 0, 0x01, 0, 0x2C, 0x90, 5, 0, 0, 0,
+                     8,    0, 0, 0, 63,   0, 0,    0,    0, 0, 0, 0}));
     EXPECT_EQ(ptp::EncodeParams(ptp::ContainerType::Response, 0x2001, 0x01020304, {}),
               (Bytes{0x0C, 0, 0, 0, 0x03, 0, 0x01, 0x20, 0x04, 0x03, 0x02, 0x01}));
     uint8_t header[12];
@@ -76,15 +77,18 @@ protected:
         state_->replies.push_back(kOpenSessionOk);
         ASSERT_EQ(PtpDevice::OpenOver(std::make_unique<ScriptPipe>(state_), &device_), kHrOk);
         ASSERT_EQ(state_->sent.size(), 1u);
-        EXPECT_EQ(state_->sent[0], (Bytes{0x10, 0, 0, 0, 0x01, 0, 0x02, 0x10, 0, 0, 0, 0, 1, 0, 0, 0}));
+        EXPECT_EQ(state_->sent[0],
+                  (Bytes{0x10, 0, 0, 0, 0x01, 0, 0x02, 0x10, 0, 0, 0, 0, 1, 0, 0, 0}));
         state_->sent.clear();
     }
     // PTP_VENDOR_DATA_IN with the given fields.
-    static Bytes Request(uint16_t op, std::vector<uint32_t> params, uint32_t phase, Bytes write = {}) {
+    static Bytes Request(uint16_t op, std::vector<uint32_t> params, uint32_t phase,
+                         Bytes write = {}) {
         Bytes in(38, 0);
         ptp::WriteU16(in.data(), op);
         ptp::WriteU32(in.data() + 2, 0xAAAAAAAA);  // ignored
-        for (size_t i = 0; i < params.size() && i < 5; ++i) ptp::WriteU32(in.data() + 10 + 4 * i, params[i]);
+        for (size_t i = 0; i < params.size() && i < 5; ++i)
+            ptp::WriteU32(in.data() + 10 + 4 * i, params[i]);
         ptp::WriteU32(in.data() + 30, static_cast<uint32_t>(params.size()));
         ptp::WriteU32(in.data() + 34, phase);
         in.insert(in.end(), write.begin(), write.end());
@@ -98,10 +102,11 @@ TEST_F(EscapeTest, ReadTransactionFillsTheVendorReply) {
     Open();
     // Data container of two bytes, then a response with two parameters; the
     // device's bytes arrive in odd pieces.
-    state_->replies = {{0x0E, 0, 0, 0, 0x02},
-                       {0, 0x11, 0x90, 1, 0, 0, 0, 0xAA},
-                       {0xBB, 0x14, 0, 0, 0, 0x03, 0, 0x01, 0x20, 1, 0, 0, 0, 0x78, 0x56, 0x34, 0x12},
-                       {0x09, 0, 0, 0}};
+    state_->replies = {
+        {0x0E, 0, 0, 0, 0x02},
+        {0, 0x11, 0x90, 1, 0, 0, 0, 0xAA},
+        {0xBB, 0x14, 0, 0, 0, 0x03, 0, 0x01, 0x20, 1, 0, 0, 0, 0x78, 0x56, 0x34, 0x12},
+        {0x09, 0, 0, 0}};
     Bytes in = Request(0x9011, {}, 3);
     Bytes out(40, 0xEE);
     uint32_t actual = 0;
@@ -110,11 +115,11 @@ TEST_F(EscapeTest, ReadTransactionFillsTheVendorReply) {
     EXPECT_EQ(state_->sent[0], (Bytes{0x0C, 0, 0, 0, 0x01, 0, 0x11, 0x90, 1, 0, 0, 0}));
     EXPECT_EQ(actual, 32u);
     EXPECT_EQ(Bytes(out.begin(), out.begin() + 32),
-              (Bytes{0x01, 0x20,                          // response code
-                     1, 0, 0, 0,                          // session id
-                     1, 0, 0, 0,                          // transaction id
-                     0x78, 0x56, 0x34, 0x12, 9, 0, 0, 0,  // params
-                     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  //
+              (Bytes{0x01, 0x20,                                      // response code
+                     1,    0,    0,    0,                             // session id
+                     1,    0,    0,    0,                             // transaction id
+                     0x78, 0x56, 0x34, 0x12, 9, 0, 0, 0,              // params
+                     0,    0,    0,    0,    0, 0, 0, 0, 0, 0, 0, 0,  //
                      0xAA, 0xBB}));
 }
 
@@ -134,7 +139,8 @@ TEST_F(EscapeTest, WriteTransactionSendsOneDataContainer) {
     in = Request(0x901C, {5}, 4, Bytes(8, 0));
     ASSERT_EQ(device_->Escape(in.data(), in.size(), out.data(), out.size(), &actual), kHrOk);
     EXPECT_EQ(state_->sent[2], (Bytes{0x10, 0, 0, 0, 0x01, 0, 0x1C, 0x90, 2, 0, 0, 0, 5, 0, 0, 0}));
-    EXPECT_EQ(state_->sent[3], (Bytes{0x14, 0, 0, 0, 0x02, 0, 0x1C, 0x90, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(state_->sent[3],
+              (Bytes{0x14, 0, 0, 0, 0x02, 0, 0x1C, 0x90, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(out[0], 0x19);  // a PTP error response is still a successful escape
     EXPECT_EQ(out[1], 0x20);
 }
@@ -145,10 +151,12 @@ TEST_F(EscapeTest, MalformedRequestsAreRefusedWithoutTalking) {
     uint32_t actual = 99;
     Bytes in = Request(0x9011, {1, 2, 3, 4, 5}, 3);
     ptp::WriteU32(in.data() + 30, 6);
-    EXPECT_EQ(device_->Escape(in.data(), in.size(), out.data(), out.size(), &actual), kHrInvalidArg);
+    EXPECT_EQ(device_->Escape(in.data(), in.size(), out.data(), out.size(), &actual),
+              kHrInvalidArg);
     EXPECT_EQ(actual, 0u);
     in = Request(0x9011, {}, 7);
-    EXPECT_EQ(device_->Escape(in.data(), in.size(), out.data(), out.size(), &actual), kHrInvalidArg);
+    EXPECT_EQ(device_->Escape(in.data(), in.size(), out.data(), out.size(), &actual),
+              kHrInvalidArg);
     EXPECT_EQ(device_->Escape(in.data(), 37, out.data(), out.size(), &actual), kHrInvalidArg);
     in = Request(0x9011, {}, 3);
     EXPECT_EQ(device_->Escape(in.data(), 38, out.data(), 29, &actual), kHrInvalidArg);
@@ -161,16 +169,30 @@ TEST_F(EscapeTest, HostileDeviceBytesBreakTheSession) {
         std::vector<Bytes> replies;
         HResult expected;
     } cases[] = {
-        {"response of another transaction", {{0x0C, 0, 0, 0, 0x03, 0, 0x01, 0x20, 9, 0, 0, 0}}, kHrInvalidData},
+        {"response of another transaction",
+         {{0x0C, 0, 0, 0, 0x03, 0, 0x01, 0x20, 9, 0, 0, 0}},
+         kHrInvalidData},
         {"response body not whole parameters",
-         {{0x0E, 0, 0, 0, 0x03, 0, 0x01, 0x20, 1, 0, 0, 0, 1, 2}}, kHrInvalidData},
-        {"response with six parameters", {{0x24, 0, 0, 0, 0x03, 0, 0x01, 0x20, 1, 0, 0, 0}}, kHrInvalidData},
-        {"data of another operation", {{0x0E, 0, 0, 0, 0x02, 0, 0x12, 0x90, 1, 0, 0, 0, 1, 2}}, kHrInvalidData},
-        {"event container in the data phase", {{0x0C, 0, 0, 0, 0x04, 0, 0x01, 0x40, 1, 0, 0, 0}}, kHrInvalidData},
-        {"length below a header", {{0x04, 0, 0, 0, 0x03, 0, 0x01, 0x20, 1, 0, 0, 0}}, kHrInvalidData},
-        {"end of stream in the middle of data", {{0x20, 0, 0, 0, 0x02, 0, 0x11, 0x90, 1, 0, 0, 0, 1}},
+         {{0x0E, 0, 0, 0, 0x03, 0, 0x01, 0x20, 1, 0, 0, 0, 1, 2}},
+         kHrInvalidData},
+        {"response with six parameters",
+         {{0x24, 0, 0, 0, 0x03, 0, 0x01, 0x20, 1, 0, 0, 0}},
+         kHrInvalidData},
+        {"data of another operation",
+         {{0x0E, 0, 0, 0, 0x02, 0, 0x12, 0x90, 1, 0, 0, 0, 1, 2}},
+         kHrInvalidData},
+        {"event container in the data phase",
+         {{0x0C, 0, 0, 0, 0x04, 0, 0x01, 0x40, 1, 0, 0, 0}},
+         kHrInvalidData},
+        {"length below a header",
+         {{0x04, 0, 0, 0, 0x03, 0, 0x01, 0x20, 1, 0, 0, 0}},
+         kHrInvalidData},
+        {"end of stream in the middle of data",
+         {{0x20, 0, 0, 0, 0x02, 0, 0x11, 0x90, 1, 0, 0, 0, 1}},
          kHrDeviceNotConnected},
-        {"data claims 4 GiB", {{0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0, 0x11, 0x90, 1, 0, 0, 0}}, kHrInsufficientBuffer},
+        {"data claims 4 GiB",
+         {{0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0, 0x11, 0x90, 1, 0, 0, 0}},
+         kHrInsufficientBuffer},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -198,7 +220,8 @@ TEST_F(EscapeTest, OversizedDataIsDrainedAndTheSessionGoesOn) {
     Bytes in = Request(0x9011, {}, 3);
     Bytes out(30 + 19, 0);
     uint32_t actual = 0;
-    EXPECT_EQ(device_->Escape(in.data(), 38, out.data(), out.size(), &actual), kHrInsufficientBuffer);
+    EXPECT_EQ(device_->Escape(in.data(), 38, out.data(), out.size(), &actual),
+              kHrInsufficientBuffer);
     EXPECT_EQ(actual, 0u);
     EXPECT_EQ(out[30], 0);  // nothing written past the header room
     state_->replies = {{0x0D, 0, 0, 0, 0x02, 0, 0x11, 0x90, 2, 0, 0, 0, 7},

@@ -40,7 +40,8 @@ protected:
         ::setenv("KVX_DEVICE_USB", "0", 1);
         logPath_ = kvx::ExecutableFolder() + "kvx.log";
         std::error_code ec;
-        logStart_ = std::filesystem::exists(logPath_, ec) ? std::filesystem::file_size(logPath_, ec) : 0;
+        logStart_ =
+            std::filesystem::exists(logPath_, ec) ? std::filesystem::file_size(logPath_, ec) : 0;
     }
     void TearDown() override {
         ReleaseDevInfo_Parts();

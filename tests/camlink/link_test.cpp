@@ -30,9 +30,15 @@ Bytes Pattern(size_t n, uint8_t seed = 1) {
     return b;
 }
 
-void Put16(Bytes& b, size_t at, uint16_t v) { kvx::ptp::WriteU16(b.data() + at, v); }
-void Put32(Bytes& b, size_t at, uint32_t v) { kvx::ptp::WriteU32(b.data() + at, v); }
-void PutText(Bytes& b, size_t at, const char* s) { std::memcpy(b.data() + at, s, std::strlen(s) + 1); }
+void Put16(Bytes& b, size_t at, uint16_t v) {
+    kvx::ptp::WriteU16(b.data() + at, v);
+}
+void Put32(Bytes& b, size_t at, uint32_t v) {
+    kvx::ptp::WriteU32(b.data() + at, v);
+}
+void PutText(Bytes& b, size_t at, const char* s) {
+    std::memcpy(b.data() + at, s, std::strlen(s) + 1);
+}
 
 // Second-form list: entries of 52 bytes with the name texts after them.
 struct List2Entry {
@@ -190,7 +196,7 @@ TEST_F(LinkTest, CommandsWithoutOpenCameraFailWithoutTouchingIt) {
     auto& cam = AddCamera("CAM1", kOwnProduct);
     ASSERT_EQ(InitPTPMode_Parts(), 0);
     ReleaseDevInfo_Parts();
-    expectAllFail();  // after release
+    expectAllFail();                       // after release
     EXPECT_EQ(cam.Commands().size(), 2u);  // open and close only
 }
 
@@ -309,7 +315,8 @@ TEST_F(LinkTest, ReadsCopyTheirFixedSizeWhateverWasSent) {
         std::memset(out, 0xEE, sizeof out);
         ASSERT_EQ(r.call(out), 0);
         const Bytes sent = Pattern(200, 3);
-        EXPECT_EQ(Bytes(out, out + r.size), Bytes(sent.begin(), sent.begin() + static_cast<long>(r.size)));
+        EXPECT_EQ(Bytes(out, out + r.size),
+                  Bytes(sent.begin(), sent.begin() + static_cast<long>(r.size)));
         EXPECT_EQ(out[r.size], 0xEE);
         // Shorter: the tail is the zeros of the cleared reply buffer.
         cam.On(r.op, Data({0x55, 0x66}));
@@ -372,7 +379,8 @@ TEST_F(LinkTest, BigPartialReadHandsBackThePieceByPointer) {
     EXPECT_EQ(actual, 30u + piece.size());
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(std::memcmp(data, piece.data(), piece.size()), 0);
-    EXPECT_EQ(cam.CommandsFor(0x9022).at(0).params, (std::vector<uint32_t>{42, 0x400000, 0x200000}));
+    EXPECT_EQ(cam.CommandsFor(0x9022).at(0).params,
+              (std::vector<uint32_t>{42, 0x400000, 0x200000}));
 
     cam.On(0x9021, Data({1, 2, 3}));
     EXPECT_EQ(ZR4_GetPartialPictFile(1, 2, 3, &data, &actual), 0);
@@ -445,7 +453,8 @@ TEST_F(LinkTest, PictureListWhoseOffsetsReachBeyondTheReplyDropsThoseEntries) {
     ASSERT_EQ(InitPTPMode_Parts(), 0);
     Bytes list = List2({{1, 10, "JPG", "A.JPG"}, {2, 20, "JPG", "B.JPG"}, {3, 30, "JPG", "C.JPG"}});
     Put32(list, 8 + 4, 0x7FFFFFF0);  // entry 1 far outside
-    Put32(list, 8 + 4 * 3 + 52 * 2 + 12, static_cast<uint32_t>(list.size()));  // entry 2's name at the end
+    Put32(list, 8 + 4 * 3 + 52 * 2 + 12,
+          static_cast<uint32_t>(list.size()));  // entry 2's name at the end
     cam.On(0x902D, Data(list));
     KVX_PICT_FILE_ENTRY entries[3] = {};
     uint32_t count = 0, actual = 0;

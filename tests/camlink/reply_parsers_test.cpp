@@ -1,20 +1,25 @@
 // Picture list and vendor reply parsers against well-formed and hostile
 // replies: every read stays inside the given bytes (the asan build checks).
+#include "camlink/reply_parsers.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
 #include "camlink/device/ptp_container.h"
-#include "camlink/reply_parsers.h"
 
 namespace kvx::camlink {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-void Put16(Bytes& b, size_t at, uint16_t v) { kvx::ptp::WriteU16(b.data() + at, v); }
-void Put32(Bytes& b, size_t at, uint32_t v) { kvx::ptp::WriteU32(b.data() + at, v); }
+void Put16(Bytes& b, size_t at, uint16_t v) {
+    kvx::ptp::WriteU16(b.data() + at, v);
+}
+void Put32(Bytes& b, size_t at, uint32_t v) {
+    kvx::ptp::WriteU32(b.data() + at, v);
+}
 
 Bytes List1Entry(uint16_t v1, const std::string& name, uint32_t v4, uint32_t v5) {
     Bytes e(6);
@@ -88,11 +93,13 @@ TEST(PictList1, HostileRepliesStayInside) {
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
         KVX_PICT_FILE_ENTRY1 e[4] = {};
-        auto r = OnHeap(c.reply, [&](const uint8_t* p, size_t n) { return ParsePictList1(p, n, e, 4); });
+        auto r =
+            OnHeap(c.reply, [&](const uint8_t* p, size_t n) { return ParsePictList1(p, n, e, 4); });
         EXPECT_EQ(r.count, c.count);
         EXPECT_EQ(r.filled, c.count);
         KVX_PICT_FILE_ENTRY w[4] = {};
-        r = OnHeap(c.reply, [&](const uint8_t* p, size_t n) { return ParsePictList1Wide(p, n, w, 4); });
+        r = OnHeap(c.reply,
+                   [&](const uint8_t* p, size_t n) { return ParsePictList1Wide(p, n, w, 4); });
         EXPECT_EQ(r.count, c.count);
     }
 }
@@ -143,7 +150,8 @@ TEST(PictList2, FillsEntriesFromOffsets) {
     KVX_PICT_FILE_ENTRY e[2] = {};
     std::strcpy(e[1].fileName, "unchanged");
     uint8_t multi = 7, info[28] = {};
-    auto r = OnHeap(l.b, [&](const uint8_t* p, size_t n) { return ParsePictList2(p, n, e, 2, &multi, info); });
+    auto r = OnHeap(
+        l.b, [&](const uint8_t* p, size_t n) { return ParsePictList2(p, n, e, 2, &multi, info); });
     EXPECT_EQ(r.count, 2u);
     EXPECT_EQ(r.filled, 2u);
     EXPECT_EQ(+e[0].formatCode, 0x380A);
@@ -163,7 +171,9 @@ TEST(PictList2, UnknownFormatLeavesTheCodeAndLongTextsAreNotCopied) {
     KVX_PICT_FILE_ENTRY e[1] = {};
     e[0].formatCode = 0x1234;
     std::strcpy(e[0].fileName, "keep");
-    auto r = OnHeap(l.b, [&](const uint8_t* p, size_t n) { return ParsePictList2(p, n, e, 1, nullptr, nullptr); });
+    auto r = OnHeap(l.b, [&](const uint8_t* p, size_t n) {
+        return ParsePictList2(p, n, e, 1, nullptr, nullptr);
+    });
     EXPECT_EQ(r.count, 1u);
     EXPECT_EQ(+e[0].formatCode, 0x1234);
     EXPECT_STREQ(e[0].fileName, "keep");
@@ -244,7 +254,9 @@ TEST(PictList2, HostileRepliesDropTheEntriesThatReachOutside) {
         List2Builder l = c.make();
         KVX_PICT_FILE_ENTRY e[4] = {};
         uint8_t multi = 0, info[28];
-        auto r = OnHeap(l.b, [&](const uint8_t* p, size_t n) { return ParsePictList2(p, n, e, 4, &multi, info); });
+        auto r = OnHeap(l.b, [&](const uint8_t* p, size_t n) {
+            return ParsePictList2(p, n, e, 4, &multi, info);
+        });
         EXPECT_EQ(r.count, c.count);
         EXPECT_EQ(r.filled, c.count);
     }

@@ -81,8 +81,17 @@ kvx::device::VirtualRegistration CameraRegistration(const std::string& instance,
 
 bool ScriptedPeer::HasWritePhase(uint16_t op) {
     switch (op) {
-        case 0x9016: case 0x9017: case 0x9018: case 0x9019: case 0x901B: case 0x9024:
-        case 0x9028: case 0x902A: case 0x901C: case 0x901D: case 0x902F:
+        case 0x9016:
+        case 0x9017:
+        case 0x9018:
+        case 0x9019:
+        case 0x901B:
+        case 0x9024:
+        case 0x9028:
+        case 0x902A:
+        case 0x901C:
+        case 0x901D:
+        case 0x902F:
             return true;
         default:
             return false;
@@ -97,7 +106,8 @@ ScriptedPeer::ScriptedPeer(const std::string& deviceDir, const std::string& sock
     listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
-    if (registration_.socket.size() >= sizeof addr.sun_path) throw std::runtime_error("path too long");
+    if (registration_.socket.size() >= sizeof addr.sun_path)
+        throw std::runtime_error("path too long");
     std::memcpy(addr.sun_path, registration_.socket.c_str(), registration_.socket.size() + 1);
     if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
         ::listen(listenFd_, 4) != 0)
@@ -205,7 +215,8 @@ bool ScriptedPeer::ServeConnection(int fd) {
             }
             if (!WriteAll(fd, out.data(), out.size())) return false;
         }
-        auto resp = ptp::EncodeParams(ptp::ContainerType::Response, r.code, c.transactionId, r.params);
+        auto resp =
+            ptp::EncodeParams(ptp::ContainerType::Response, r.code, c.transactionId, r.params);
         if (!WriteAll(fd, resp.data(), resp.size())) return false;
     }
 }

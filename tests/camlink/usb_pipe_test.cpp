@@ -1,5 +1,7 @@
 // The USB pipe driven through a fake bulk transport: packet rounding, short
 // reads, zero-length packets, and the counts a transport reports.
+#include "camlink/device/usb_pipe.h"
+
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "camlink/device/ptp_device.h"
-#include "camlink/device/usb_pipe.h"
 
 namespace kvx::device {
 namespace {
@@ -23,8 +24,8 @@ public:
     };
     struct State {
         size_t packet = 512;
-        std::vector<Bytes> outs;          // every bulk-out transfer
-        std::vector<size_t> inRequests;   // lengths asked for
+        std::vector<Bytes> outs;         // every bulk-out transfer
+        std::vector<size_t> inRequests;  // lengths asked for
         std::deque<In> ins;
         BulkResult outResult = BulkResult::Ok;
         size_t outShort = 0;  // when non-zero, each bulk-out takes at most this many bytes
@@ -57,7 +58,9 @@ private:
 class UsbPipeTest : public ::testing::Test {
 protected:
     UsbPipeTest() : s_(std::make_shared<FakeBulk::State>()) {}
-    std::unique_ptr<UsbPipe> Pipe() { return std::make_unique<UsbPipe>(std::make_unique<FakeBulk>(s_)); }
+    std::unique_ptr<UsbPipe> Pipe() {
+        return std::make_unique<UsbPipe>(std::make_unique<FakeBulk>(s_));
+    }
     std::shared_ptr<FakeBulk::State> s_;
 };
 

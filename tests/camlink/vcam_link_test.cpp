@@ -37,7 +37,8 @@ protected:
             uint8_t* data = nullptr;
             uint32_t actual = 0;
             uint32_t want = std::min<uint32_t>(size - offset, 0x200000);
-            if (ZR4_GetBigPartialPictFile(objectId, offset, want, &data, &actual) != 0 || actual < 35)
+            if (ZR4_GetBigPartialPictFile(objectId, offset, want, &data, &actual) != 0 ||
+                actual < 35)
                 break;
             uint32_t len = kvx::ptp::ReadU32(data);
             if (len > actual - 30 - 6) break;
@@ -137,7 +138,8 @@ TEST_F(VcamLinkTest, CameraUnpluggedDuringATransferGivesAnErrorNotAHang) {
     const auto expected = cam->ExpectedFiles(1);
     uint8_t* data = nullptr;
     uint32_t actual = 0;
-    KVX_HRESULT hr = ZR4_GetBigPartialPictFile(expected.at(0).objectId, 0, 0x200000, &data, &actual);
+    KVX_HRESULT hr =
+        ZR4_GetBigPartialPictFile(expected.at(0).objectId, 0, 0x200000, &data, &actual);
     EXPECT_NE(hr, 0);
     EXPECT_EQ(data, nullptr);
     uint8_t status[10];
