@@ -221,8 +221,10 @@ int CmdSet(Context& c, const std::string& name, const std::string& value) {
 // ---- capture / watch ----
 
 struct TransferTally {
-    int pictures = 0;
+    int pictures = 0;     // capture results seen
+    int files = 0;        // files finished
     bool incomplete = false;
+    std::vector<engine::CPictureTransfer::FileResult> current;  // files of the picture under way
 };
 
 std::string SizeText(const std::string& path) {
@@ -234,12 +236,11 @@ std::string SizeText(const std::string& path) {
     return b;
 }
 
-void PrintFiles(CTetherSession& s, TransferTally& t, int total) {
+// Prints the final path of every file finished since the last call; true
+// when there was one.
+bool PrintFiles(CTetherSession& s, TransferTally& t) {
     auto files = s.TakeFinishedFiles();
-    if (files.empty()) return;
-    ++t.pictures;
-    bool tty = ::isatty(STDERR_FILENO) == 1;
-    for (const auto& f : files) {
+    for (auto& f : files) {
         // Standard output lists only whole pictures, so a script never takes
         // a partial file for a picture.
         if (f.complete) {
@@ -248,16 +249,27 @@ void PrintFiles(CTetherSession& s, TransferTally& t, int total) {
             t.incomplete = true;
             Err("kvx-tether: incomplete, data kept as " + f.path + "\n");
         }
+        ++t.files;
+        t.current.push_back(std::move(f));
     }
-    if (tty) {
+    return !files.empty();
+}
+
+// A capture result ends a picture: on a terminal its progress line names
+// the files it brought.
+void PictureDone(TransferTally& t, int total) {
+    ++t.pictures;
+    if (::isatty(STDERR_FILENO) == 1) {
         std::string line = "picture " + std::to_string(t.pictures);
         if (total > 0) line += "/" + std::to_string(total);
         line += ":";
-        for (const auto& f : files)
+        if (t.current.empty()) line += " no file";
+        for (const auto& f : t.current)
             line += " " + f.cameraName + " -> " + std::filesystem::path(f.path).filename().string() +
                     " (" + SizeText(f.path) + (f.complete ? "" : ", INCOMPLETE") + ")";
         Err(line + "\n");
     }
+    t.current.clear();
 }
 
 void ApplyDest(Context& c, const std::string& dest) {
@@ -318,6 +330,7 @@ int CmdCapture(Context& c, int mode, int count, const std::string& dest) {
         uint32_t lastProgress = kvx::NowMs();
         for (;;) {
             s.Pump(20);
+            if (PrintFiles(s, tally)) lastProgress = kvx::NowMs();
             for (uint32_t r : s.TakeCaptureResults()) {
                 ++results;
                 lastProgress = kvx::NowMs();
@@ -325,20 +338,18 @@ int CmdCapture(Context& c, int mode, int count, const std::string& dest) {
                     Err("kvx-tether: the camera reported capture result " + Hex(r) + "\n");
                     failedRelease = true;
                 }
+                PictureDone(tally, count);
             }
-            size_t before = tally.pictures;
-            PrintFiles(s, tally, count);
-            if (static_cast<size_t>(tally.pictures) != before) lastProgress = kvx::NowMs();
             if (!s.ThreadRunning()) break;
             bool pending = s.PendingPictures() > 0;
             if (results > 0 && !pending && (!burst || kvx::NowMs() - lastProgress >= kBurstQuietMs))
                 break;
             if (kvx::NowMs() - lastProgress >= kStallMs) break;
         }
-        PrintFiles(s, tally, count);
+        PrintFiles(s, tally);
         if (!s.ThreadRunning()) {
             Err("kvx-tether: the camera link ended during the capture\n");
-            status = results > 0 || tally.pictures > 0 || s.PendingPictures() > 0 ? kExitTransferFailed
+            status = results > 0 || tally.files > 0 || s.PendingPictures() > 0 ? kExitTransferFailed
                                                                                   : kExitLinkFailed;
         } else if (s.PendingPictures() > 0) {
             Err("kvx-tether: " + std::to_string(s.PendingPictures()) +
@@ -354,7 +365,7 @@ int CmdCapture(Context& c, int mode, int count, const std::string& dest) {
         if (tally.incomplete) status = kExitTransferFailed;
     }
     s.Shutdown();
-    PrintFiles(s, tally, count);
+    PrintFiles(s, tally);
     if (tally.incomplete) status = kExitTransferFailed;
     return status;
 }
@@ -399,10 +410,11 @@ int CmdWatch(Context& c, const std::string& dest, bool wait) {
         }
         if (closeAsked && (!s.ThreadRunning() || kvx::NowMs() - lastProgress >= kStallMs)) break;
         s.Pump(50);
-        s.TakeCaptureResults();
-        int before = tally.pictures;
-        PrintFiles(s, tally, 0);
-        if (tally.pictures != before) lastProgress = kvx::NowMs();
+        if (PrintFiles(s, tally)) lastProgress = kvx::NowMs();
+        for (uint32_t r : s.TakeCaptureResults()) {
+            (void)r;
+            PictureDone(tally, 0);
+        }
         bool running = s.ThreadRunning();
         if (running != wasRunning)
             Err(running ? "kvx-tether: camera linked\n"
@@ -412,7 +424,7 @@ int CmdWatch(Context& c, const std::string& dest, bool wait) {
     bool linkLost = !g_stop;
     bool onlyOther = s.QuitPosted();
     s.Shutdown();
-    PrintFiles(s, tally, 0);
+    PrintFiles(s, tally);
     if (tally.incomplete) return kExitTransferFailed;
     if (onlyOther) return kExitOnlyOtherModel;
     if (linkLost) {
