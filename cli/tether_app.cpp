@@ -52,7 +52,10 @@ const char* kExitText =
     "  5  transfer failure: a picture was not downloaded whole (what arrived is\n"
     "     kept under its name with \".incomplete\")\n"
     "  6  the camera did not take the setting within 10 seconds\n"
-    "  7  the camera reported a failed release (for example focusing failed)\n";
+    "  7  the camera reported a failed release (for example focusing failed)\n"
+    "  8  capture stopped by SIGINT or SIGTERM before every release was made (the\n"
+    "     pictures of the release under way are downloaded first; a second signal\n"
+    "     stops at once)\n";
 
 struct Args {
     std::string settingsFile;
@@ -288,12 +291,22 @@ int CmdCapture(Context& c, int mode, int count, const std::string& dest) {
             " does not exist\n");
         return kExitUsage;
     }
+    std::signal(SIGINT, OnStopSignal);
+    std::signal(SIGTERM, OnStopSignal);
     CTetherSession s({c.naming, true, {}});
     int rc = LinkFailureStatus(s.Connect(kLinkWaitMs));
     if (rc != kExitOk) return rc;
     TransferTally tally;
     int status = kExitOk;
     for (int shot = 0; shot < count && status == kExitOk; ++shot) {
+        if (g_stop) {
+            // A signal makes no further releases; the pictures of the last
+            // one have been waited for above.
+            Err("kvx-tether: stopped after " + std::to_string(shot) + " of " +
+                std::to_string(count) + " releases\n");
+            status = kExitInterrupted;
+            break;
+        }
         if (!s.PumpUntil([&] { return ReadyForRelease(s.CameraState()) || !s.ThreadRunning(); },
                          kReadyWaitMs) ||
             !s.ThreadRunning()) {
@@ -345,6 +358,7 @@ int CmdCapture(Context& c, int mode, int count, const std::string& dest) {
             if (results > 0 && !pending && (!burst || kvx::NowMs() - lastProgress >= kBurstQuietMs))
                 break;
             if (kvx::NowMs() - lastProgress >= kStallMs) break;
+            if (g_stop >= 2) break;  // a second signal does not wait any more
         }
         PrintFiles(s, tally);
         if (!s.ThreadRunning()) {
@@ -360,7 +374,7 @@ int CmdCapture(Context& c, int mode, int count, const std::string& dest) {
             Err("kvx-tether: no capture result within " + std::to_string(kStallMs / 1000) + " s\n");
             status = kExitTransferFailed;
         } else if (failedRelease) {
-            status = 7;
+            status = kExitReleaseFailed;
         }
         if (tally.incomplete) status = kExitTransferFailed;
     }

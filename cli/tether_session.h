@@ -37,7 +37,8 @@ enum ExitStatus : int {
     kExitLinkFailed = 4,
     kExitTransferFailed = 5,
     kExitSettingRefused = 6,
-    kExitInterrupted = 130,  // not used for a clean stop of `watch`
+    kExitReleaseFailed = 7,  // the camera reported a failed release
+    kExitInterrupted = 8,    // capture: stopped by a signal before every release was made
 };
 
 class CTetherSession final : public engine::IMainWindow, public engine::IDetectorHost {

@@ -396,6 +396,36 @@ TEST_F(TetherCli, StopWhilePicturesAreStillInTheCameraWaitsForThem) {
     for (uint32_t n = 1; n <= 2; ++n) ExpectPictureFile(cam, paths[n - 1], cam.ExpectedFiles(n)[0]);
 }
 
+TEST_F(TetherCli, InterruptedCaptureFinishesThePictureUnderWayAndSaysSo) {
+    VirtualCameraOptions o;
+    o.pictureBytes = 300'000;
+    VirtualCamera& cam = Camera(o);
+    Child c({"--settings", settings_, "capture", "--mf", "--count", "100"}, root_);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::string out = c.OutSoFar();
+        if (std::count(out.begin(), out.end(), '\n') >= 3) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    c.Signal(SIGINT);
+    RunResult r = c.Wait();
+    EXPECT_EQ(r.status, 8) << r.err;
+    auto paths = r.Lines();
+    ASSERT_GE(paths.size(), 3u);
+    ASSERT_LT(paths.size(), 100u);
+    for (uint32_t n = 1; n <= paths.size(); ++n)
+        ExpectPictureFile(cam, paths[n - 1], cam.ExpectedFiles(n)[0]);
+    // Every picture the camera took was downloaded, and nothing half-written
+    // is left in the folder.
+    EXPECT_EQ(cam.PicturesTaken(), paths.size());
+    size_t files = 0;
+    for (const auto& e : fs::directory_iterator(root_ / "pictures")) {
+        ++files;
+        EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+    }
+    EXPECT_EQ(files, paths.size());
+}
+
 TEST_F(TetherCli, WatchWaitLinksOnPlugInAndUnlinksOnUnplug) {
     VirtualCameraOptions o;
     o.pictureBytes = 40'000;
