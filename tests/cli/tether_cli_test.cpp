@@ -300,6 +300,24 @@ TEST_F(TetherCli, CaptureRawPlusJpegWithRenamingGivesTheCamerasBytes) {
         EXPECT_EQ(e.path().filename().string().rfind("IMG10001.", 0), 0u) << e.path();
 }
 
+TEST_F(TetherCli, FocusOnlyTakesNoPictureAndFailedFocusIsReported) {
+    VirtualCameraOptions o;
+    o.pictureBytes = 10'000;
+    o.afFails = true;
+    VirtualCamera& cam = Camera(o);
+    RunResult focus = Tether({"capture", "--af-only"});
+    EXPECT_EQ(focus.status, 0) << focus.err;
+    EXPECT_TRUE(focus.out.empty());
+    RunResult af = Tether({"capture", "--af"});
+    EXPECT_EQ(af.status, 7) << af.err;
+    EXPECT_NE(af.err.find("0x6001"), std::string::npos) << af.err;
+    EXPECT_EQ(cam.PicturesTaken(), 0u);
+    // Releasing without focusing still works on the same camera.
+    RunResult mf = Tether({"capture", "--mf"});
+    EXPECT_EQ(mf.status, 0) << mf.err;
+    EXPECT_EQ(mf.Lines().size(), 1u);
+}
+
 TEST_F(TetherCli, TwoHundredCapturesInARowAreAllWhole) {
     VirtualCameraOptions o;
     o.picture = PictureKind::Jpeg;
