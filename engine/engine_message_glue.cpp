@@ -4,7 +4,8 @@
 
 namespace kvx::engine {
 
-CEngineMessageGlue::CEngineMessageGlue(CMainEngine& engine, IMessagePort& port, VARNO::CCamera& camera)
+CEngineMessageGlue::CEngineMessageGlue(CMainEngine& engine, IMessagePort& port,
+                                       VARNO::CCamera& camera)
     : engine_(engine), port_(port), dispatcher_(camera, *this) {}
 
 bool CEngineMessageGlue::Handle(const PostedMessage& message) {
@@ -16,13 +17,19 @@ bool CEngineMessageGlue::Handle(const PostedMessage& message) {
     return dispatcher_.HandleMessage(message.message);
 }
 
-void CEngineMessageGlue::PostMessage(VARNO::DispatchTarget target, uint32_t message, uintptr_t wParam,
-                                     intptr_t lParam) {
+void CEngineMessageGlue::PostMessage(VARNO::DispatchTarget target, uint32_t message,
+                                     uintptr_t wParam, intptr_t lParam) {
     int to = kTargetMainWindow;
     switch (target) {
-        case VARNO::DispatchTarget::MainWindow: to = kTargetMainWindow; break;
-        case VARNO::DispatchTarget::IsoFunctionDialog: to = kTargetIsoSetting; break;
-        case VARNO::DispatchTarget::LiveViewWindow: to = kTargetLiveView; break;
+        case VARNO::DispatchTarget::MainWindow:
+            to = kTargetMainWindow;
+            break;
+        case VARNO::DispatchTarget::IsoFunctionDialog:
+            to = kTargetIsoSetting;
+            break;
+        case VARNO::DispatchTarget::LiveViewWindow:
+            to = kTargetLiveView;
+            break;
     }
     port_.Post(to, message, wParam, lParam);
 }
@@ -32,10 +39,16 @@ void CEngineMessageGlue::PostStatusRefresh() {
     port_.Post(kTargetMainWindow, kMsgCameraStateChanged, (state == 0 || state == 1) ? 1 : 0, 0);
 }
 
-void CEngineMessageGlue::SetExtendedCamera() { engine_.SetExtendedCamera(true); }
+void CEngineMessageGlue::SetExtendedCamera() {
+    engine_.SetExtendedCamera(true);
+}
 
-void CEngineMessageGlue::ClearDestinationSent() { engine_.ClearDestinationSent(); }
+void CEngineMessageGlue::ClearDestinationSent() {
+    engine_.ClearDestinationSent();
+}
 
-void CEngineMessageGlue::SetLiveViewAspectIndex(uint8_t aspect) { aspect_.store(aspect); }
+void CEngineMessageGlue::SetLiveViewAspectIndex(uint8_t aspect) {
+    aspect_.store(aspect);
+}
 
 }  // namespace kvx::engine

@@ -41,23 +41,35 @@ bool IsDataGroup(RecordId id, int& group) {
 
 HResult FetchRecord(ICameraLink& link, RecordId id, uint8_t* out) {
     switch (id) {
-        case RecordId::kCanSetInfo: return link.GetCanSetInfo(out);
-        case RecordId::kCanSetInfo2: return link.GetCanSetInfo2(out);
-        case RecordId::kCanSetInfo3: return link.GetCanSetInfo3(out);
-        case RecordId::kCanSetInfo4: return link.GetCanSetInfo4(out);
-        case RecordId::kDataGroup1: return link.GetDataGroup1(out);
-        case RecordId::kDataGroup2: return link.GetDataGroup2(out);
-        case RecordId::kDataGroup3: return link.GetDataGroup3(out);
-        case RecordId::kDataGroup4: return link.GetDataGroup4(out);
-        case RecordId::kDataGroup5: return link.GetDataGroup5(out);
-        case RecordId::kDataGroup6: return link.GetDataGroup6(out);
+        case RecordId::kCanSetInfo:
+            return link.GetCanSetInfo(out);
+        case RecordId::kCanSetInfo2:
+            return link.GetCanSetInfo2(out);
+        case RecordId::kCanSetInfo3:
+            return link.GetCanSetInfo3(out);
+        case RecordId::kCanSetInfo4:
+            return link.GetCanSetInfo4(out);
+        case RecordId::kDataGroup1:
+            return link.GetDataGroup1(out);
+        case RecordId::kDataGroup2:
+            return link.GetDataGroup2(out);
+        case RecordId::kDataGroup3:
+            return link.GetDataGroup3(out);
+        case RecordId::kDataGroup4:
+            return link.GetDataGroup4(out);
+        case RecordId::kDataGroup5:
+            return link.GetDataGroup5(out);
+        case RecordId::kDataGroup6:
+            return link.GetDataGroup6(out);
     }
     return static_cast<HResult>(KVX_E_FAIL);
 }
 
 }  // namespace
 
-std::recursive_mutex& AppLock() { return DeliverableLog().Lock(); }
+std::recursive_mutex& AppLock() {
+    return DeliverableLog().Lock();
+}
 
 CMainEngine::CMainEngine(ICameraLink& link, IMessagePort& port, IMainWindow& window,
                          VARNO::CCamera& camera)
@@ -74,8 +86,12 @@ CMainEngine::~CMainEngine() {
     if (thread_.joinable()) thread_.join();
 }
 
-int CMainEngine::StatusFailureCount() { return g_statusFailures.load(); }
-void CMainEngine::ResetStatusFailureCount() { g_statusFailures.store(0); }
+int CMainEngine::StatusFailureCount() {
+    return g_statusFailures.load();
+}
+void CMainEngine::ResetStatusFailureCount() {
+    g_statusFailures.store(0);
+}
 
 void CMainEngine::SetCaptureDestination(bool inCamera, bool inPC) {
     inCamera_.store(inCamera);
@@ -273,7 +289,9 @@ void CMainEngine::SendCaptureDestination() {
 
 void CMainEngine::CheckCloseRequest() {
     int reason = closeRequest_.load();
-    if (reason != kCloseNotSupported && reason != kCloseBatteryLow && reason != kClosePicturesPending) return;
+    if (reason != kCloseNotSupported && reason != kCloseBatteryLow &&
+        reason != kClosePicturesPending)
+        return;
     ICaptureSteps* steps = Steps();
     int pending = steps ? steps->PendingPictureCount() : 0;
     int state = commState_.load();
@@ -363,7 +381,8 @@ void CMainEngine::WaitForNoticeBox(uint32_t autoCloseMs) {
     // The box tells the user why the program is about to close; give it its
     // time before the close request is acted on, unless a stop comes first.
     uint32_t start = kvx::NowMs();
-    while (window_.IsMessageBoxOpen() && !stopRequested_.load() && kvx::NowMs() - start < autoCloseMs) {
+    while (window_.IsMessageBoxOpen() && !stopRequested_.load() &&
+           kvx::NowMs() - start < autoCloseMs) {
         kvx::SleepMs(20);
     }
 }
@@ -413,7 +432,8 @@ bool CMainEngine::ResetCommStatus(int& errorCode, bool& pollResult) {
     if (!supported_.load()) {
         pollResult = false;
         closeRequest_.store(kCloseNewerProtocol);
-        if (!window_.IsMessageBoxOpen()) window_.ShowMessageBox(kStringNeedsNewerProgram, kNoticeAutoCloseMs);
+        if (!window_.IsMessageBoxOpen())
+            window_.ShowMessageBox(kStringNeedsNewerProgram, kNoticeAutoCloseMs);
         window_.EnableControls(false);
         errorCode = 5;
         return false;
@@ -468,8 +488,8 @@ bool CMainEngine::GetCameraStatus() {
             uint32_t size = 0;
             HResult hr = link_.GetCamStatus2(record.data(), &size);
             if (hr != 0) {
-                WriteLog(1, "+++ Could not Get GetCamStatus2 hr=0x%x at %s +++", static_cast<unsigned>(hr),
-                         "CMainDlg::GetCameraStatus");
+                WriteLog(1, "+++ Could not Get GetCamStatus2 hr=0x%x at %s +++",
+                         static_cast<unsigned>(hr), "CMainDlg::GetCameraStatus");
                 errorCode = 51;
                 break;
             }
@@ -477,8 +497,8 @@ bool CMainEngine::GetCameraStatus() {
         } else {
             HResult hr = link_.GetCamStatus(status);
             if (hr != 0) {
-                WriteLog(1, "+++ Could not Get GetCamStatus hr=0x%x at %s +++", static_cast<unsigned>(hr),
-                         "CMainDlg::GetCameraStatus");
+                WriteLog(1, "+++ Could not Get GetCamStatus hr=0x%x at %s +++",
+                         static_cast<unsigned>(hr), "CMainDlg::GetCameraStatus");
                 errorCode = 50;
                 break;
             }
@@ -534,8 +554,8 @@ void CMainEngine::OnUpdateDataGroup() {
         uint8_t buffer[kLargestRecord] = {};
         HResult hr = FetchRecord(link_, r.id, buffer);
         if (hr != 0) {
-            WriteLog(3, "+++ Could not Get %s hr=0x%x at %s +++ ", r.name, static_cast<unsigned>(hr),
-                     "CMainDlg::OnUpdateDataGroup");
+            WriteLog(3, "+++ Could not Get %s hr=0x%x at %s +++ ", r.name,
+                     static_cast<unsigned>(hr), "CMainDlg::OnUpdateDataGroup");
             continue;
         }
         int length = r.settableInfo ? (buffer[0] | (buffer[1] << 8)) : buffer[0];
@@ -570,10 +590,18 @@ bool CMainEngine::ExecCommand() {
 
     const auto& s = command.payload.setting;
     switch (command.command) {
-        case kCmdSetDataGroup1: sender_.SetDataGroup1(s.Field1, s.Field2, s.value); break;
-        case kCmdSetDataGroup2: sender_.SetDataGroup2(s.Field1, s.Field2, s.value); break;
-        case kCmdSetDataGroup3: sender_.SetDataGroup3(s.Field1, s.Field2, s.value); break;
-        case kCmdSetDataGroup4: sender_.SetDataGroup4(s.Field1, s.Field2, s.value); break;
+        case kCmdSetDataGroup1:
+            sender_.SetDataGroup1(s.Field1, s.Field2, s.value);
+            break;
+        case kCmdSetDataGroup2:
+            sender_.SetDataGroup2(s.Field1, s.Field2, s.value);
+            break;
+        case kCmdSetDataGroup3:
+            sender_.SetDataGroup3(s.Field1, s.Field2, s.value);
+            break;
+        case kCmdSetDataGroup4:
+            sender_.SetDataGroup4(s.Field1, s.Field2, s.value);
+            break;
         case kCmdSetDataGroup5:
             if (command.extended) {
                 sender_.SetDataGroup5ex(s.Field1, s.Field2, s.value, s.data);
@@ -609,12 +637,13 @@ bool CMainEngine::ExecCommand() {
                 WriteLog(5, "--- ZR4_ClockAdjust OK");
             } else {
                 WriteLog(1, "--- ZR4_ClockAdjust failed hr=0x%x", static_cast<unsigned>(hr));
-                WriteLog(1, "+++ Could not Set ClockAdjust hr=0x%x at %s +++", static_cast<unsigned>(hr),
-                         "CMainDlg::ExecCommand");
+                WriteLog(1, "+++ Could not Set ClockAdjust hr=0x%x at %s +++",
+                         static_cast<unsigned>(hr), "CMainDlg::ExecCommand");
             }
             break;
         }
-        default: break;
+        default:
+            break;
     }
     return true;
 }

@@ -9,15 +9,15 @@ namespace kvx::engine {
 
 enum MessageTarget : int {
     kTargetMainWindow = 0,
-    kTargetWhiteBalance,     // CDialogWhiteBalance
-    kTargetLiveView,         // CDialogLiveView
-    kTargetSpecialAB,        // CDialogSpecialAB
-    kTargetSpecialColor,     // CDialogSpecialColor
-    kTargetSpecialSetting,   // CDialogSpecialSetting
-    kTargetSpecialWB,        // CDialogSpecialWB
-    kTargetIsoSetting,       // CDialogIsoSetting
-    kTargetDateTime,         // CDialogDateTime
-    kTargetMessageBox,       // the open CDialogMessageBox
+    kTargetWhiteBalance,    // CDialogWhiteBalance
+    kTargetLiveView,        // CDialogLiveView
+    kTargetSpecialAB,       // CDialogSpecialAB
+    kTargetSpecialColor,    // CDialogSpecialColor
+    kTargetSpecialSetting,  // CDialogSpecialSetting
+    kTargetSpecialWB,       // CDialogSpecialWB
+    kTargetIsoSetting,      // CDialogIsoSetting
+    kTargetDateTime,        // CDialogDateTime
+    kTargetMessageBox,      // the open CDialogMessageBox
     kTargetCount
 };
 

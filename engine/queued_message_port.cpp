@@ -6,7 +6,9 @@
 namespace kvx::engine {
 
 namespace {
-bool Valid(int target) { return target >= 0 && target < kTargetCount; }
+bool Valid(int target) {
+    return target >= 0 && target < kTargetCount;
+}
 }  // namespace
 
 QueuedMessagePort::QueuedMessagePort() = default;

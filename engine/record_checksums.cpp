@@ -57,24 +57,26 @@ ChecksumResult CheckCaptureStatusRecord(const uint8_t* record, size_t size) {
     if (length <= 2 || static_cast<size_t>(length) >= size) return ChecksumResult::kNotTested;
     if (static_cast<size_t>(length) + 1 >= size) return ChecksumResult::kNotTested;
     uint8_t calc = 0, cam = 0;
-    ChecksumResult r =
-        Compare(record, static_cast<size_t>(length) + 1, static_cast<size_t>(length) + 1, calc, cam);
+    ChecksumResult r = Compare(record, static_cast<size_t>(length) + 1,
+                               static_cast<size_t>(length) + 1, calc, cam);
     if (r == ChecksumResult::kMismatch) {
         WriteLog(1, "--- GetCaptureStatus: Check sum error Calc-val=0x%x, Cam-val=0x%x", calc, cam);
     }
     return r;
 }
 
-ChecksumResult CheckDataRecord(int length, size_t recordSize, const uint8_t* record, const char* name) {
+ChecksumResult CheckDataRecord(int length, size_t recordSize, const uint8_t* record,
+                               const char* name) {
     if (length <= 2 || static_cast<size_t>(length) >= recordSize) return ChecksumResult::kNotTested;
     if (static_cast<size_t>(length) + 2 >= recordSize) return ChecksumResult::kNotTested;
     uint8_t calc = 0, cam = 0;
-    ChecksumResult r =
-        Compare(record, static_cast<size_t>(length) + 2, static_cast<size_t>(length) + 2, calc, cam);
+    ChecksumResult r = Compare(record, static_cast<size_t>(length) + 2,
+                               static_cast<size_t>(length) + 2, calc, cam);
     if (r == ChecksumResult::kMatch) {
         WriteLog(5, "-- CalcDataCheckSum: %s Checksum OK", name);
     } else {
-        WriteLog(1, "+++ CalcDataCheckSum: %s Checksum error Calc-val=0x%x, Cam-val=0x%x", name, calc, cam);
+        WriteLog(1, "+++ CalcDataCheckSum: %s Checksum error Calc-val=0x%x, Cam-val=0x%x", name,
+                 calc, cam);
     }
     return r;
 }

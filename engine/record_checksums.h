@@ -27,7 +27,8 @@ ChecksumResult CheckCaptureStatusRecord(const uint8_t* record, size_t size = 8);
 // Data group and settable-info records: camera's value at byte L + 2, sum
 // over bytes 0 .. L + 1, tested when 2 < L < recordSize. name is the record
 // name used in the log line ("DataGroup1", "CanSetInfo3", ...).
-ChecksumResult CheckDataRecord(int length, size_t recordSize, const uint8_t* record, const char* name);
+ChecksumResult CheckDataRecord(int length, size_t recordSize, const uint8_t* record,
+                               const char* name);
 // The program's name for the rule above: true unless the checksum mismatched.
 bool CalcDataCheckSum(int length, size_t recordSize, const uint8_t* record, const char* name);
 // Picture file list: camera's value at byte n, sum over bytes 0 .. n - 1.

@@ -48,7 +48,9 @@ constexpr std::array<RecordInfo, kRecordKinds> kRecordFetchOrder{{
     {RecordId::kDataGroup6, 0x0100, 38, kMsgDataGroup6Updated, "DataGroup6", false},
 }};
 
-constexpr const RecordInfo& Info(RecordId id) { return kRecordFetchOrder[static_cast<size_t>(id)]; }
+constexpr const RecordInfo& Info(RecordId id) {
+    return kRecordFetchOrder[static_cast<size_t>(id)];
+}
 
 // The record an update message announces, or false for any other message.
 constexpr bool RecordForMessage(uint32_t message, RecordId& out) {

@@ -31,7 +31,8 @@ public:
 
 private:
     HResult Send(int group, uint8_t* request);
-    bool SendExtended(int group, uint8_t field1, uint8_t field2, int32_t length, const uint8_t* data);
+    bool SendExtended(int group, uint8_t field1, uint8_t field2, int32_t length,
+                      const uint8_t* data);
     ICameraLink& link_;
 };
 

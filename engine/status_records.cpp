@@ -7,7 +7,9 @@ namespace kvx::engine {
 
 namespace {
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t U16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 uint32_t U32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
            (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
@@ -41,13 +43,26 @@ bool LocateData(const uint8_t* record, size_t received, const uint8_t* item, siz
 
 bool DataGroupForItem(uint16_t type, RecordId& id) {
     switch (type) {
-        case 0x9012: id = RecordId::kDataGroup1; return true;
-        case 0x9013: id = RecordId::kDataGroup2; return true;
-        case 0x9014: id = RecordId::kDataGroup3; return true;
-        case 0x9023: id = RecordId::kDataGroup4; return true;
-        case 0x9027: id = RecordId::kDataGroup5; return true;
-        case 0x9029: id = RecordId::kDataGroup6; return true;
-        default: return false;
+        case 0x9012:
+            id = RecordId::kDataGroup1;
+            return true;
+        case 0x9013:
+            id = RecordId::kDataGroup2;
+            return true;
+        case 0x9014:
+            id = RecordId::kDataGroup3;
+            return true;
+        case 0x9023:
+            id = RecordId::kDataGroup4;
+            return true;
+        case 0x9027:
+            id = RecordId::kDataGroup5;
+            return true;
+        case 0x9029:
+            id = RecordId::kDataGroup6;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -62,7 +77,9 @@ ProtocolVersion ReadProtocolVersion(const uint8_t* config) {
     return v;
 }
 
-bool IsProtocolSupported(ProtocolVersion v) { return !(v.major > 4 || (v.major == 4 && v.minor > 0)); }
+bool IsProtocolSupported(ProtocolVersion v) {
+    return !(v.major > 4 || (v.major == 4 && v.minor > 0));
+}
 
 std::string ReadCameraName(const uint8_t* config) {
     const char* name = reinterpret_cast<const char*>(config + 2);

@@ -62,7 +62,7 @@ struct UnpackedStatus2 {
     // change flag 0x0008 and picture bits 1 when item 5 gave ids.
     uint8_t status[kStatusRecordSize]{};
     bool picturesChanged = false;
-    std::vector<uint16_t> pictureIds;   // ids of the last valid item 5, in order
+    std::vector<uint16_t> pictureIds;     // ids of the last valid item 5, in order
     std::vector<UnpackedRecord> records;  // in item order
 };
 

@@ -38,7 +38,8 @@ inline bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 10000) 
     return pred();
 }
 
-inline std::vector<uint8_t> ConfigRecord(uint16_t major, uint16_t minor, const char* name, bool versioned = true) {
+inline std::vector<uint8_t> ConfigRecord(uint16_t major, uint16_t minor, const char* name,
+                                         bool versioned = true) {
     std::vector<uint8_t> c(53, 0);
     c[0] = 51;  // the camera's checksum sits in the last byte, 52
     c[1] = versioned ? 0x40 : 0x00;
@@ -64,7 +65,8 @@ inline std::vector<uint8_t> StatusRecord(int16_t state, uint16_t flags, uint32_t
 }
 
 // A data group record with the given Field1/Field2 and packed values.
-inline std::vector<uint8_t> DataGroupRecord(size_t size, uint8_t f1, uint8_t f2, std::vector<uint8_t> values) {
+inline std::vector<uint8_t> DataGroupRecord(size_t size, uint8_t f1, uint8_t f2,
+                                            std::vector<uint8_t> values) {
     std::vector<uint8_t> r(size, 0);
     // The checksum at L + 2 follows the values directly.
     r[0] = static_cast<uint8_t>(values.size() + 1);
@@ -84,13 +86,25 @@ public:
     };
 
     // ---- script ----
-    void SetConfig(std::vector<uint8_t> c) { Locked([&] { config_ = std::move(c); }); }
-    void FailConfig(bool fail) { Locked([&] { configFails_ = fail; }); }
-    void FailInit(int times) { Locked([&] { initFailures_ = times; }); }
+    void SetConfig(std::vector<uint8_t> c) {
+        Locked([&] { config_ = std::move(c); });
+    }
+    void FailConfig(bool fail) {
+        Locked([&] { configFails_ = fail; });
+    }
+    void FailInit(int times) {
+        Locked([&] { initFailures_ = times; });
+    }
     // The status returned once no queued one is left.
-    void SetStatus(std::vector<uint8_t> s) { Locked([&] { status_ = std::move(s); }); }
-    void QueueStatus(std::vector<uint8_t> s) { Locked([&] { statusQueue_.push_back(std::move(s)); }); }
-    void FailStatus(int times) { Locked([&] { statusFailures_ = times; }); }
+    void SetStatus(std::vector<uint8_t> s) {
+        Locked([&] { status_ = std::move(s); });
+    }
+    void QueueStatus(std::vector<uint8_t> s) {
+        Locked([&] { statusQueue_.push_back(std::move(s)); });
+    }
+    void FailStatus(int times) {
+        Locked([&] { statusFailures_ = times; });
+    }
     void SetStatus2(std::vector<uint8_t> rec, uint32_t size) {
         Locked([&] {
             status2_ = std::move(rec);
@@ -104,15 +118,25 @@ public:
             status2Queue_.push_back({std::move(rec), size});
         });
     }
-    void SetRecord(RecordId id, std::vector<uint8_t> r) { Locked([&] { records_[id] = std::move(r); }); }
-    void FailRecord(RecordId id, HResult hr) { Locked([&] { recordFailures_[id] = hr; }); }
-    void SetWriteResult(HResult hr) { Locked([&] { writeResult_ = hr; }); }
+    void SetRecord(RecordId id, std::vector<uint8_t> r) {
+        Locked([&] { records_[id] = std::move(r); });
+    }
+    void FailRecord(RecordId id, HResult hr) {
+        Locked([&] { recordFailures_[id] = hr; });
+    }
+    void SetWriteResult(HResult hr) {
+        Locked([&] { writeResult_ = hr; });
+    }
     // Runs (outside the fake's lock) at the start of every call, by name.
-    void OnCall(std::function<void(const std::string&)> hook) { Locked([&] { hook_ = std::move(hook); }); }
+    void OnCall(std::function<void(const std::string&)> hook) {
+        Locked([&] { hook_ = std::move(hook); });
+    }
 
     // Runs (outside the fake's lock) after every write was recorded: the
     // test's stand-in for the camera taking the change.
-    void OnWrite(std::function<void(const SetCall&)> hook) { Locked([&] { writeHook_ = std::move(hook); }); }
+    void OnWrite(std::function<void(const SetCall&)> hook) {
+        Locked([&] { writeHook_ = std::move(hook); });
+    }
 
     // ---- inspection ----
     std::vector<std::string> Calls() const {
@@ -191,32 +215,55 @@ public:
         std::memcpy(out, rec.data(), 3080);
         return 0;
     }
-    HResult GetDataGroup1(uint8_t* out) override { return Record("GetDataGroup1", RecordId::kDataGroup1, out); }
-    HResult GetDataGroup2(uint8_t* out) override { return Record("GetDataGroup2", RecordId::kDataGroup2, out); }
-    HResult GetDataGroup3(uint8_t* out) override { return Record("GetDataGroup3", RecordId::kDataGroup3, out); }
-    HResult GetDataGroup4(uint8_t* out) override { return Record("GetDataGroup4", RecordId::kDataGroup4, out); }
-    HResult GetDataGroup5(uint8_t* out) override { return Record("GetDataGroup5", RecordId::kDataGroup5, out); }
-    HResult GetDataGroup6(uint8_t* out) override { return Record("GetDataGroup6", RecordId::kDataGroup6, out); }
-    HResult GetCanSetInfo(uint8_t* out) override { return Record("GetCanSetInfo", RecordId::kCanSetInfo, out); }
-    HResult GetCanSetInfo2(uint8_t* out) override { return Record("GetCanSetInfo2", RecordId::kCanSetInfo2, out); }
-    HResult GetCanSetInfo3(uint8_t* out) override { return Record("GetCanSetInfo3", RecordId::kCanSetInfo3, out); }
-    HResult GetCanSetInfo4(uint8_t* out) override { return Record("GetCanSetInfo4", RecordId::kCanSetInfo4, out); }
+    HResult GetDataGroup1(uint8_t* out) override {
+        return Record("GetDataGroup1", RecordId::kDataGroup1, out);
+    }
+    HResult GetDataGroup2(uint8_t* out) override {
+        return Record("GetDataGroup2", RecordId::kDataGroup2, out);
+    }
+    HResult GetDataGroup3(uint8_t* out) override {
+        return Record("GetDataGroup3", RecordId::kDataGroup3, out);
+    }
+    HResult GetDataGroup4(uint8_t* out) override {
+        return Record("GetDataGroup4", RecordId::kDataGroup4, out);
+    }
+    HResult GetDataGroup5(uint8_t* out) override {
+        return Record("GetDataGroup5", RecordId::kDataGroup5, out);
+    }
+    HResult GetDataGroup6(uint8_t* out) override {
+        return Record("GetDataGroup6", RecordId::kDataGroup6, out);
+    }
+    HResult GetCanSetInfo(uint8_t* out) override {
+        return Record("GetCanSetInfo", RecordId::kCanSetInfo, out);
+    }
+    HResult GetCanSetInfo2(uint8_t* out) override {
+        return Record("GetCanSetInfo2", RecordId::kCanSetInfo2, out);
+    }
+    HResult GetCanSetInfo3(uint8_t* out) override {
+        return Record("GetCanSetInfo3", RecordId::kCanSetInfo3, out);
+    }
+    HResult GetCanSetInfo4(uint8_t* out) override {
+        return Record("GetCanSetInfo4", RecordId::kCanSetInfo4, out);
+    }
     HResult GetCaptureStatus(int32_t, uint8_t* out) override {
         Called("GetCaptureStatus");
         std::memset(out, 0, 8);
         return 0;
     }
-    HResult GetPictFileInfo(KVX_PICT_FILE_ENTRY*, int32_t, uint32_t*, uint8_t**, uint32_t*) override {
+    HResult GetPictFileInfo(KVX_PICT_FILE_ENTRY*, int32_t, uint32_t*, uint8_t**,
+                            uint32_t*) override {
         return Called("GetPictFileInfo"), kFail;
     }
-    HResult GetPictFileInfo2(KVX_PICT_FILE_ENTRY*, int32_t, uint32_t*, uint8_t*, uint8_t*, uint8_t**,
-                             uint32_t*) override {
+    HResult GetPictFileInfo2(KVX_PICT_FILE_ENTRY*, int32_t, uint32_t*, uint8_t*, uint8_t*,
+                             uint8_t**, uint32_t*) override {
         return Called("GetPictFileInfo2"), kFail;
     }
     HResult GetBigPartialPictFile(uint32_t, uint32_t, uint32_t, uint8_t**, uint32_t*) override {
         return Called("GetBigPartialPictFile"), kFail;
     }
-    HResult GetCamViewFrame(uint8_t**, uint32_t*) override { return Called("GetCamViewFrame"), kFail; }
+    HResult GetCamViewFrame(uint8_t**, uint32_t*) override {
+        return Called("GetCamViewFrame"), kFail;
+    }
     HResult ClearImageDBSignle(int32_t) override { return Called("ClearImageDBSignle"), 0; }
     HResult CloseApplication() override { return Called("CloseApplication"), 0; }
     HResult SetDataGroup1(uint8_t* r) override { return Write("SetDataGroup1", r, 22); }

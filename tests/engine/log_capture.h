@@ -52,9 +52,9 @@ public:
     // Lines whose text contains the fragment, any level.
     int CountContaining(const std::string& fragment) const {
         auto lines = Lines();
-        return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
-            return l.find(fragment) != std::string::npos;
-        }));
+        return static_cast<int>(std::count_if(
+            lines.begin(), lines.end(),
+            [&](const std::string& l) { return l.find(fragment) != std::string::npos; }));
     }
     void Clear() {
         std::lock_guard guard(DeliverableLog().Lock());

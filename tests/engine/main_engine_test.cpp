@@ -1,12 +1,13 @@
 // The communication thread against a scripted camera link: link set-up,
 // both protocol paths, unsupported and unreadable cameras, queued commands,
 // start and stop, the status failure counter and the close request.
+#include "engine/main_engine.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
 
-#include "engine/main_engine.h"
 #include "engine/queued_message_port.h"
 #include "engine/window_messages.h"
 #include "model/camera.h"
@@ -87,14 +88,16 @@ protected:
     }
     int CountPosted(int target, uint32_t msg) {
         const auto& m = Messages();
-        return static_cast<int>(
-            std::count_if(m.begin(), m.end(), [&](const PostedMessage& p) { return p.target == target && p.message == msg; }));
+        return static_cast<int>(std::count_if(m.begin(), m.end(), [&](const PostedMessage& p) {
+            return p.target == target && p.message == msg;
+        }));
     }
     std::vector<uint32_t> RecordMessages() {
         std::vector<uint32_t> out;
         for (const auto& p : Messages()) {
             RecordId id;
-            if (p.target == kTargetMainWindow && RecordForMessage(p.message, id)) out.push_back(p.message);
+            if (p.target == kTargetMainWindow && RecordForMessage(p.message, id))
+                out.push_back(p.message);
         }
         return out;
     }
@@ -102,11 +105,14 @@ protected:
     std::vector<std::string> FetchCalls() {
         std::vector<std::string> out;
         for (const auto& c : link.Calls()) {
-            if (c.rfind("GetDataGroup", 0) == 0 || c.rfind("GetCanSetInfo", 0) == 0) out.push_back(c);
+            if (c.rfind("GetDataGroup", 0) == 0 || c.rfind("GetCanSetInfo", 0) == 0)
+                out.push_back(c);
         }
         return out;
     }
-    bool WaitForEnd() { return WaitUntil([&] { return !engine.ThreadRunning(); }); }
+    bool WaitForEnd() {
+        return WaitUntil([&] { return !engine.ThreadRunning(); });
+    }
 
     LogCapture log;
     FakeCameraLink link;
@@ -129,16 +135,17 @@ TEST_F(EngineThread, Protocol3LinkFetchesEveryRecordOnceThenTheFlaggedOnes) {
     ASSERT_TRUE(WaitUntil([&] { return link.CountCalls("GetCamStatus") >= 4; }));
 
     const std::vector<std::string> want = {
-        "GetCanSetInfo",  "GetCanSetInfo2", "GetCanSetInfo3", "GetDataGroup1", "GetDataGroup2",
-        "GetDataGroup3",  "GetDataGroup4",  "GetDataGroup5",  "GetDataGroup6",
-        "GetCanSetInfo",  "GetDataGroup1",
+        "GetCanSetInfo", "GetCanSetInfo2", "GetCanSetInfo3", "GetDataGroup1",
+        "GetDataGroup2", "GetDataGroup3",  "GetDataGroup4",  "GetDataGroup5",
+        "GetDataGroup6", "GetCanSetInfo",  "GetDataGroup1",
     };
     EXPECT_EQ(FetchCalls(), want);
     EXPECT_EQ(link.CountCalls("GetCamStatus2"), 0);
     const std::vector<uint32_t> wantMessages = {
-        kMsgCanSetInfoUpdated, kMsgCanSetInfo2Updated, kMsgCanSetInfo3Updated, kMsgDataGroup1Updated,
-        kMsgDataGroup2Updated, kMsgDataGroup3Updated,  kMsgDataGroup4Updated,  kMsgDataGroup5Updated,
-        kMsgDataGroup6Updated, kMsgCanSetInfoUpdated,  kMsgDataGroup1Updated,
+        kMsgCanSetInfoUpdated, kMsgCanSetInfo2Updated, kMsgCanSetInfo3Updated,
+        kMsgDataGroup1Updated, kMsgDataGroup2Updated,  kMsgDataGroup3Updated,
+        kMsgDataGroup4Updated, kMsgDataGroup5Updated,  kMsgDataGroup6Updated,
+        kMsgCanSetInfoUpdated, kMsgDataGroup1Updated,
     };
     EXPECT_EQ(RecordMessages(), wantMessages);
     EXPECT_EQ(CountPosted(kTargetMainWindow, kMsgCameraStateChanged), 1);
@@ -177,7 +184,8 @@ TEST_F(EngineThread, FailedRecordFetchIsLoggedAndTheOthersStillCome) {
     link.FailRecord(RecordId::kDataGroup2, kFail);
     ASSERT_TRUE(engine.StartCommThread());
     ASSERT_TRUE(WaitUntil([&] { return engine.LinkReady(); }));
-    EXPECT_TRUE(log.Has(3, "+++ Could not Get DataGroup2 hr=0x80004005 at CMainDlg::OnUpdateDataGroup +++ "));
+    EXPECT_TRUE(log.Has(
+        3, "+++ Could not Get DataGroup2 hr=0x80004005 at CMainDlg::OnUpdateDataGroup +++ "));
     std::vector<uint32_t> got = RecordMessages();
     EXPECT_EQ(std::count(got.begin(), got.end(), kMsgDataGroup2Updated), 0);
     EXPECT_EQ(std::count(got.begin(), got.end(), kMsgDataGroup3Updated), 1);
@@ -189,7 +197,7 @@ TEST_F(EngineThread, Protocol40PollsStatusRecord2AndHandsOverThePictureIds) {
     Status2Builder b;
     b.Item(2, 2, 1);
     b.DataItem(0x9012, {0x00, 0x02, 0x10, 0x00, 0x00});  // remaining shots 16
-    b.Item(5, 1, 3);                                       // picture id 3 in the value field
+    b.Item(5, 1, 3);                                     // picture id 3 in the value field
     link.SetStatus2(b.Build(), b.ReplySize());
 
     ASSERT_TRUE(engine.StartCommThread());
@@ -243,7 +251,9 @@ TEST_F(EngineThread, UnreadableConfigurationEndsTheLinkAndClosesTheProgram) {
 
     EXPECT_EQ(link.CountCalls("GetCamConfigEx"), 5);
     EXPECT_EQ(log.Count(2, "enter CMainDlg::ResetCommStatus"), 5);
-    EXPECT_EQ(log.Count(1, "+++ Could not Get CamConfig hr=0x80004005 at CMainDlg::GetCameraStatus +++"), 5);
+    EXPECT_EQ(
+        log.Count(1, "+++ Could not Get CamConfig hr=0x80004005 at CMainDlg::GetCameraStatus +++"),
+        5);
     EXPECT_TRUE(log.Has(1, "+++ error code = 4 at CMainDlg::GetCameraStatus +++"));
     ASSERT_EQ(window.Notices().size(), 1u);
     EXPECT_EQ(window.Notices()[0].stringId, 10203);
@@ -291,15 +301,19 @@ TEST_F(EngineThread, QueuedCommandsReachTheCameraInOrder) {
     engine.QueueCommand(Setting(0x9999, 0, 0, 0));  // unknown: taken, nothing sent
     engine.QueueCommand(Setting(kCmdSetDataGroup3, 0x10, 0x00, 4));
     ASSERT_TRUE(engine.StartCommThread());
-    ASSERT_TRUE(WaitUntil([&] { return engine.QueuedCommandCount() == 0 && link.Sets().size() >= 8; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return engine.QueuedCommandCount() == 0 && link.Sets().size() >= 8; }));
 
     auto sets = link.Sets();
     ASSERT_EQ(sets.size(), 8u);
     std::vector<std::string> order;
     for (const auto& s : sets) order.push_back(s.what);
-    EXPECT_EQ(order, (std::vector<std::string>{"SetDataGroup2", "SetDataGroup1", "SetDataGroup5", "SetDataGroup6",
-                                               "SetDataGroup4", "Snap", "ClockAdjust", "SetDataGroup3"}));
-    auto prefix = [](const std::vector<uint8_t>& r, size_t n) { return std::vector<uint8_t>(r.begin(), r.begin() + n); };
+    EXPECT_EQ(order, (std::vector<std::string>{"SetDataGroup2", "SetDataGroup1", "SetDataGroup5",
+                                               "SetDataGroup6", "SetDataGroup4", "Snap",
+                                               "ClockAdjust", "SetDataGroup3"}));
+    auto prefix = [](const std::vector<uint8_t>& r, size_t n) {
+        return std::vector<uint8_t>(r.begin(), r.begin() + n);
+    };
     EXPECT_EQ(prefix(sets[0].record, 5), (std::vector<uint8_t>{3, 0x01, 0x00, 2, 0}));
     EXPECT_EQ(prefix(sets[1].record, 5), (std::vector<uint8_t>{3, 0x01, 0x00, 0xFF, 0}));
     EXPECT_EQ(prefix(sets[2].record, 6), (std::vector<uint8_t>{4, 0x02, 0x00, 0x10, 0x27, 0}));
@@ -310,7 +324,8 @@ TEST_F(EngineThread, QueuedCommandsReachTheCameraInOrder) {
     for (const auto& s : sets) {
         if (s.what.rfind("SetDataGroup", 0) != 0) continue;
         size_t used = 1 + s.record[0];
-        for (size_t i = used; i < s.record.size(); ++i) EXPECT_EQ(s.record[i], 0) << s.what << " byte " << i;
+        for (size_t i = used; i < s.record.size(); ++i)
+            EXPECT_EQ(s.record[i], 0) << s.what << " byte " << i;
     }
 
     EXPECT_TRUE(log.Has(5, "--- SetDataGroup2 Field1=0x1, Field2=0x0, val=0x2"));
@@ -330,12 +345,14 @@ TEST_F(EngineThread, FailedCommandsAreLoggedAndDropped) {
     ASSERT_TRUE(WaitUntil([&] { return link.Sets().size() >= 4; }));
     ASSERT_TRUE(WaitUntil([&] { return link.CountCalls("GetCamStatus") >= 3; }));
     EXPECT_EQ(link.Sets().size(), 4u);  // nothing retried
-    EXPECT_TRUE(log.Has(1, "*** SetDataGroup2 failed hr=0x80004005 Field1=0x1, Field2=0x0, val=0x2 ***"));
+    EXPECT_TRUE(
+        log.Has(1, "*** SetDataGroup2 failed hr=0x80004005 Field1=0x1, Field2=0x0, val=0x2 ***"));
     EXPECT_TRUE(log.Has(1, "*** SetDataGroup6ex failed hr=0x80004005 Field1=0x20, Field2=0x0 ***"));
     EXPECT_TRUE(log.Has(1, "--- ZR4_Snap failed hr=0x80004005"));
     EXPECT_TRUE(log.Has(1, "+++ Could not Snap hr=0x80004005 at CMainDlg::ExecCommand +++"));
     EXPECT_TRUE(log.Has(1, "--- ZR4_ClockAdjust failed hr=0x80004005"));
-    EXPECT_TRUE(log.Has(1, "+++ Could not Set ClockAdjust hr=0x80004005 at CMainDlg::ExecCommand +++"));
+    EXPECT_TRUE(
+        log.Has(1, "+++ Could not Set ClockAdjust hr=0x80004005 at CMainDlg::ExecCommand +++"));
 }
 
 TEST_F(EngineThread, ExtendedDataLengthIsHeldToTheDataBlock) {
@@ -412,7 +429,8 @@ TEST_F(EngineThread, StopDuringAStatusPollThatBlocks) {
     // the thread, and a 0 it set is not overwritten by the poll.
     std::atomic<bool> slow{false};
     link.OnCall([&](const std::string& name) {
-        if (name == "GetCamStatus" && slow.load()) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        if (name == "GetCamStatus" && slow.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
     });
     link.SetStatus(StatusRecord(1, 0x0001, 0));
     ASSERT_TRUE(engine.StartCommThread());
@@ -442,7 +460,8 @@ TEST_F(EngineThread, LinkThatCannotOpen) {
             e.StopCommThread();
         } else {
             ASSERT_TRUE(WaitUntil([&] { return !e.ThreadRunning(); })) << c.failures;
-            EXPECT_TRUE(caseLog.Has(1, "+++ error code = 1 at CMainDlg::StartCameraCommunication +++"));
+            EXPECT_TRUE(
+                caseLog.Has(1, "+++ error code = 1 at CMainDlg::StartCameraCommunication +++"));
             EXPECT_EQ(caseLink.CountCalls("GetCamConfigEx"), 0);
             EXPECT_EQ(caseLink.CountCalls("CloseApplication"), 0);
             EXPECT_FALSE(caseWindow.Enables().back());
@@ -487,7 +506,8 @@ TEST_F(EngineThread, StatusReadFailuresKeepTheLink) {
         ASSERT_TRUE(e.StartCommThread());
         ASSERT_TRUE(WaitUntil([&] { return caseLink.CountCalls(call) >= 6; })) << major;
         EXPECT_TRUE(e.ThreadRunning());
-        std::string line = std::string("+++ Could not Get ") + (major == 4 ? "GetCamStatus2" : "GetCamStatus") +
+        std::string line = std::string("+++ Could not Get ") +
+                           (major == 4 ? "GetCamStatus2" : "GetCamStatus") +
                            " hr=0x80004005 at CMainDlg::GetCameraStatus +++";
         EXPECT_EQ(caseLog.Count(1, line), 3) << major;
         EXPECT_EQ(caseLog.Count(1, std::string("+++ error code = ") + (major == 4 ? "51" : "50") +
@@ -633,7 +653,8 @@ TEST_F(EngineThread, LiveViewFramesPaceTheLoopAndAFailedFetchEndsTheLink) {
     EXPECT_LE(polls, 11);
     std::vector<uintptr_t> available;
     for (const auto& m : Messages()) {
-        if (m.target == kTargetLiveView && m.message == kMsgLiveViewAvailable) available.push_back(m.wParam);
+        if (m.target == kTargetLiveView && m.message == kMsgLiveViewAvailable)
+            available.push_back(m.wParam);
     }
     EXPECT_EQ(available, (std::vector<uintptr_t>{1, 0}));
     EXPECT_EQ(link.CountCalls("ReleaseDevInfo"), 1);

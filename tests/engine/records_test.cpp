@@ -31,27 +31,30 @@ struct RuleCase {
     const char* what;
     std::vector<uint8_t> record;
     ChecksumResult expected;
-    int level;             // 0: no log line
+    int level;  // 0: no log line
     const char* logLine;
 };
 
 TEST(ChecksumRuleA, StatusRecordTable) {
     const RuleCase cases[] = {
-        {"L 8, sum of 0..7 in byte 9", Bytes({8, 1, 0, 0, 0, 0, 0, 0, 0, 9}), ChecksumResult::kMatch, 6,
-         "-- GetCamStatus: Checksum OK"},
-        {"L 8, wrong byte 9", Bytes({8, 1, 0, 0, 0, 0, 0, 0, 0, 0x20}), ChecksumResult::kMismatch, 1,
-         "--- GetCamStatus: Check sum error Calc-val=0x9, Cam-val=0x20"},
+        {"L 8, sum of 0..7 in byte 9", Bytes({8, 1, 0, 0, 0, 0, 0, 0, 0, 9}),
+         ChecksumResult::kMatch, 6, "-- GetCamStatus: Checksum OK"},
+        {"L 8, wrong byte 9", Bytes({8, 1, 0, 0, 0, 0, 0, 0, 0, 0x20}), ChecksumResult::kMismatch,
+         1, "--- GetCamStatus: Check sum error Calc-val=0x9, Cam-val=0x20"},
         {"values print as unsigned bytes", Bytes({8, 0xF0, 0x20, 0, 0, 0, 0, 0, 0, 0xFF}),
-         ChecksumResult::kMismatch, 1, "--- GetCamStatus: Check sum error Calc-val=0x18, Cam-val=0xff"},
-        {"L 2 is not tested", Bytes({2, 1, 0, 0, 0, 0, 0, 0, 0, 0x55}), ChecksumResult::kNotTested, 0, ""},
+         ChecksumResult::kMismatch, 1,
+         "--- GetCamStatus: Check sum error Calc-val=0x18, Cam-val=0xff"},
+        {"L 2 is not tested", Bytes({2, 1, 0, 0, 0, 0, 0, 0, 0, 0x55}), ChecksumResult::kNotTested,
+         0, ""},
         {"L 0 (built from status record 2) is not tested", Bytes({0, 1, 0, 8, 0, 1, 0, 0, 0, 0}),
          ChecksumResult::kNotTested, 0, ""},
-        {"negative L is not tested", Bytes({0x80, 1, 0, 0, 0, 0, 0, 0, 0, 0}), ChecksumResult::kNotTested, 0,
-         ""},
+        {"negative L is not tested", Bytes({0x80, 1, 0, 0, 0, 0, 0, 0, 0, 0}),
+         ChecksumResult::kNotTested, 0, ""},
         // L 9 would put the camera's byte at offset 10, past the record.
-        {"L 9 reaches past the record", Bytes({9, 1, 0, 0, 0, 0, 0, 0, 0, 0}), ChecksumResult::kNotTested, 0,
-         ""},
-        {"L 10 is out of range", Bytes({10, 1, 0, 0, 0, 0, 0, 0, 0, 0}), ChecksumResult::kNotTested, 0, ""},
+        {"L 9 reaches past the record", Bytes({9, 1, 0, 0, 0, 0, 0, 0, 0, 0}),
+         ChecksumResult::kNotTested, 0, ""},
+        {"L 10 is out of range", Bytes({10, 1, 0, 0, 0, 0, 0, 0, 0, 0}), ChecksumResult::kNotTested,
+         0, ""},
     };
     for (const auto& c : cases) {
         LogCapture log;
@@ -92,13 +95,16 @@ TEST(ChecksumRuleA, ConfigurationRecordLogLines) {
 
 TEST(ChecksumRuleB, CaptureStatusTable) {
     const RuleCase cases[] = {
-        {"L 6, sum of 0..6 in byte 7", Bytes({6, 3, 0, 1, 5, 0, 2, 0x11}), ChecksumResult::kMatch, 0, ""},
+        {"L 6, sum of 0..6 in byte 7", Bytes({6, 3, 0, 1, 5, 0, 2, 0x11}), ChecksumResult::kMatch,
+         0, ""},
         {"L 6, wrong byte 7", Bytes({6, 3, 0, 1, 5, 0, 2, 0x12}), ChecksumResult::kMismatch, 1,
          "--- GetCaptureStatus: Check sum error Calc-val=0x11, Cam-val=0x12"},
-        {"L 3 covers bytes 0..3, value in byte 4", Bytes({3, 1, 1, 1, 6, 0, 0, 0}), ChecksumResult::kMatch, 0,
+        {"L 3 covers bytes 0..3, value in byte 4", Bytes({3, 1, 1, 1, 6, 0, 0, 0}),
+         ChecksumResult::kMatch, 0, ""},
+        {"L 7 reaches past the record", Bytes({7, 3, 0, 1, 5, 0, 2, 0x11}),
+         ChecksumResult::kNotTested, 0, ""},
+        {"L 2 is not tested", Bytes({2, 3, 0, 1, 5, 0, 2, 0x11}), ChecksumResult::kNotTested, 0,
          ""},
-        {"L 7 reaches past the record", Bytes({7, 3, 0, 1, 5, 0, 2, 0x11}), ChecksumResult::kNotTested, 0, ""},
-        {"L 2 is not tested", Bytes({2, 3, 0, 1, 5, 0, 2, 0x11}), ChecksumResult::kNotTested, 0, ""},
     };
     for (const auto& c : cases) {
         LogCapture log;
@@ -126,7 +132,8 @@ TEST(ChecksumRuleC, DataGroupsAndSettableInfo) {
     {
         LogCapture log;
         EXPECT_FALSE(CalcDataCheckSum(dg1[0], 22, dg1.data(), "DataGroup1"));
-        EXPECT_TRUE(log.Has(1, "+++ CalcDataCheckSum: DataGroup1 Checksum error Calc-val=0x9c, Cam-val=0x0"));
+        EXPECT_TRUE(log.Has(
+            1, "+++ CalcDataCheckSum: DataGroup1 Checksum error Calc-val=0x9c, Cam-val=0x0"));
     }
     // A full DataGroup4 (10 bytes): L 7, checksum at byte 9, the last byte.
     std::vector<uint8_t> dg4 = Bytes({7, 0x3F, 0, 1, 2, 3, 4, 5, 6, 0});
@@ -139,7 +146,8 @@ TEST(ChecksumRuleC, DataGroupsAndSettableInfo) {
     for (int badLength : {8, 9, 10, 2, 0}) {
         LogCapture log;
         dg4[0] = static_cast<uint8_t>(badLength);
-        EXPECT_EQ(CheckDataRecord(badLength, 10, dg4.data(), "DataGroup4"), ChecksumResult::kNotTested)
+        EXPECT_EQ(CheckDataRecord(badLength, 10, dg4.data(), "DataGroup4"),
+                  ChecksumResult::kNotTested)
             << badLength;
         EXPECT_TRUE(log.Lines().empty()) << badLength;
     }
@@ -186,8 +194,8 @@ TEST(ConfigurationRecord, ProtocolVersionAndSupport) {
         bool supported;
     } cases[] = {
         {0x00, 4, 1, 3, 0, true},  // without flag 0x40 the fields do not count
-        {0x40, 4, 0, 4, 0, true},  {0x40, 3, 2, 3, 2, true}, {0x40, 4, 1, 4, 1, false},
-        {0x40, 5, 0, 5, 0, false}, {0x40, 2, 9, 2, 9, true}, {0xBF, 9, 9, 3, 0, true},
+        {0x40, 4, 0, 4, 0, true},          {0x40, 3, 2, 3, 2, true}, {0x40, 4, 1, 4, 1, false},
+        {0x40, 5, 0, 5, 0, false},         {0x40, 2, 9, 2, 9, true}, {0xBF, 9, 9, 3, 0, true},
         {0x41, 0x104, 0, 0x104, 0, false},
     };
     for (const auto& c : cases) {
@@ -219,7 +227,9 @@ TEST(ConfigurationRecord, CameraNameStaysInsideItsField) {
 
 namespace {
 
-CameraStatus StatusOf(const UnpackedStatus2& u) { return ParseCameraStatus(u.status); }
+CameraStatus StatusOf(const UnpackedStatus2& u) {
+    return ParseCameraStatus(u.status);
+}
 
 }  // namespace
 
@@ -269,8 +279,9 @@ TEST(StatusRecord2, IdsAndDataGroupsAtOffsets) {
 
 TEST(StatusRecord2, EveryDataGroupItemTypeFillsItsGroup) {
     const std::pair<uint16_t, RecordId> types[] = {
-        {0x9012, RecordId::kDataGroup1}, {0x9013, RecordId::kDataGroup2}, {0x9014, RecordId::kDataGroup3},
-        {0x9023, RecordId::kDataGroup4}, {0x9027, RecordId::kDataGroup5}, {0x9029, RecordId::kDataGroup6},
+        {0x9012, RecordId::kDataGroup1}, {0x9013, RecordId::kDataGroup2},
+        {0x9014, RecordId::kDataGroup3}, {0x9023, RecordId::kDataGroup4},
+        {0x9027, RecordId::kDataGroup5}, {0x9029, RecordId::kDataGroup6},
     };
     Status2Builder b;
     for (const auto& t : types) b.DataItem(t.first, Bytes({0x01, 0x00, 0x42, 0x43, 0x44}));
@@ -332,7 +343,8 @@ TEST(StatusRecord2, HostileCountsAndOffsets) {
         size_t wantRecords;
         size_t wantLength;  // length byte of the filled record
     } cases[] = {
-        {"count far above the group's size is held to the record", 0x9012, 3000, 16, 30 + 3080, 1, 21},
+        {"count far above the group's size is held to the record", 0x9012, 3000, 16, 30 + 3080, 1,
+         21},
         {"DataGroup4 count 200 fills 9 bytes", 0x9023, 200, 16, 30 + 3080, 1, 9},
         {"offset past the record", 0x9012, 10, 5000, 30 + 3080, 0, 0},
         {"offset + count wraps around", 0x9012, 0x20, 0xFFFFFFF0u, 30 + 3080, 0, 0},
@@ -351,18 +363,20 @@ TEST(StatusRecord2, HostileCountsAndOffsets) {
         ASSERT_EQ(u.records.size(), c.wantRecords) << c.what;
         if (c.wantRecords == 1) {
             const auto& r = u.records[0];
-            size_t len = r.id == RecordId::kCanSetInfo4 ? (r.bytes[0] | (r.bytes[1] << 8)) : r.bytes[0];
+            size_t len =
+                r.id == RecordId::kCanSetInfo4 ? (r.bytes[0] | (r.bytes[1] << 8)) : r.bytes[0];
             EXPECT_EQ(len, c.wantLength) << c.what;
             // Nothing written past the record's own size.
-            for (size_t i = Info(r.id).size; i < r.bytes.size(); ++i) ASSERT_EQ(r.bytes[i], 0) << c.what;
+            for (size_t i = Info(r.id).size; i < r.bytes.size(); ++i)
+                ASSERT_EQ(r.bytes[i], 0) << c.what;
         }
     }
 }
 
 TEST(StatusRecord2, ItemsBeyondTheBytesReceivedAreNotRead) {
     Status2Builder b;
-    b.Item(2, 2, 3);   // item 0: bytes 8..19
-    b.Item(2, 2, 4);   // item 1: bytes 20..31
+    b.Item(2, 2, 3);  // item 0: bytes 8..19
+    b.Item(2, 2, 4);  // item 1: bytes 20..31
     auto rec = b.Build();
     // Received bytes end inside item 1: only item 0 counts.
     UnpackedStatus2 u = UnpackStatusRecord2(rec.data(), kReplyHeaderSize + 25);

@@ -84,7 +84,8 @@ TEST_F(RoundTrip, Protocol3ChangeGoesOutAndComesBackThroughTheChangeFlag) {
     // The camera takes a DataGroup2 write and reports the group as changed.
     link.OnWrite([&](const FakeCameraLink::SetCall& call) {
         if (call.what != "SetDataGroup2") return;
-        link.SetRecord(RecordId::kDataGroup2, DataGroupRecord(20, call.record[1], call.record[2], {call.record[3]}));
+        link.SetRecord(RecordId::kDataGroup2,
+                       DataGroupRecord(20, call.record[1], call.record[2], {call.record[3]}));
         link.QueueStatus(StatusRecord(1, 0x0002, 0));
     });
     ASSERT_TRUE(engine.StartCommThread());
@@ -123,7 +124,8 @@ TEST_F(RoundTrip, Protocol4ChangesArriveInsideTheStatusAndMarkTheCameraExtended)
     b.DataItem(0x902E, info4);
     link.QueueStatus2(b.Build(), b.ReplySize());
 
-    ASSERT_TRUE(PumpUntil([&] { return Called("exposure.ShowShutterSpeed(72)") && engine.IsExtendedCamera(); }));
+    ASSERT_TRUE(PumpUntil(
+        [&] { return Called("exposure.ShowShutterSpeed(72)") && engine.IsExtendedCamera(); }));
     EXPECT_EQ(camera.DataGroupByte(1, VARNO::dg1::kShutter), 0x48);
     EXPECT_TRUE(camera.CanSetInfoReceived(4));
     EXPECT_TRUE(Called("camera.FillDriveModeList(127)"));

@@ -28,7 +28,8 @@ public:
         uint32_t n = count ? count : static_cast<uint32_t>(data.size());
         if (data.size() <= 4) {
             uint32_t value = 0;
-            for (size_t i = 0; i < data.size(); ++i) value |= static_cast<uint32_t>(data[i]) << (8 * i);
+            for (size_t i = 0; i < data.size(); ++i)
+                value |= static_cast<uint32_t>(data[i]) << (8 * i);
             return Item(type, n, value);
         }
         uint32_t offset = dataAt_;

@@ -144,9 +144,10 @@ TEST_F(VcamEngine, Protocol3SettingsRoundTrip) {
     EXPECT_EQ(engine.ProtocolMajor(), 3);
     // Link time: configuration, then every data group and CanSetInfo 1 to 3.
     auto codes = OpCodes();
-    std::vector<uint16_t> linkOps(codes.begin(), codes.begin() + std::min<size_t>(codes.size(), 10));
-    EXPECT_EQ(linkOps, (std::vector<uint16_t>{0x9010, 0x901A, 0x9025, 0x9026, 0x9012, 0x9013, 0x9014, 0x9023,
-                                              0x9027, 0x9029}));
+    std::vector<uint16_t> linkOps(codes.begin(),
+                                  codes.begin() + std::min<size_t>(codes.size(), 10));
+    EXPECT_EQ(linkOps, (std::vector<uint16_t>{0x9010, 0x901A, 0x9025, 0x9026, 0x9012, 0x9013,
+                                              0x9014, 0x9023, 0x9027, 0x9029}));
     ASSERT_TRUE(PumpUntil([&] { return CountOps(0x9011) >= 2; }));
     EXPECT_EQ(CountOps(0x902C), 0);
     EXPECT_EQ(log.CountContaining("Checksum error"), 0);
@@ -164,7 +165,8 @@ TEST_F(VcamEngine, Protocol3SettingsRoundTrip) {
     ASSERT_GE(write->data.size(), 4u);
     EXPECT_EQ(std::vector<uint8_t>(write->data.begin(), write->data.begin() + 4),
               (std::vector<uint8_t>{3, 0x01, 0x00, 2}));
-    EXPECT_NE(std::find_if(write, ops.end(), [](auto& op) { return op.code == 0x9013; }), ops.end());
+    EXPECT_NE(std::find_if(write, ops.end(), [](auto& op) { return op.code == 0x9013; }),
+              ops.end());
     EXPECT_EQ(camera.DataGroupByte(2, VARNO::dg2::kDriveMode), 2);
 
     // A dial turned on the body comes back the same way.
@@ -185,13 +187,17 @@ TEST_F(VcamEngine, CommandsReachTheCameraInQueueOrder) {
     engine.QueueCommand(VARNO::MakeSettingCommand(Setting::Contrast, 4));
     engine.QueueCommand(VARNO::MakeColorTemperatureCommand(5600));
     engine.QueueCommand(VARNO::MakeSettingCommand(Setting::AfMode, 2));
-    ASSERT_TRUE(PumpUntil([&] { return engine.QueuedCommandCount() == 0 && CountOps(0x9017) >= 2; }));
+    ASSERT_TRUE(
+        PumpUntil([&] { return engine.QueuedCommandCount() == 0 && CountOps(0x9017) >= 2; }));
     std::vector<uint16_t> writes;
     for (auto c : OpCodes()) {
-        if (c == 0x9016 || c == 0x9017 || c == 0x9018 || c == 0x9024 || c == 0x9028 || c == 0x902A) writes.push_back(c);
+        if (c == 0x9016 || c == 0x9017 || c == 0x9018 || c == 0x9024 || c == 0x9028 || c == 0x902A)
+            writes.push_back(c);
     }
     EXPECT_EQ(writes, (std::vector<uint16_t>{0x9017, 0x9018, 0x9028, 0x9017}));
-    ASSERT_TRUE(PumpUntil([&] { return cam.DataGroupField(5, 0x02, 0x00) == std::vector<uint8_t>{0xE0, 0x15}; }));
+    ASSERT_TRUE(PumpUntil([&] {
+        return cam.DataGroupField(5, 0x02, 0x00) == std::vector<uint8_t>{0xE0, 0x15};
+    }));
     ASSERT_TRUE(PumpUntil([&] { return Called("image1.ShowColorTemperature(5600)"); }));
 }
 
@@ -253,9 +259,11 @@ TEST_F(VcamEngine, ReleaseEndsAsAPictureFile) {
     ASSERT_TRUE(fs::exists(results[0].path));
     EXPECT_EQ(fs::file_size(results[0].path), expected[0].size);
     std::vector<uint8_t> want(expected[0].size);
-    kvx::vcam::VirtualCamera::FillPictureBytes(o.seed, expected[0].objectId, 0, want.data(), want.size());
+    kvx::vcam::VirtualCamera::FillPictureBytes(o.seed, expected[0].objectId, 0, want.data(),
+                                               want.size());
     std::ifstream in(results[0].path, std::ios::binary);
-    std::vector<uint8_t> got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> got((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
     EXPECT_TRUE(got == want);
     EXPECT_TRUE(log.Has(5, "--- ZR4_Snap OK count=1"));
 }
