@@ -1,0 +1,52 @@
+#include "cli/setting_catalog.h"
+
+#include <gtest/gtest.h>
+
+#include "model/record_layout.h"
+
+using kvx::cli::CSettingCatalog;
+
+namespace {
+
+TEST(SettingCatalog, EveryChangeableSettingAddressesOneFieldOfItsGroup) {
+    for (const auto& def : CSettingCatalog::Settings()) {
+        uint8_t f1 = 0, f2 = 0;
+        ASSERT_TRUE(CSettingCatalog::FieldBits(def, f1, f2)) << def.name;
+        EXPECT_EQ(__builtin_popcount(f1) + __builtin_popcount(f2), 1) << def.name;
+        EXPECT_EQ(CSettingCatalog::Find(def.name), &def);
+    }
+    EXPECT_EQ(CSettingCatalog::Find("QUALITY"), CSettingCatalog::Find("quality"));
+    EXPECT_EQ(CSettingCatalog::Find("nonsense"), nullptr);
+}
+
+TEST(SettingCatalog, ValueTextsAreMatchedLikeAPersonTypesThem) {
+    VARNO::CCamera camera;
+    const auto* mode = CSettingCatalog::Find("mode");
+    const auto* quality = CSettingCatalog::Find("quality");
+    const auto* toning = CSettingCatalog::Find("toning");
+    ASSERT_TRUE(mode && quality && toning);
+    struct Case {
+        const kvx::cli::SettingDef* def;
+        const char* text;
+        std::optional<uint8_t> code;
+    } cases[] = {
+        {quality, "RAW+JPEG", 3},
+        {quality, "  raw+jpeg ", 3},
+        {quality, "RAW", 1},
+        {quality, "RAW+", std::nullopt},
+        {quality, "---", std::nullopt},  // the placeholder is never a value
+        {quality, "", std::nullopt},
+        {mode, "M", 4},
+        {mode, "m - manual exposure", 4},
+        {toning, "B&W", 1},  // the menu escape "&&" of the table text is not typed
+    };
+    for (const auto& c : cases) {
+        auto got = CSettingCatalog::ParseValue(camera, *c.def, c.text);
+        EXPECT_EQ(got, c.code) << c.def->name << " \"" << c.text << "\"";
+    }
+    EXPECT_EQ(CSettingCatalog::DisplayText(camera, *quality, 3), "RAW+JPEG");
+    EXPECT_EQ(CSettingCatalog::DisplayText(camera, *quality, 200), "code 200");
+    EXPECT_EQ(CSettingCatalog::CleanText(" B&&W "), "B&W");
+}
+
+}  // namespace
