@@ -18,6 +18,8 @@ using kvx::fuzz::ByteReader;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static kvx::fuzz::ScratchFolder scratch;
+    static kvx::fuzz::CheckStats stats{
+        "partial_reply", {}, {"reads", "whole", "files", "bytes_checked"}};
     ByteReader in(data, size);
     const uint8_t flags = in.U8();
     const bool write = (flags & 1) != 0;
@@ -54,6 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint32_t total = 0;
     const bool ok = transfer.ReadPictFile(entry, total, path, write, nullptr, false);
 
+    ++stats.counts[0];
+    if (ok) ++stats.counts[1];
     KVX_FUZZ_CHECK(total <= entry.fileSize);
     if (ok) KVX_FUZZ_CHECK(total == entry.fileSize);
     // Each request either consumed input or failed for lack of it, three
@@ -65,6 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::vector<uint8_t> file = kvx::fuzz::ReadFile(path);
         KVX_FUZZ_CHECK(file.size() == total);
         KVX_FUZZ_CHECK(kvx::fuzz::MatchesPicture(file, 0, file.size(), entry.objectId));
+        ++stats.counts[2];
+        stats.counts[3] += file.size();
     } else {
         struct stat st {};
         KVX_FUZZ_CHECK(::stat(path.c_str(), &st) != 0);

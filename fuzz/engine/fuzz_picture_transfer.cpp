@@ -61,6 +61,8 @@ void CheckJoined(const std::vector<uint8_t>& file, const std::vector<uint32_t>& 
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static ScratchFolder scratch;
+    static kvx::fuzz::CheckStats stats{
+        "picture_transfer", {}, {"results", "complete", "plain", "joined"}};
     const std::string dest = scratch.Root() + "/dest";
     ::mkdir(dest.c_str(), 0755);
     ScratchFolder::Empty(dest);
@@ -87,11 +89,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (int l = 0; l < lists; ++l) {
             transfer.GetPictFileInfo();
             for (const auto& r : transfer.LastFileResults()) {
+                ++stats.counts[0];
                 if (r.path.empty()) continue;
                 // Inside the destination folder, as one name.
                 KVX_FUZZ_CHECK(r.path.rfind(dest + "/", 0) == 0);
                 KVX_FUZZ_CHECK(r.path.find('/', dest.size() + 1) == std::string::npos);
                 if (!r.complete) continue;
+                ++stats.counts[1];
                 const std::vector<uint8_t> file = kvx::fuzz::ReadFile(r.path);
                 bool q7i = false, plain = false;
                 for (const auto& e : link.lastList) {
@@ -105,8 +109,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 }
                 if (q7i && !plain) {
                     CheckJoined(file, link.q7iObjects);
+                    ++stats.counts[3];
                 } else {
                     KVX_FUZZ_CHECK(plain);
+                    ++stats.counts[2];
                 }
             }
         }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "fuzz/common/byte_reader.h"
+#include "fuzz/common/check_stats.h"
 #include "fuzz/common/guarded_buffer.h"
 #include "fuzz/engine/fuzz_camera_link.h"
 
@@ -147,7 +148,7 @@ public:
     static constexpr size_t kPieceCapacity =
         KVX_LARGE_REPLY_BUFFER_SIZE - KVX_VENDOR_OUT_HEADER_SIZE;
     // Picture bytes one input may have served, so no input runs for long.
-    static constexpr uint64_t kServeBudget = 24u << 20;
+    static constexpr uint64_t kServeBudget = 12u << 20;
 
     explicit TransferLink(ByteReader& in) : in_(in) {}
 

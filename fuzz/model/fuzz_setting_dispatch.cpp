@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "fuzz/common/byte_reader.h"
+#include "fuzz/common/check_stats.h"
 #include "fuzz/common/guarded_buffer.h"
 #include "model/camera.h"
 #include "model/setting_dispatcher.h"
@@ -21,13 +22,18 @@ using kvx::fuzz::GuardedBuffer;
 
 namespace {
 
+kvx::fuzz::CheckStats g_stats{
+    "setting_dispatch", {}, {"positions", "pointers", "empty_iso_list", "messages"}};
+
 // A position handed to a slider or list of `size` entries.
 void CheckPosition(int position, int size) {
+    ++g_stats.counts[0];
     if (size > 0) KVX_FUZZ_CHECK(position >= 0 && position < size);
 }
 
 // Bytes handed over as a pointer must lie inside the current record.
 void CheckInside(const CCamera& camera, int group, const uint8_t* p, size_t count) {
+    ++g_stats.counts[1];
     const uint8_t* start = camera.DataGroup(group);
     KVX_FUZZ_CHECK(p >= start && p + count <= start + kDataGroupSize[group]);
 }
@@ -77,6 +83,8 @@ public:
     }
     void SetIsoRange(int lower, int upper) override {
         const int n = static_cast<int>(camera_.IsoList().size());
+        // An empty list leaves no position to check; count that it happens.
+        if (n == 0) ++g_stats.counts[2];
         CheckPosition(lower, n);
         CheckPosition(upper, n);
     }
@@ -282,6 +290,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 bool known = false;
                 for (uint32_t m : kUpdates) known = known || m == message;
                 KVX_FUZZ_CHECK(dispatcher.HandleMessage(message) == known);
+                ++g_stats.counts[3];
                 break;
             }
             case 3:
