@@ -18,7 +18,7 @@
 
 #include "engine/app_settings.h"
 #include "engine/camera_detector.h"
-#include "engine/camera_link.h"
+#include "engine/library_camera_link.h"
 #include "engine/device_watcher.h"
 #include "engine/main_engine.h"
 #include "engine/picture_namer.h"

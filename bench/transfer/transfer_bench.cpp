@@ -25,7 +25,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/camera_link.h"
+#include "engine/library_camera_link.h"
 #include "engine/picture_transfer.h"
 #include "engine/transfer_host.h"
 #include "vcam/virtual_camera.h"

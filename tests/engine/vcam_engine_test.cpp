@@ -10,7 +10,7 @@
 #include <fstream>
 #include <memory>
 
-#include "engine/camera_link.h"
+#include "engine/library_camera_link.h"
 #include "engine/engine_message_glue.h"
 #include "engine/main_engine.h"
 #include "engine/picture_transfer.h"

@@ -14,7 +14,7 @@
 #include <memory>
 #include <thread>
 
-#include "engine/camera_link.h"
+#include "engine/library_camera_link.h"
 #include "engine/main_engine.h"
 #include "engine/picture_transfer.h"
 #include "engine/queued_message_port.h"
