@@ -6,6 +6,8 @@
 //  - nothing is written outside the destination folder;
 //  - a picture reported complete under its final name holds exactly the
 //    camera's bytes (a joined Q7I: a directory that points at the parts);
+//  - a picture (not a part of a multi-part one) whose bytes the camera
+//    handed out whole ends up as a file;
 //  - once the transfer side is gone, no picture is left hidden.
 #include <cstddef>
 #include <cstdint>
@@ -88,7 +90,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int lists = 1 + (flags >> 5) % 3;
         for (int l = 0; l < lists; ++l) {
             transfer.GetPictFileInfo();
-            for (const auto& r : transfer.LastFileResults()) {
+            const auto results = transfer.LastFileResults();
+            for (const auto& e : link.lastList) {
+                const bool multi = e.entry.formatCode == CPictureTransfer::kFormatQ7i && e.extended;
+                const bool nameable =
+                    !options.rename || CPictureNamer::ExtensionFor(e.entry.formatCode);
+                auto s = link.served.find(e.entry.objectId);
+                if (multi || !nameable || e.entry.fileSize == 0 || s == link.served.end() ||
+                    s->second < e.entry.fileSize) {
+                    continue;
+                }
+                bool kept = false;
+                for (const auto& r : results)
+                    kept = kept || (r.cameraName == NameOf(e.entry) && !r.path.empty());
+                KVX_FUZZ_CHECK(kept);
+            }
+            for (const auto& r : results) {
                 ++stats.counts[0];
                 if (r.path.empty()) continue;
                 // Inside the destination folder, as one name.
