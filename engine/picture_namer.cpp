@@ -22,6 +22,31 @@ constexpr const char* kRenameWhere = "CMainDlg::RenamePictureFile";
 // Width of the zero-padded number; keeps a hostile "Columns" from making
 // names longer than a file system takes.
 constexpr int kMaxDigits = 20;
+// File names hold at most 255 bytes. A picture's name passes through longer
+// forms on its way: "." + name + "_temp" while written, a collision suffix
+// such as "_12345", and name + ".incomplete" when a transfer fails. Names are
+// kept short enough that every one of those forms can still be created.
+constexpr size_t kMaxNameBytes = 255 - 24;
+constexpr size_t kMaxKeptExtension = 16;
+
+// Cuts text to at most max bytes at a UTF-8 character boundary.
+std::string CutUtf8(std::string text, size_t max) {
+    if (text.size() <= max) return text;
+    size_t end = max;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    text.resize(end);
+    return text;
+}
+
+// Cuts the part before the extension, so a long name keeps its file type.
+std::string CutKeepingExtension(const std::string& name, size_t max) {
+    if (name.size() <= max) return name;
+    auto dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0 || name.size() - dot > kMaxKeptExtension)
+        return CutUtf8(name, max);
+    std::string extension = name.substr(dot);
+    return CutUtf8(name.substr(0, dot), max - extension.size()) + extension;
+}
 
 std::string Lower(std::string_view text) {
     std::string out(text);
@@ -137,8 +162,8 @@ std::optional<std::string> CPictureNamer::ExtensionFor(uint16_t formatCode) {
 }
 
 std::string CPictureNamer::SafeFileName(std::string_view cameraName) {
-    std::string name = SanitizeComponent(cameraName);
-    return name.empty() ? std::string("unnamed") : name;
+    std::string name = CutKeepingExtension(SanitizeComponent(cameraName), kMaxNameBytes);
+    return name.empty() || name[0] == '.' ? "unnamed" + name : name;
 }
 
 std::unordered_set<std::string> CPictureNamer::FolderStems(const std::string& folder) {
@@ -225,7 +250,8 @@ std::optional<std::string> CPictureNamer::RenamePictureFile(const NamingOptions&
         int digits = kvx::IniFile::ParseInt(options.columns, 0);
         if (digits < 0) digits = 0;
         if (digits > kMaxDigits) digits = kMaxDigits;
-        const std::string prefix = SanitizeComponent(options.prefix);
+        const std::string prefix = CutUtf8(SanitizeComponent(options.prefix),
+                                           kMaxNameBytes - kMaxDigits - kMaxKeptExtension);
         const int start = kvx::IniFile::ParseInt(options.startNum, 0);
         if (first) {
             auto found = SearchNumber(stems, prefix, digits, start);

@@ -152,6 +152,34 @@ TEST_F(NamerTest, HostileCameraNamesStayOneFileInTheFolder) {
     }
 }
 
+TEST_F(NamerTest, LongCameraNamesLeaveRoomForEveryFormOfTheFile) {
+    // 128 bytes of an 8-bit code page double in UTF-8: the name must still fit
+    // as the hidden "_temp" file, with a collision suffix and as ".incomplete".
+    const std::string cases[] = {std::string(127, '\xFF'), std::string(123, '\xE9') + ".JPG",
+                                 std::string(127, 'a'), std::string(120, '\xC3') + ".JPG"};
+    for (const auto& camera : cases) {
+        const std::string safe = CPictureNamer::SafeFileName(camera);
+        SCOPED_TRACE(safe);
+        EXPECT_LE(safe.size() + 24, 255u);
+        if (camera.size() > 4 && camera.compare(camera.size() - 4, 4, ".JPG") == 0) {
+            EXPECT_EQ(safe.substr(safe.size() - 4), ".JPG");
+        }
+        EXPECT_TRUE(std::string_view(safe).find("\xC3.") == std::string_view::npos ||
+                    safe.size() < 4)
+            << "cut inside a character";
+        for (int round = 0; round < 2; ++round) {
+            int number = 0;
+            auto path = CPictureNamer::RenamePictureFile(options, true, 0x3801, camera, number);
+            ASSERT_TRUE(path);
+            const std::string final = CPictureNamer::FinalPathOf(*path);
+            WriteFile(CPictureNamer::HiddenPathOf(*path));
+            EXPECT_TRUE(std::filesystem::exists(CPictureNamer::HiddenPathOf(*path)));
+            WriteFile(final + ".incomplete");
+            EXPECT_TRUE(std::filesystem::exists(final + ".incomplete"));
+        }
+    }
+}
+
 TEST_F(NamerTest, HostilePrefixStaysInTheFolder) {
     options.rename = true;
     options.prefix = "../up/";
