@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "log/write_log.h"
+#include "model/string_table.h"
 
 namespace kvx::engine {
 
@@ -16,37 +17,13 @@ std::string Upper(std::string s) {
     return s;
 }
 
-bool EqualNoCase(const std::string& a, const std::string& b) { return Upper(a) == Upper(b); }
+bool EqualNoCase(const std::string& a, const std::string& b) {
+    return Upper(a) == Upper(b);
+}
 
-struct ShellText {
-    int id;
-    const char* text;
-};
-
-// English texts of the shell's strings. The notices keep their line breaks
-// as the notice box shows them.
-constexpr ShellText kShellTexts[] = {
-    {103, "VARNO Kolvex"},
-    {104, "Camera"},
-    {10101, "Status: Standby"},
-    {10104, "Status: Processing..."},
-    {10105, "Status: Autofocus cannot set"},
-    {10106, "Status: Card Full"},
-    {10107, "Status: Take a picture without focusing"},
-    {10200,
-     "Transferring the images to the computer.\r\nPlease do not turn off the camera until the "
-     "process is complete."},
-    {10202,
-     "The battery level is low. KVX will terminate.\r\nPlease do not turn the camera off until "
-     "KVX has terminated."},
-    {10203, "This camera is not supported. KVX has termined."},
-    {10204, "This camera cannot be connected. \r\nPlease update to the latest version of KVX."},
-};
-
+// The texts live in the program's one string table.
 const char* ShellTextOf(int id) {
-    for (const auto& t : kShellTexts)
-        if (t.id == id) return t.text;
-    return "";
+    return VARNO::StringText(static_cast<uint32_t>(id));
 }
 
 }  // namespace
@@ -61,7 +38,9 @@ const std::vector<CameraModelRow>& CameraModelTable() {
     return rows;
 }
 
-std::string ShellString(int id) { return ShellTextOf(id); }
+std::string ShellString(int id) {
+    return ShellTextOf(id);
+}
 
 std::optional<CloseNotice> CloseNoticeFor(int reason) {
     switch (reason) {
@@ -219,8 +198,9 @@ int CCameraDetector::HandleDeviceChange(uint32_t eventType, const DeviceBroadcas
         eventType != kDbtDeviceRemoveComplete)
         return 0;
     if (!data || data->deviceType != kDbtDevTypDeviceInterface) return 0;
-    WriteLog(4, eventType == kDbtDeviceArrival ? "enter %s - PTP Device Arrival"
-                                               : "enter %s - PTP Device Removal",
+    WriteLog(4,
+             eventType == kDbtDeviceArrival ? "enter %s - PTP Device Arrival"
+                                            : "enter %s - PTP Device Removal",
              "CMainDlg::HandleDeviceChange");
     if (!host_.LinkReady()) host_.SetDeviceChangeFlag(true);
     FindCameraAndKickThread();

@@ -8,7 +8,22 @@ namespace {
 
 // Keep ids unique; the table is searched through a map built on first use.
 constexpr tag_STRING_ENTRY kStrings[] = {
+    {103, "VARNO Kolvex"},
     {104, "Camera"},
+    // Status line and end-of-link notices
+    {10101, "Status: Standby"},
+    {10104, "Status: Processing..."},
+    {10105, "Status: Autofocus cannot set"},
+    {10106, "Status: Card Full"},
+    {10107, "Status: Take a picture without focusing"},
+    {10200,
+     "Transferring the images to the computer.\r\nPlease do not turn off the camera until the "
+     "process is complete."},
+    {10202,
+     "The battery level is low. KVX will terminate.\r\nPlease do not turn the camera off until "
+     "KVX has terminated."},
+    {10203, "This camera is not supported. KVX has termined."},
+    {10204, "This camera cannot be connected. \r\nPlease update to the latest version of KVX."},
     // Exposure modes
     {20100, "P - Program AE"},
     {20101, "A - Aperture Priority AE"},
