@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -109,6 +110,8 @@ private:
     // there was no file).
     std::string FinishFile(const std::string& onDisk, const std::string& finalPath, bool complete);
     void AbandonMultiPart(const char* why);
+    // Makes segment buffer which (0 or 1) hold at least size bytes.
+    void EnsureSegmentBuffer(int which, uint32_t size);
 
     ICameraLink& link_;
     ITransferHost& host_;
@@ -126,6 +129,9 @@ private:
     MultiPartPicture multiPart_;
     bool lastWriteOk_ = false;
     ReadStats readStats_;
+    // The buffer being filled from the camera and the one being written.
+    std::array<std::unique_ptr<uint8_t[]>, 2> segmentBuffers_;
+    std::array<uint32_t, 2> segmentCapacity_{};
 
     mutable std::mutex resultsLock_;
     std::vector<FileResult> results_;

@@ -326,6 +326,65 @@ TEST_F(TransferTest, FullDiskKeepsWhatWasWrittenAsIncomplete) {
     EXPECT_EQ(transfer->PendingPictureCount(), 1);
 }
 
+// A segment is written while the next one is read, so a failure in a later
+// segment must still leave every earlier segment, and what arrived of the
+// failing one, in the file, in order; a failed write is never followed by
+// data appended after it.
+TEST_F(TransferTest, FailureInALaterSegmentKeepsEverythingBeforeItInOrder) {
+    struct Case {
+        const char* name;
+        uint64_t sizeLimit;  // RLIMIT_FSIZE while transferring, 0 for none
+        int failingCall;     // first of three failing piece requests, -1 for none
+        size_t kept;         // bytes expected in the ".incomplete" file
+        int code;
+    };
+    const Case cases[] = {
+        // The write of the second of three segments stops at 15 MB.
+        {"WRITE.Q7F", 15'000'000, -1, 15'000'000, 4},
+        // The second piece of the third segment never arrives: two whole
+        // segments (the second written alongside the reading) and one piece.
+        {"READ.Q7F", 0, 11, 11 * 0x200000, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        camera = FakeCamera{};
+        MakeTransfer();
+        const auto bytes = PictureBytes(25'000'000, 11);
+        OnePicture(kQ7f, c.name, bytes);
+        const int failing = c.failingCall;
+        camera.pieceHook = [failing](int call, const PieceRequest&, std::vector<uint8_t>&,
+                                     HResult& hr) {
+            if (failing < 0 || call < failing || call >= failing + 3) return false;
+            hr = KVX_E_FAIL;
+            return true;
+        };
+        struct sigaction ignore {
+        }, previous{};
+        ignore.sa_handler = SIG_IGN;
+        sigaction(SIGXFSZ, &ignore, &previous);
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit limited = saved;
+        if (c.sizeLimit != 0) limited.rlim_cur = c.sizeLimit;
+        setrlimit(RLIMIT_FSIZE, &limited);
+        transfer->GetPictFileInfo();
+        setrlimit(RLIMIT_FSIZE, &saved);
+        sigaction(SIGXFSZ, &previous, nullptr);
+
+        const std::string code = "+++ error code = " + std::to_string(c.code) + " at";
+        EXPECT_TRUE(Logged(code));
+        const std::string final = folder + c.name;
+        EXPECT_FALSE(std::filesystem::exists(final));
+        std::vector<uint8_t> kept(bytes.begin(), bytes.begin() + static_cast<long>(c.kept));
+        EXPECT_EQ(ReadFile(final + ".incomplete"), kept);  // byte for byte, in order
+        auto results = transfer->LastFileResults();
+        ASSERT_EQ(results.size(), 1u);
+        EXPECT_FALSE(results[0].complete);
+        EXPECT_EQ(results[0].path, final + ".incomplete");
+        EXPECT_EQ(host.state, 1);
+    }
+}
+
 TEST_F(TransferTest, MissingFolderReadsThePictureButWritesNothing) {
     options.destinationFolder = root + "/absent";
     transfer->SetNamingOptions(options);
