@@ -1136,6 +1136,11 @@ public:
         e.status = kResultSuccess;
         e.flags &= uint8_t(~kFlagHeld);
         changedIds_.insert(e.id);
+        // The list now describes the next picture still waiting (a burst, or
+        // pictures taken during this transfer): announce those again, as the
+        // host hears of ready pictures only through changes.
+        for (const auto& [id, other] : db_)
+            if (id != e.id && other.status == kStatusReady) changedIds_.insert(id);
     }
 
     // ---- records ---------------------------------------------------------
