@@ -260,7 +260,7 @@ std::vector<uint32_t> CTetherSession::TakeCaptureResults() {
 }
 
 void CTetherSession::CollectFiles() {
-    for (auto& f : transfer_.LastFileResults()) {
+    for (auto& f : transfer_.TakeFinishedFiles()) {
         if (f.path.empty()) continue;
         if (!filesSeen_.insert(f.path).second) continue;
         filesNew_.push_back(std::move(f));

@@ -196,6 +196,24 @@ std::vector<CPictureTransfer::FileResult> CPictureTransfer::LastFileResults() co
     return results_;
 }
 
+std::vector<CPictureTransfer::FileResult> CPictureTransfer::TakeFinishedFiles() {
+    std::lock_guard guard(resultsLock_);
+    std::vector<FileResult> out;
+    out.swap(finished_);
+    return out;
+}
+
+namespace {
+constexpr size_t kMaxUntakenResults = 4096;
+}
+
+void CPictureTransfer::AddResult(FileResult result) {
+    std::lock_guard guard(resultsLock_);
+    results_.push_back(result);
+    if (finished_.size() >= kMaxUntakenResults) finished_.erase(finished_.begin());
+    finished_.push_back(std::move(result));
+}
+
 // ---------------------------------------------------------------------------
 // Capture status
 
@@ -336,8 +354,7 @@ void CPictureTransfer::AbandonMultiPart(const char* why) {
     WriteLog(1, "+++ Q7I parts not joined (%s) at %s +++", why, kWhereInfo);
     if (multiPart_.named) {
         std::string kept = FinishFile(multiPart_.filePath, multiPart_.finalPath, false);
-        std::lock_guard guard(resultsLock_);
-        results_.push_back(FileResult{"", kept, false});
+        AddResult(FileResult{"", kept, false});
     }
     multiPart_ = MultiPartPicture{};
     assembler_.EndPicture();
@@ -472,10 +489,7 @@ void CPictureTransfer::GetPictFileInfo() {
                 WriteLog(1, "+++ Q7I parts not joined, kept as %s at %s +++", kept.c_str(),
                          kWhereInfo);
             }
-            {
-                std::lock_guard guard(resultsLock_);
-                results_.push_back(FileResult{cameraName, kept, complete && kept == finalPath});
-            }
+            { AddResult(FileResult{cameraName, kept, complete && kept == finalPath}); }
             lastFinal = kept;
             lastFinalized = complete && !kept.empty() && kept == finalPath;
             if (partOfMulti) {
@@ -540,7 +554,7 @@ bool CPictureTransfer::ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& 
     // uses: the assembler is left alone by the reader until the writer is
     // drained, and the write count is handed back with the result.
     auto writeSegment = [this, &filePath, assemble](const uint8_t* bytes, uint32_t filled,
-                                                     bool last) {
+                                                    bool last) {
         SegmentWriteResult result;
         FileDescriptor fd(::open(filePath.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
         if (fd.Get() < 0) return result;
@@ -663,9 +677,8 @@ bool CPictureTransfer::ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& 
             // Nothing left to read alongside: write, flush and close here.
             if (!writeNow(segment, filled, last)) return fail(4);
         } else {
-            writer.Start([&writeSegment, segment, filled] {
-                return writeSegment(segment, filled, false);
-            });
+            writer.Start(
+                [&writeSegment, segment, filled] { return writeSegment(segment, filled, false); });
             current = 1 - current;
         }
     }

@@ -85,6 +85,10 @@ public:
     CCaptureStatusTable& Table() { return table_; }
     std::array<uint8_t, 8> LastCaptureStatusRecord() const;
     std::vector<FileResult> LastFileResults() const;
+    // Every file finished since the previous call, in order. The window side
+    // polls; two lists can finish between two polls, so the last list alone
+    // would lose files from its report.
+    std::vector<FileResult> TakeFinishedFiles();
 
     // What the last ReadPictFile did: partial reads sent (retries included)
     // and segment buffers written to the file.
@@ -95,6 +99,8 @@ public:
     ReadStats LastReadStats() const { return readStats_; }
 
 private:
+    void AddResult(FileResult result);
+
     struct MultiPartPicture {
         bool active = false;
         bool named = false;     // naming of part 1 succeeded: the parts are written
@@ -135,6 +141,7 @@ private:
 
     mutable std::mutex resultsLock_;
     std::vector<FileResult> results_;
+    std::vector<FileResult> finished_;  // bounded: the oldest go when nobody takes them
 };
 
 }  // namespace kvx::engine

@@ -336,6 +336,24 @@ TEST_F(TetherCli, TwoHundredCapturesInARowAreAllWhole) {
     EXPECT_EQ(cam.PicturesTaken(), 200u);
 }
 
+TEST_F(TetherCli, ContinuousDriveDownloadsEveryFrameOfTheBurst) {
+    VirtualCameraOptions o;
+    o.picture = PictureKind::Jpeg;
+    o.pictureBytes = 50'000;
+    VirtualCamera& cam = Camera(o);
+    ASSERT_EQ(Tether({"set", "drive", "Continuous Shooting"}).status, 0);
+    RunResult r = Tether({"capture", "--mf"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto lines = r.Lines();
+    ASSERT_EQ(cam.PicturesTaken(), 3u);
+    ASSERT_EQ(lines.size(), 3u) << r.out << "\n---\n" << r.err;
+    for (uint32_t n = 1; n <= 3; ++n) {
+        auto files = cam.ExpectedFiles(n);
+        ASSERT_EQ(files.size(), 1u);
+        ExpectPictureFile(cam, lines[n - 1], files[0]);
+    }
+}
+
 TEST_F(TetherCli, CameraUnpluggedDuringTransferStopsWithoutHanging) {
     VirtualCameraOptions o;
     o.picture = PictureKind::Jpeg;
