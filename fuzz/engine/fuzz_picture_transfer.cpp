@@ -95,7 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 const bool multi = e.entry.formatCode == CPictureTransfer::kFormatQ7i && e.extended;
                 const bool nameable =
                     !options.rename || CPictureNamer::ExtensionFor(e.entry.formatCode);
-                auto s = link.served.find(e.entry.objectId);
+                const uint32_t objectId = e.entry.objectId;  // packed field: copy before binding
+                auto s = link.served.find(objectId);
                 if (multi || !nameable || e.entry.fileSize == 0 || s == link.served.end() ||
                     s->second < e.entry.fileSize) {
                     continue;

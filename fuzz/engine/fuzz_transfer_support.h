@@ -288,9 +288,12 @@ private:
             e.objectId = in_.U32();
             entries[i] = e;
             lastList.push_back(Entry{e, second});
-            served[e.objectId] = 0;
-            sizes_[e.objectId] = e.fileSize;
-            if (e.formatCode == 0x380A) q7iObjects.push_back(e.objectId);
+            // Copies: the entry is packed, and a map key binds by reference.
+            const uint32_t objectId = e.objectId;
+            const uint32_t fileSize = e.fileSize;
+            served[objectId] = 0;
+            sizes_[objectId] = fileSize;
+            if (e.formatCode == 0x380A) q7iObjects.push_back(objectId);
         }
         if (second) {
             if (isMultiPart) *isMultiPart = in_.U8() & 1;
