@@ -5,14 +5,14 @@
 #include <cstring>
 #include <map>
 
+#include "engine/null_camera_link.h"
+
 using namespace kvx::engine;
 
 namespace {
 
-constexpr HResult kFail = static_cast<HResult>(0x80004005);
-
 // Only the link query the detection uses answers; every camera command fails.
-class FakeLink final : public ICameraLink {
+class FakeLink final : public kvx::engine::NullCameraLink {
 public:
     std::optional<std::string> activeId;  // nullopt: no enumeration has run
 
@@ -22,43 +22,7 @@ public:
         std::memcpy(out, activeId->data(), std::min<size_t>(activeId->size(), 255));
         return 0;
     }
-    HResult InitPTPMode() override { return kFail; }
     HResult ReleaseDevInfo() override { return 0; }
-    HResult GetCamConfigEx(uint8_t*) override { return kFail; }
-    HResult GetCamStatus(uint8_t*) override { return kFail; }
-    HResult GetCamStatus2(uint8_t*, uint32_t*) override { return kFail; }
-    HResult GetDataGroup1(uint8_t*) override { return kFail; }
-    HResult GetDataGroup2(uint8_t*) override { return kFail; }
-    HResult GetDataGroup3(uint8_t*) override { return kFail; }
-    HResult GetDataGroup4(uint8_t*) override { return kFail; }
-    HResult GetDataGroup5(uint8_t*) override { return kFail; }
-    HResult GetDataGroup6(uint8_t*) override { return kFail; }
-    HResult GetCanSetInfo(uint8_t*) override { return kFail; }
-    HResult GetCanSetInfo2(uint8_t*) override { return kFail; }
-    HResult GetCanSetInfo3(uint8_t*) override { return kFail; }
-    HResult GetCanSetInfo4(uint8_t*) override { return kFail; }
-    HResult GetCaptureStatus(int32_t, uint8_t*) override { return kFail; }
-    HResult GetPictFileInfo(KVX_PICT_FILE_ENTRY*, int32_t, uint32_t*, uint8_t**, uint32_t*) override {
-        return kFail;
-    }
-    HResult GetPictFileInfo2(KVX_PICT_FILE_ENTRY*, int32_t, uint32_t*, uint8_t*, uint8_t*, uint8_t**,
-                             uint32_t*) override {
-        return kFail;
-    }
-    HResult GetBigPartialPictFile(uint32_t, uint32_t, uint32_t, uint8_t**, uint32_t*) override {
-        return kFail;
-    }
-    HResult GetCamViewFrame(uint8_t**, uint32_t*) override { return kFail; }
-    HResult ClearImageDBSignle(int32_t) override { return kFail; }
-    HResult CloseApplication() override { return kFail; }
-    HResult SetDataGroup1(uint8_t*) override { return kFail; }
-    HResult SetDataGroup2(uint8_t*) override { return kFail; }
-    HResult SetDataGroup3(uint8_t*) override { return kFail; }
-    HResult SetDataGroup4(uint8_t*) override { return kFail; }
-    HResult SetDataGroup5(uint8_t*) override { return kFail; }
-    HResult SetDataGroup6(uint8_t*) override { return kFail; }
-    HResult Snap(uint8_t*) override { return kFail; }
-    HResult ClockAdjust(uint8_t*) override { return kFail; }
 };
 
 // Records what the detection asks of the engine, in order.
@@ -106,7 +70,8 @@ public:
 };
 
 std::string Path(const std::string& pid, const std::string& instance) {
-    return "\\\\?\\usb#vid_4e7a&" + pid + "#" + instance + "#{6bdd1fc6-810f-11d0-bec7-08002be2092f}";
+    return "\\\\?\\usb#vid_4e7a&" + pid + "#" + instance +
+           "#{6bdd1fc6-810f-11d0-bec7-08002be2092f}";
 }
 
 struct Fixture {
@@ -115,16 +80,15 @@ struct Fixture {
     std::vector<std::string> paths;
     std::map<std::string, std::string> drivers;  // "VID&PID\INSTANCE" -> driver
     std::vector<std::string> lookups;
-    CCameraDetector detector{
-        host, link, [this] { return paths; },
-        [this](const std::string& v, const std::string& p, const std::string& i)
-            -> std::optional<std::string> {
-            std::string key = v + "&" + p + "\\" + i;
-            lookups.push_back(key);
-            auto it = drivers.find(key);
-            if (it == drivers.end()) return std::nullopt;
-            return it->second;
-        }};
+    CCameraDetector detector{host, link, [this] { return paths; },
+                             [this](const std::string& v, const std::string& p,
+                                    const std::string& i) -> std::optional<std::string> {
+                                 std::string key = v + "&" + p + "\\" + i;
+                                 lookups.push_back(key);
+                                 auto it = drivers.find(key);
+                                 if (it == drivers.end()) return std::nullopt;
+                                 return it->second;
+                             }};
 };
 
 TEST(CameraDetector, SearchOutcomeByAttachedCameras) {
@@ -138,15 +102,26 @@ TEST(CameraDetector, SearchOutcomeByAttachedCameras) {
         {"model 130 present", {Path("pid_5e30", "k1")}, 1, 0, {"start"}, -1},
         {"the other 130 product", {Path("pid_5e40", "k1")}, 1, 0, {"start"}, -1},
         {"130 wins over 110", {Path("pid_5d10", "a"), Path("pid_5e30", "b")}, 1, 1, {"start"}, -1},
-        {"only 110", {Path("pid_5d10", "a"), Path("pid_5d20", "b")}, 0, 2,
-         {"disable", "reset-display", "quit"}, kExitOnlyOtherCameras},
+        {"only 110",
+         {Path("pid_5d10", "a"), Path("pid_5d20", "b")},
+         0,
+         2,
+         {"disable", "reset-display", "quit"},
+         kExitOnlyOtherCameras},
         {"none", {}, 0, 0, {"disable", "reset-display"}, -1},
         {"storage is never a camera",
          {"\\\\?\\storage#volume#vid_4e7a&pid_5e30#x#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}",
           Path("pid_5e30", "storage")},
-         0, 0, {"disable", "reset-display"}, -1},
-        {"other vendor", {"\\\\?\\usb#vid_1234&pid_5e30#x#{6bdd1fc6-810f-11d0-bec7-08002be2092f}"}, 0,
-         0, {"disable", "reset-display"}, -1},
+         0,
+         0,
+         {"disable", "reset-display"},
+         -1},
+        {"other vendor",
+         {"\\\\?\\usb#vid_1234&pid_5e30#x#{6bdd1fc6-810f-11d0-bec7-08002be2092f}"},
+         0,
+         0,
+         {"disable", "reset-display"},
+         -1},
     };
     for (const auto& c : cases) {
         Fixture f;
@@ -209,8 +184,8 @@ TEST(CameraDetector, UnpluggedLinkedCameraStopsAndLeavesNoCamera) {
     f.link.activeId = "{X}\\0001";
     auto r = f.detector.FindCameraAndKickThread();
     EXPECT_TRUE(r.linkedGone);
-    EXPECT_EQ(f.host.calls,
-              (std::vector<std::string>{"disable", "clear-status", "stop", "disable", "reset-display"}));
+    EXPECT_EQ(f.host.calls, (std::vector<std::string>{"disable", "clear-status", "stop", "disable",
+                                                      "reset-display"}));
     EXPECT_FALSE(f.host.threadRunning);
 }
 
@@ -295,7 +270,9 @@ TEST(CameraDetector, NoticesOfTheCloseRequests) {
         int id;
         uint32_t ms;
         bool ends;
-    } cases[] = {{0, 10203, 5000, true}, {1, 10202, 5000, true}, {2, 10200, 3000, true},
+    } cases[] = {{0, 10203, 5000, true},
+                 {1, 10202, 5000, true},
+                 {2, 10200, 3000, true},
                  {4, 10204, 5000, false}};
     for (const auto& c : cases) {
         auto n = CloseNoticeFor(c.reason);

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/camera_link.h"
+#include "engine/null_camera_link.h"
 #include "engine/transfer_host.h"
 
 namespace kvx::engine::test {
@@ -38,7 +38,7 @@ std::vector<uint8_t> PictureBytes(size_t size, uint32_t seed);
 void PutMultiPartInfo(uint8_t* out28, uint16_t part, uint16_t parts, uint32_t headerOffset,
                       uint32_t a, uint32_t b, uint32_t trailerOffset, uint32_t trailerLength);
 
-class FakeCamera final : public ICameraLink {
+class FakeCamera final : public kvx::engine::NullCameraLink {
 public:
     // A piece reply the test builds itself: return false to let the default
     // reply go out. Fills reply (the whole record) and hr.
@@ -64,20 +64,6 @@ public:
 
     HResult InitPTPMode() override { return 0; }
     HResult ReleaseDevInfo() override { return 0; }
-    HResult GetActiveDriverInstance(char*, int32_t) override { return 1; }
-    HResult GetCamConfigEx(uint8_t*) override { return KVX_E_FAIL; }
-    HResult GetCamStatus(uint8_t*) override { return KVX_E_FAIL; }
-    HResult GetCamStatus2(uint8_t*, uint32_t*) override { return KVX_E_FAIL; }
-    HResult GetDataGroup1(uint8_t*) override { return KVX_E_FAIL; }
-    HResult GetDataGroup2(uint8_t*) override { return KVX_E_FAIL; }
-    HResult GetDataGroup3(uint8_t*) override { return KVX_E_FAIL; }
-    HResult GetDataGroup4(uint8_t*) override { return KVX_E_FAIL; }
-    HResult GetDataGroup5(uint8_t*) override { return KVX_E_FAIL; }
-    HResult GetDataGroup6(uint8_t*) override { return KVX_E_FAIL; }
-    HResult GetCanSetInfo(uint8_t*) override { return KVX_E_FAIL; }
-    HResult GetCanSetInfo2(uint8_t*) override { return KVX_E_FAIL; }
-    HResult GetCanSetInfo3(uint8_t*) override { return KVX_E_FAIL; }
-    HResult GetCanSetInfo4(uint8_t*) override { return KVX_E_FAIL; }
     HResult GetCaptureStatus(int32_t id, uint8_t* out) override;
     HResult GetPictFileInfo(KVX_PICT_FILE_ENTRY* entries, int32_t maxEntries, uint32_t* count,
                             uint8_t** raw, uint32_t* rawLength) override;
@@ -86,7 +72,6 @@ public:
                              uint32_t* actualSize) override;
     HResult GetBigPartialPictFile(uint32_t objectId, uint32_t offset, uint32_t size, uint8_t** data,
                                   uint32_t* actualSize) override;
-    HResult GetCamViewFrame(uint8_t**, uint32_t*) override { return KVX_E_FAIL; }
     HResult ClearImageDBSignle(int32_t id) override {
         cleared.push_back(id);
         return 0;
