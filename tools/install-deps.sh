@@ -7,6 +7,8 @@ packages=(
   libusb-1.0-0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  xvfb xauth
 )
 
 missing=()
