@@ -18,7 +18,7 @@ inline const QColor kDisabled{0x64, 0x64, 0x64};
 inline const QColor kAccent{226, 150, 58};   // focus of attention: hover rings, lit locks
 inline const QColor kRelease{214, 72, 60};   // the release dot on the capture buttons
 inline const QColor kLcdLit{222, 236, 230};  // readout segments
-inline const QColor kLcdGhost{255, 255, 255, 17};
+inline const QColor kLcdGhost{255, 255, 255, 13};
 
 enum class Face { kNormal, kHover, kPressed, kDisabled };
 

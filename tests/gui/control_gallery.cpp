@@ -87,7 +87,7 @@ void Apply(Button* b, Look look, int toggled_state) {
 }
 
 QImage ControlsSheet() {
-    std::unique_ptr<QWidget> canvas(Canvas({860, 560}, kPanelColour));
+    std::unique_ptr<QWidget> canvas(Canvas({930, 560}, kPanelColour));
     QWidget* c = canvas.get();
     const int col0 = 150, step = 130;
     for (int i = 0; i < 5; ++i) Caption(c, col0 + i * step, 6, kLookNames[i]);
@@ -159,6 +159,46 @@ QImage ControlsSheet() {
         Caption(c, 8, y + i * 24 + 2, QString("header, ") + header_looks[i], 140);
     }
     y += 4 * 24 + 8;
+    // The value selector's parts as a selector shows them: closed field in
+    // each state, and an open list under it with one row highlighted.
+    {
+        struct State {
+            const char* name;
+            int body, button;
+            bool grey;
+        };
+        const State states[] = {{"selector", 195, 190, false},
+                                {"hover", 194, 189, false},
+                                {"open", 194, 188, false},
+                                {"disabled", 196, 191, true}};
+        QImage strip(4 * 230, 22 + 3 * 18 + 4, QImage::Format_RGB32);
+        strip.fill(kPanelColour);
+        QPainter p(&strip);
+        QFont font("Verdana");
+        font.setPixelSize(11);
+        p.setFont(font);
+        for (int i = 0; i < 4; ++i) {
+            const int x = i * 230;
+            p.drawImage(x, 0, kvx::res::LoadPicture(states[i].body));
+            p.drawImage(x + 192, 0, kvx::res::LoadPicture(states[i].button));
+            p.setPen(states[i].grey ? QColor(0x96, 0x96, 0x96) : Qt::white);
+            p.drawText(QRect(x + 6, 4, 186, 18), Qt::AlignLeft | Qt::AlignTop, "Evaluative");
+            if (i != 2) continue;
+            const char* rows[] = {"Evaluative", "Center-weighted", "Spot"};
+            for (int r = 0; r < 3; ++r) {
+                const bool hot = r == 1;
+                p.drawImage(x + 1, 22 + r * 18, kvx::res::LoadPicture(hot ? 192 : 193), 0, 0, 216,
+                            18);
+                p.setPen(hot ? kPanelColour : Qt::white);
+                p.drawText(QRect(x + 7, 22 + r * 18 + 2, 200, 16), Qt::AlignLeft, rows[r]);
+            }
+        }
+        p.end();
+        auto* label = new QLabel(c);
+        label->setPixmap(QPixmap::fromImage(strip));
+        label->setGeometry(8, y, strip.width(), strip.height());
+        y += strip.height() + 10;
+    }
     // Sliders: normal, thumb under the pointer, dragging, disabled; plain
     // and centred channels.
     const char* slider_looks[] = {"normal", "hot", "pressed", "disabled"};
@@ -183,7 +223,7 @@ QImage ControlsSheet() {
         Caption(c, 8, y + 1, QString("slider, ") + slider_looks[i], 140);
         y += 26;
     }
-    canvas->resize(860, y + 8);
+    canvas->resize(930, y + 8);
     return canvas->grab().toImage();
 }
 

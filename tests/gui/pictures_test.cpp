@@ -13,6 +13,10 @@ struct Expected {
 // Written out here, independently of the generator's own tables.
 // clang-format off
 constexpr Expected kPictures[] = {
+    // Value selector: bodies, drop buttons, list rows (regular and narrow).
+    {130, 60, 18}, {131, 60, 18}, {132, 36, 22}, {133, 36, 22}, {134, 36, 22},
+    {188, 26, 22}, {189, 26, 22}, {190, 26, 22}, {191, 26, 22},
+    {192, 218, 18}, {193, 218, 18}, {194, 192, 22}, {195, 192, 22}, {196, 192, 22},
     // Main window background: the panel frame, readouts and buttons fit in it.
     {149, 528, 546},
     // Main window buttons.
@@ -92,6 +96,11 @@ private slots:
         QTest::newRow("left") << QList<int>{2104, 2105, 2106, 2107};
         QTest::newRow("plus") << QList<int>{2116, 2117, 2118, 2119};
         QTest::newRow("header") << QList<int>{2122, 2123};
+        QTest::newRow("selector body") << QList<int>{194, 195, 196};
+        QTest::newRow("narrow body") << QList<int>{132, 133, 134};
+        QTest::newRow("drop button") << QList<int>{188, 189, 190, 191};
+        QTest::newRow("list row") << QList<int>{192, 193};
+        QTest::newRow("narrow row") << QList<int>{130, 131};
     }
     void buttonStatesDiffer() {
         QFETCH(QList<int>, numbers);
