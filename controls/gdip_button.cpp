@@ -4,13 +4,11 @@
 
 #include "resource_images.h"
 
-CGdipButton::CGdipButton(QWidget* parent) : QAbstractButton(parent) {
-    setAttribute(Qt::WA_Hover, true);
-}
+CGdipButton::CGdipButton(QWidget* parent) : CGdipButtonBase(parent) {}
 
 bool CGdipButton::SetImages(int kind, int normal, int hover, int pushed, int disabled,
                             int alternate, int check_mark) {
-    kind_ = kind;
+    SetKind(kind);
     if (kind == kRadio || kind == kCheckBox) with_text_ = true;
     normal_ = kvx::res::LoadPicture(normal);
     hover_img_ = kvx::res::LoadPicture(hover);
@@ -23,24 +21,9 @@ bool CGdipButton::SetImages(int kind, int normal, int hover, int pushed, int dis
     return loaded_;
 }
 
-void CGdipButton::SetState(int state) {
-    state_ = state;
-    update();
-}
-
-void CGdipButton::SetDisabledLook(bool disabled) {
-    disabled_look_ = disabled;
-    update();
-}
-
 void CGdipButton::SetDrawSize(const QSize& size) {
     draw_size_ = size;
     updateGeometry();
-    update();
-}
-
-void CGdipButton::SetBackgroundColor(const QColor& colour) {
-    background_ = colour;
     update();
 }
 
@@ -70,14 +53,14 @@ CGdipButton::Picture CGdipButton::ChoosePicture(bool disabled_look, bool pushed,
 
 CGdipButton::Picture CGdipButton::CurrentPicture() const {
     if (!loaded_) return Picture::kNone;
-    return ChoosePicture(disabled_look_, isDown(), hover_, state_);
+    return ChoosePicture(DisabledLook(), isDown(), IsHovered(), GetState());
 }
 
 QSize CGdipButton::DrawSize() const {
-    if (kind_ == kCheckBox) return {13, 13};
+    if (Kind() == kCheckBox) return {13, 13};
     if (draw_size_.isValid()) return draw_size_;
     // A radio button's picture keeps its own size; the text runs beside it.
-    if (kind_ == kRadio && !normal_.isNull()) return normal_.size();
+    if (Kind() == kRadio && !normal_.isNull()) return normal_.size();
     return size();
 }
 
@@ -118,7 +101,7 @@ QImage CGdipButton::Render(Picture picture) const {
     }
     const QSize size = DrawSize();
     QImage out(size, QImage::Format_ARGB32_Premultiplied);
-    out.fill(background_);
+    out.fill(BackgroundColor());
     QPainter p(&out);
     p.setRenderHint(QPainter::SmoothPixmapTransform, true);
     p.drawImage(QRect(QPoint(0, 0), size), *base);
@@ -135,16 +118,17 @@ void CGdipButton::paintEvent(QPaintEvent*) {
         p.drawImage(0, 0, image);
         return;
     }
-    p.fillRect(rect(), background_);
+    p.fillRect(rect(), BackgroundColor());
     QRect area = rect().adjusted(2, 0, -2, 0);
-    const int image_y = kind_ == kCheckBox || kind_ == kRadio ? (height() - image.height()) / 2 : 0;
-    p.drawImage(kind_ == kPush ? 0 : area.left(), image_y, image);
+    const int image_y =
+        Kind() == kCheckBox || Kind() == kRadio ? (height() - image.height()) / 2 : 0;
+    p.drawImage(Kind() == kPush ? 0 : area.left(), image_y, image);
     if (text().isEmpty()) return;
 
     p.setFont(font());
-    const QColor colour = disabled_look_ ? QColor(100, 100, 100) : QColor(255, 255, 255);
+    const QColor colour = DisabledLook() ? QColor(100, 100, 100) : QColor(255, 255, 255);
     int flags = 0;
-    if (kind_ != kPush) {
+    if (Kind() != kPush) {
         area.setLeft(area.left() + image.width() + 3);
         flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap;
     } else if (centred_text_) {
@@ -155,7 +139,7 @@ void CGdipButton::paintEvent(QPaintEvent*) {
         area.translate(0, -2);
         flags = Qt::AlignLeft | Qt::AlignVCenter;
     }
-    if (kind_ == kPush) {
+    if (Kind() == kPush) {
         // A dark copy under the text keeps it readable on the lighter faces.
         p.setPen(Qt::black);
         p.drawText(area, flags, text());
@@ -163,16 +147,4 @@ void CGdipButton::paintEvent(QPaintEvent*) {
     }
     p.setPen(colour);
     p.drawText(area, flags, text());
-}
-
-void CGdipButton::enterEvent(QEnterEvent* event) {
-    hover_ = true;
-    update();
-    QAbstractButton::enterEvent(event);
-}
-
-void CGdipButton::leaveEvent(QEvent* event) {
-    hover_ = false;
-    update();
-    QAbstractButton::leaveEvent(event);
 }

@@ -7,11 +7,11 @@
 // state 2) and SetDisabledLook() together with setEnabled().
 #pragma once
 
-#include <QAbstractButton>
-#include <QColor>
 #include <QImage>
 
-class CGdipButton : public QAbstractButton {
+#include "gdip_button_base.h"
+
+class CGdipButton : public CGdipButtonBase {
     Q_OBJECT
 public:
     enum Kind { kPush = 0, kPushAlt = 1, kRadio = 2, kCheckBox = 3 };
@@ -37,18 +37,14 @@ public:
     virtual bool SetImages(int kind, int normal, int hover, int pushed, int disabled,
                            int alternate = 0, int check_mark = 0);
 
-    void SetState(int state);  // 0, 1 or 2; repaints
-    int GetState() const { return state_; }
-    void SetDisabledLook(bool disabled);
-    bool DisabledLook() const { return disabled_look_; }
+    // State 0, 1 or 2, the disabled look and the background colour: see
+    // CGdipButtonBase.
+
     // Draw at this size instead of the widget's; check boxes use 13 x 13.
     void SetDrawSize(const QSize& size);
-    void SetBackgroundColor(const QColor& colour);  // default 0x2C2C2C
     void SetTooltipText(const QString& text) { setToolTip(text); }
     void SetWithText(bool with_text);
     void SetCentredText(bool centred);
-    int Kind() const { return kind_; }
-    bool IsHovered() const { return hover_; }
 
     static Picture ChoosePicture(bool disabled_look, bool pushed, bool hover, int state);
     Picture CurrentPicture() const;
@@ -57,21 +53,14 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
 
 private:
     QImage Render(Picture picture) const;
     QSize DrawSize() const;
 
-    int kind_ = kPush;
-    int state_ = kStateNormal;
-    bool disabled_look_ = false;
-    bool hover_ = false;
     bool with_text_ = false;
     bool centred_text_ = false;
     bool loaded_ = false;
     QSize draw_size_;
-    QColor background_{44, 44, 44};
     QImage normal_, hover_img_, pushed_, disabled_, alternate_, check_mark_;
 };

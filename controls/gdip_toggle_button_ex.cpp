@@ -4,13 +4,11 @@
 
 #include "resource_images.h"
 
-CGdipToggleButtonEx::CGdipToggleButtonEx(QWidget* parent) : QAbstractButton(parent) {
-    setAttribute(Qt::WA_Hover, true);
-}
+CGdipToggleButtonEx::CGdipToggleButtonEx(QWidget* parent) : CGdipButtonBase(parent) {}
 
 bool CGdipToggleButtonEx::SetImages(int kind, int on, int on_hover, int off, int off_hover,
                                     int disabled) {
-    kind_ = kind;
+    SetKind(kind);
     on_ = kvx::res::LoadPicture(on);
     on_hover_ = kvx::res::LoadPicture(on_hover);
     off_ = kvx::res::LoadPicture(off);
@@ -22,21 +20,6 @@ bool CGdipToggleButtonEx::SetImages(int kind, int on, int on_hover, int off, int
     return loaded_;
 }
 
-void CGdipToggleButtonEx::SetState(int state) {
-    state_ = state;
-    update();
-}
-
-void CGdipToggleButtonEx::SetDisabledLook(bool disabled) {
-    disabled_look_ = disabled;
-    update();
-}
-
-void CGdipToggleButtonEx::SetBackgroundColor(const QColor& colour) {
-    background_ = colour;
-    update();
-}
-
 CGdipToggleButtonEx::Picture CGdipToggleButtonEx::ChoosePicture(bool disabled_look,
                                                                 bool pushed_or_hover, int state) {
     if (disabled_look) return Picture::kDisabled;
@@ -46,7 +29,7 @@ CGdipToggleButtonEx::Picture CGdipToggleButtonEx::ChoosePicture(bool disabled_lo
 
 CGdipToggleButtonEx::Picture CGdipToggleButtonEx::CurrentPicture() const {
     if (!loaded_) return Picture::kNone;
-    return ChoosePicture(disabled_look_, isDown() || hover_, state_);
+    return ChoosePicture(DisabledLook(), isDown() || IsHovered(), GetState());
 }
 
 QSize CGdipToggleButtonEx::sizeHint() const {
@@ -75,23 +58,11 @@ void CGdipToggleButtonEx::paintEvent(QPaintEvent*) {
             break;
     }
     QPainter p(this);
-    p.fillRect(rect(), background_);
+    p.fillRect(rect(), BackgroundColor());
     p.setRenderHint(QPainter::SmoothPixmapTransform, true);
     p.drawImage(rect(), *image);
     if (text().isEmpty()) return;
     p.setFont(font());
-    p.setPen(disabled_look_ ? QColor(100, 100, 100) : QColor(255, 255, 255));
+    p.setPen(DisabledLook() ? QColor(100, 100, 100) : QColor(255, 255, 255));
     p.drawText(rect().adjusted(10, 0, -24, 0), Qt::AlignLeft | Qt::AlignVCenter, text());
-}
-
-void CGdipToggleButtonEx::enterEvent(QEnterEvent* event) {
-    hover_ = true;
-    update();
-    QAbstractButton::enterEvent(event);
-}
-
-void CGdipToggleButtonEx::leaveEvent(QEvent* event) {
-    hover_ = false;
-    update();
-    QAbstractButton::leaveEvent(event);
 }
