@@ -24,4 +24,12 @@ QImage LoadPicture(int number) {
     return QImage(ResourcePath(number));
 }
 
+QIcon ProgramIcon() {
+    InitResources();
+    QIcon icon;
+    for (const char* size : {"_16", "_32", "_48", ""})
+        icon.addFile(QStringLiteral(":/res/128%1.png").arg(QLatin1String(size)));
+    return icon;
+}
+
 }  // namespace kvx::res

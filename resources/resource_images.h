@@ -10,6 +10,7 @@
 // and "128_16".
 #pragma once
 
+#include <QIcon>
 #include <QImage>
 #include <QString>
 
@@ -24,5 +25,8 @@ QString ResourcePath(int number);
 
 // The picture, or a null image when there is no picture of that number.
 QImage LoadPicture(int number);
+
+// The program icon with all its sizes, for the windows' title bars.
+QIcon ProgramIcon();
 
 }  // namespace kvx::res

@@ -104,17 +104,27 @@ private slots:
         QCOMPARE(rig.steps, rig.Repeats());
         QCOMPARE(rig.clicks, clicks);
 
-        // Nothing follows the end, and the counter starts again at 0.
+        // Nothing follows the end.
         const int before = rig.messages.size();
         QCoreApplication::processEvents();
         QCOMPARE(rig.messages.size(), before);
-        if (how == "release" || how == "move off") {
-            rig.messages.clear();
-            Press(rig.button, {5, 5});
-            rig.HoldFor(1);
-            Release(rig.button, {5, 5});
-            CheckRepeatsThenEnd(rig.messages, 1, 1);
-        }
+
+        // However the sequence ended, the next plain click counts as a step
+        // (no swallow is left over), and a new hold counts again from 0.
+        rig.button->setEnabled(true);
+        rig.button->show();
+        rig.messages.clear();
+        const int steps_before = rig.steps;
+        rig.button->SetTiming(60 * 60 * 1000, 1);
+        Press(rig.button, {5, 5});
+        Release(rig.button, {5, 5});
+        QCOMPARE(rig.steps, steps_before + 1);
+        QVERIFY(rig.messages.isEmpty());
+        rig.button->SetTiming(1, 1);
+        Press(rig.button, {5, 5});
+        rig.HoldFor(1);
+        Release(rig.button, {5, 5});
+        CheckRepeatsThenEnd(rig.messages, 1, 1);
     }
 
     // A click shorter than the delay: no hold messages, one ordinary step.

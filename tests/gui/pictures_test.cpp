@@ -78,6 +78,11 @@ private slots:
             QCOMPARE(QImage(QString(":/res/128_%1.png").arg(size)).size(), QSize(size, size));
     }
 
+    void programIconHasEverySize() {
+        const QList<QSize> sizes = kvx::res::ProgramIcon().availableSizes();
+        for (int size : {16, 32, 48, 256}) QVERIFY(sizes.contains(QSize(size, size)));
+    }
+
     void unknownNumberGivesNoPicture() { QVERIFY(kvx::res::LoadPicture(99999).isNull()); }
 
     // Every state of a button must be told apart from the others.
