@@ -26,7 +26,7 @@ public:
     }
     ~ListeningSocket() {
         if (fd_ >= 0) ::close(fd_);
-        ::unlink(path_.c_str());
+        if (!path_.empty()) ::unlink(path_.c_str());
     }
     ListeningSocket(const ListeningSocket&) = delete;
     ListeningSocket& operator=(const ListeningSocket&) = delete;
@@ -42,6 +42,12 @@ public:
         return true;
     }
     const std::string& Path() const { return path_; }
+    // Stops listening but leaves the file, as a killed process does.
+    void Die() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+        path_.clear();
+    }
 
     // A socket file as a killed process leaves it: bound once, nobody listening.
     static void LeaveDead(const std::string& path) { ::close(Bind(path)); }
