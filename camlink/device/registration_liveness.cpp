@@ -5,6 +5,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -100,8 +101,11 @@ bool RemoveIfStale(const VirtualRegistration& r, const std::set<std::string>& li
     // Take the file out of everybody's sight first (readers skip dot names);
     // a camera that registers again in the meantime writes a new file, which
     // the check below recognises and puts back.
+    // Unique per call: the watcher, a search and the library may sweep at once.
+    static std::atomic<unsigned> serial{0};
     fs::path claimed = file.parent_path() /
-                       ("." + file.filename().string() + ".stale" + std::to_string(::getpid()));
+                       ("." + file.filename().string() + ".stale" + std::to_string(::getpid()) +
+                        "-" + std::to_string(serial.fetch_add(1)));
     if (::rename(file.c_str(), claimed.c_str()) != 0) return false;
     auto now = ReadRegistrationFile(claimed);
     SocketLiveness again =
