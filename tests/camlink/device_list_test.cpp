@@ -31,14 +31,7 @@ protected:
     }
     // A registration with a socket that listens: a camera that is there.
     VirtualRegistration Reg(const std::string& instance, const std::string& product) {
-        VirtualRegistration r;
-        r.product = product;
-        r.instance = instance;
-        r.driver = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\" + instance;
-        r.deviceId = r.driver;
-        r.name = "Cam";
-        r.pnpId = "USB\\VID_4E7A&" + product + "\\" + instance;
-        r.socket = dir_ + "/" + instance + ".sock";
+        VirtualRegistration r = kvx::test::RegistrationIn(dir_, instance, product, "Cam");
         sockets_.push_back(std::make_unique<kvx::test::ListeningSocket>(r.socket));
         return r;
     }

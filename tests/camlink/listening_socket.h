@@ -71,20 +71,30 @@ private:
     int fd_ = -1;
 };
 
+// A virtual camera's registration with its socket at "<dir>/<instance>.sock"
+// (not written, and no socket made).
+inline kvx::device::VirtualRegistration RegistrationIn(const std::string& dir,
+                                                       const std::string& instance,
+                                                       const std::string& product,
+                                                       const std::string& name) {
+    kvx::device::VirtualRegistration r;
+    r.product = product;
+    r.instance = instance;
+    r.driver = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\" + instance;
+    r.deviceId = r.driver;
+    r.name = name;
+    r.pnpId = "USB\\VID_4E7A&" + product + "\\" + instance;
+    r.socket = dir + "/" + instance + ".sock";
+    return r;
+}
+
 // A registration of a camera that died without unregistering: its socket
 // file is left with nobody listening, or (socketMissing) is gone as well.
 inline kvx::device::VirtualRegistration DeadRegistration(const std::string& dir,
                                                          const std::string& instance,
                                                          const std::string& product,
                                                          bool socketMissing) {
-    kvx::device::VirtualRegistration r;
-    r.product = product;
-    r.instance = instance;
-    r.driver = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\" + instance;
-    r.deviceId = r.driver;
-    r.name = "Dead";
-    r.pnpId = "USB\\VID_4E7A&" + product + "\\" + instance;
-    r.socket = dir + "/" + instance + ".sock";
+    auto r = RegistrationIn(dir, instance, product, "Dead");
     if (!socketMissing) ListeningSocket::LeaveDead(r.socket);
     if (!kvx::device::WriteRegistration(dir, r)) throw std::runtime_error("register " + instance);
     return r;
