@@ -4,12 +4,18 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
+#include "camlink/device/ptp_device.h"
 #include "camlink/device/registration_liveness.h"
+#include "camlink/device/socket_pipe.h"
 #include "camlink/device/virtual_registration.h"
 #include "listening_socket.h"
 
@@ -153,6 +159,31 @@ TEST_F(DeviceListTest, RegistrationWrittenAgainByALiveCameraIsKept) {
     ASSERT_EQ(ListStillImageDevices().size(), 1u);
     EXPECT_EQ(ReadRegistrations(dir_).size(), 1u) << "no claimed copy is left behind";
     EXPECT_FALSE(back.Pending());
+}
+
+// A camera that hangs stops accepting; once its backlog is full a blocking
+// connect would wait for ever and hold up whoever opens it.
+TEST_F(DeviceListTest, CameraThatStoppedAcceptingIsUnreachableNotAHang) {
+    auto hung = Reg("KVX00005", "PID_5E30");
+    ASSERT_TRUE(WriteRegistration(dir_, hung));
+    std::vector<int> queued;
+    for (int i = 0; i < 64; ++i) {
+        int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::memcpy(addr.sun_path, hung.socket.c_str(), hung.socket.size() + 1);
+        int rc = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        queued.push_back(fd);
+        if (rc != 0) break;  // the backlog is full
+    }
+    EXPECT_EQ(SocketPipe::Connect(hung.socket), nullptr);
+    // Still somebody's socket: listed, not removed; opening it fails at once.
+    auto list = ListStillImageDevices();
+    ASSERT_EQ(list.size(), 1u);
+    std::unique_ptr<PtpDevice> device;
+    EXPECT_EQ(PtpDevice::Open(list[0], &device), kHrDeviceNotConnected);
+    EXPECT_TRUE(std::filesystem::exists(dir_ + "/KVX00005.device"));
+    for (int fd : queued) ::close(fd);
 }
 
 }  // namespace
