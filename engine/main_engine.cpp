@@ -25,6 +25,10 @@ constexpr uint32_t kStopSettleMs = 1000;
 constexpr uint32_t kNoticeAutoCloseMs = 5000;
 constexpr uint32_t kTickMs = 30;
 constexpr int kMaxStatusFailures = 10;
+// A status read that failed is tried again after this wait, not on the next
+// 1 ms pass: a camera that died would otherwise be asked (and the failure
+// logged) a couple of hundred times a second.
+constexpr uint32_t kStatusRetryWaitMs = 300;
 
 using Lock = std::lock_guard<std::recursive_mutex>;
 
@@ -211,6 +215,7 @@ void CMainEngine::StartCameraCommunication() {
     if (ILiveViewStep* lv = liveView_.load()) lv->OnCommunicationStart();
     pollCounter_ = 0;
     pollResult_ = true;
+    statusReadFailures_ = 0;
 
     HResult hr = -1;
     for (int attempt = 0; attempt < kInitAttempts; ++attempt) {
@@ -540,6 +545,21 @@ bool CMainEngine::GetCameraStatus() {
         }
     } while (false);
 
+    if (errorCode == 50 || errorCode == 51) {
+        // An unreadable status is tried again, but a camera that stopped
+        // answering altogether must not hold the link (and every later
+        // camera) for ever: after as many failures in a row as the status
+        // failure counter allows, the link ends.
+        if (++statusReadFailures_ > kMaxStatusFailures) {
+            WriteLog(1, "+++ status unreadable %d times in a row, link ends at %s +++",
+                     statusReadFailures_, "CMainDlg::GetCameraStatus");
+            pollResult = false;
+        } else {
+            kvx::SleepMs(kStatusRetryWaitMs);
+        }
+    } else if (errorCode == 0) {
+        statusReadFailures_ = 0;
+    }
     if (errorCode != 0) {
         WriteLog(1, "+++ error code = %d at %s +++", errorCode, "CMainDlg::GetCameraStatus");
         if (!pollResult) port_.Post(kTargetMainWindow, kMsgCameraStateChanged, 0, 0);

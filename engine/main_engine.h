@@ -193,6 +193,7 @@ private:
     // Loop state of the running link (communication thread only).
     bool pollResult_ = true;
     int pollCounter_ = 0;
+    int statusReadFailures_ = 0;  // status reads failed in a row
 };
 
 }  // namespace kvx::engine
