@@ -116,7 +116,7 @@ TEST_F(LogPlace, WriterMakesAMissingStateFolderOnlyForALineItWrites) {
     std::string line;
     ASSERT_TRUE(std::getline(in, line));
     EXPECT_NE(line.find("01 | first line 1"), std::string::npos) << line;
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat(folder.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u) << "a per-user state folder is private";
 }
