@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -89,6 +90,20 @@ std::vector<std::string> CommandsIn(const std::string& help) {
     return commands;
 }
 
+// Puts a folder's permissions back however the test ends.
+class ModeGuard {
+public:
+    explicit ModeGuard(fs::path path)
+        : path_(std::move(path)), perms_(fs::status(path_).permissions()) {}
+    ~ModeGuard() { fs::permissions(path_, perms_); }
+    ModeGuard(const ModeGuard&) = delete;
+    ModeGuard& operator=(const ModeGuard&) = delete;
+
+private:
+    fs::path path_;
+    fs::perms perms_;
+};
+
 uint32_t BigEndian32(const std::string& bytes, size_t at) {
     return uint32_t(uint8_t(bytes[at])) << 24 | uint32_t(uint8_t(bytes[at + 1])) << 16 |
            uint32_t(uint8_t(bytes[at + 2])) << 8 | uint32_t(uint8_t(bytes[at + 3]));
@@ -139,13 +154,7 @@ TEST_F(Installed, TetherCapturesAPictureFromTheInstalledVirtualCamera) {
 
 TEST_F(Installed, UnwritableProgramFolderSendsLogAndLibraryLevelToTheStateFolder) {
     const fs::path bin = tree_.Usr() / "bin";
-    struct RestoreMode {
-        fs::path path;
-        fs::perms perms;
-        ~RestoreMode() {
-            if (!path.empty()) fs::permissions(path, perms);
-        }
-    } restore;
+    std::optional<ModeGuard> binMode;
     if (::geteuid() == 0) {
         // Root writes anywhere: run the programs as an ordinary user, as a
         // desktop session would.
@@ -154,7 +163,7 @@ TEST_F(Installed, UnwritableProgramFolderSendsLogAndLibraryLevelToTheStateFolder
         tree_.RunAs({setpriv, "--reuid=65534", "--regid=65534", "--clear-groups", "--"}, 65534,
                     65534);
     } else {
-        restore = {bin, fs::status(bin).permissions()};
+        binMode.emplace(bin);
         fs::permissions(bin,
                         fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                         fs::perm_options::remove);
