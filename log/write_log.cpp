@@ -5,6 +5,8 @@
 #include <climits>
 #include <string>
 
+#include "log_folder.h"
+
 namespace {
 
 std::string ExecutableFolder() {
@@ -22,7 +24,10 @@ kvx::log::LogWriter& DeliverableLog() {
     static kvx::log::LogWriter* writer = [] {
         // Never destroyed: threads and static destructors may still log at exit.
         auto* w = new kvx::log::LogWriter();
-        w->SetFolder(ExecutableFolder());
+        const std::string executableFolder = ExecutableFolder();
+        const std::string folder = kvx::log::ChooseLogFolder(executableFolder);
+        w->SetFolder(folder, folder == executableFolder ? kvx::log::LogWriter::MissingFolder::Drop
+                                                        : kvx::log::LogWriter::MissingFolder::Make);
         return w;
     }();
     return *writer;

@@ -10,6 +10,9 @@ packages=(
   clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth
+  # Installing and packaging: icons rendered from SVG, the HTML user guide,
+  # checks of the desktop entry, metainfo and manual pages, the .deb.
+  librsvg2-bin cmark-gfm desktop-file-utils appstream man-db file dpkg-dev
 )
 
 missing=()
