@@ -1,5 +1,6 @@
 #include "engine/main_engine.h"
 
+#include <chrono>
 #include <cstring>
 
 #include "engine/record_checksums.h"
@@ -177,7 +178,11 @@ bool CMainEngine::StopCommThread() {
     window_.ResetDisplay();
 
     if (threadRunning_.load()) {
-        stopRequested_.store(true);
+        {
+            std::lock_guard guard(noticeLock_);
+            stopRequested_.store(true);
+        }
+        noticeWake_.notify_all();
         // A transfer or capture status read runs to its end first.
         while (commState_.load() == kCommTransfer || commState_.load() == kCommCaptureStatus) {
             kvx::SleepMs(kStopStepMs);
@@ -380,11 +385,22 @@ void CMainEngine::ClearReceived() {
 void CMainEngine::WaitForNoticeBox(uint32_t autoCloseMs) {
     // The box tells the user why the program is about to close; give it its
     // time before the close request is acted on, unless a stop comes first.
+    // The box lives on the window thread: this thread never calls into it,
+    // it waits on a condition that the box closing and StopCommThread both
+    // release, so a close can never wait for a box that waits for the close.
     uint32_t start = kvx::NowMs();
+    std::unique_lock lock(noticeLock_);
     while (window_.IsMessageBoxOpen() && !stopRequested_.load() &&
            kvx::NowMs() - start < autoCloseMs) {
-        kvx::SleepMs(20);
+        // The time limit runs on the program's clock, so wake now and then
+        // to look at it.
+        noticeWake_.wait_for(lock, std::chrono::milliseconds(20));
     }
+}
+
+void CMainEngine::MessageBoxClosed() {
+    { std::lock_guard guard(noticeLock_); }
+    noticeWake_.notify_all();
 }
 
 bool CMainEngine::ResetCommStatus(int& errorCode, bool& pollResult) {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -84,6 +85,8 @@ public:
     // ---- window thread ----
     bool StartCommThread();
     bool StopCommThread();
+    // The notice box closed: a thread waiting for it goes on at once.
+    void MessageBoxClosed();
 
     // ---- communication thread ----
     bool ExecCommand() override;
@@ -158,6 +161,9 @@ private:
     std::atomic<bool> starting_{false};
     std::atomic<bool> stopRequested_{false};
     kvx::Event endEvent_{true, false};
+    // Leaf lock: wakes WaitForNoticeBox when the box closes or a stop comes.
+    std::mutex noticeLock_;
+    std::condition_variable noticeWake_;
 
     std::atomic<int> commState_{kCommStopped};
     std::atomic<bool> linkReady_{false};

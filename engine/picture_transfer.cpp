@@ -208,10 +208,14 @@ constexpr size_t kMaxUntakenResults = 4096;
 }
 
 void CPictureTransfer::AddResult(FileResult result) {
-    std::lock_guard guard(resultsLock_);
-    results_.push_back(result);
-    if (finished_.size() >= kMaxUntakenResults) finished_.erase(finished_.begin());
-    finished_.push_back(std::move(result));
+    {
+        std::lock_guard guard(resultsLock_);
+        results_.push_back(result);
+        if (finished_.size() >= kMaxUntakenResults) finished_.erase(finished_.begin());
+        finished_.push_back(result);
+    }
+    if (ITransferListener* l = listener_.load())
+        l->OnFileFinished(result.cameraName, result.path, result.complete);
 }
 
 // ---------------------------------------------------------------------------
@@ -649,6 +653,8 @@ bool CPictureTransfer::ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& 
                 total += length;
                 filled += length;
                 remaining -= length;
+                if (ITransferListener* l = listener_.load())
+                    l->OnPictureProgress(name, total, fileSize);
             }
             if (more == 0) {
                 // The camera ended the picture before its size: ask again,

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -24,6 +25,7 @@
 #include "engine/q7i_assembler.h"
 #include "engine/review_launcher.h"
 #include "engine/transfer_host.h"
+#include "engine/transfer_listener.h"
 
 namespace kvx::engine {
 
@@ -52,6 +54,10 @@ public:
     ~CPictureTransfer() override;
     CPictureTransfer(const CPictureTransfer&) = delete;
     CPictureTransfer& operator=(const CPictureTransfer&) = delete;
+
+    // Who hears of each finished file and of the progress of the file being
+    // read (null: nobody). Set before the communication thread starts.
+    void SetListener(ITransferListener* listener) { listener_.store(listener); }
 
     // Naming, storage and review preferences; any thread may change them,
     // each picture file list uses one consistent copy.
@@ -122,6 +128,7 @@ private:
     ICameraLink& link_;
     ITransferHost& host_;
     CReviewLauncher launcher_;
+    std::atomic<ITransferListener*> listener_{nullptr};
 
     mutable std::mutex optionsLock_;
     NamingOptions options_;

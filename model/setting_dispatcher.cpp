@@ -576,6 +576,19 @@ int CSettingDispatcher::OnUpdateCanSetInfo(int version) {
     // Store first, so that everything the dispatch reads sees the new record.
     const auto changes = m_camera.MergeCanSetInfo(version);
     if (version == 4) m_host.SetExtendedCamera();
+    // The value lists follow the camera's step choices (half-step shutter
+    // column, aperture and exposure steps, whole-step ISO mask): rebuild
+    // them before anything reads list positions, or the panels would show
+    // another step's codes.
+    const bool stepsChanged = std::any_of(changes.begin(), changes.end(), [](const auto& c) {
+        return c.field == SettableField::ExposureFlags || c.field == SettableField::ApertureStep ||
+               c.field == SettableField::ExposureStep ||
+               c.field == SettableField::IsoWholeStepMask;
+    });
+    if (version == 1 && stepsChanged) {
+        m_camera.BuildLists();
+        if (m_camera.DataGroup4Seen()) m_camera.RebuildIsoList(Byte(4, dg4::kIsoStep));
+    }
     for (const auto& change : changes) {
         if (panelsSkipped && change.field != SettableField::IsoAutoAvailable) continue;
         SettableChanged(version, change);

@@ -363,7 +363,8 @@ TEST_F(Dispatch, MessagesAfterALinkResetFindNothing) {
     dispatcher.SetIsoFunctionDialogOpen(true);
     calls.clear();
     for (int group = 1; group <= 6; ++group) dispatcher.HandleMessage(kDataGroupMessage[group]);
-    for (int version = 1; version <= 4; ++version) dispatcher.HandleMessage(kCanSetMessage[version]);
+    for (int version = 1; version <= 4; ++version)
+        dispatcher.HandleMessage(kCanSetMessage[version]);
     EXPECT_EQ(calls, Expect{});
     EXPECT_EQ(camera.VersionInForce(), 0);
     EXPECT_FALSE(camera.DataGroup4Seen());
@@ -379,6 +380,28 @@ TEST_F(Dispatch, ClosedWindowsAreSkipped) {
     EXPECT_FALSE(bare.HandleMessage(0x400 + 105));
     EXPECT_EQ(bare.OnUpdateDataGroup(0), 0);
     EXPECT_EQ(bare.OnUpdateCanSetInfo(5), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The value lists follow the step choices the camera reports in CanSetInfo:
+// half steps shrink the exposure list, the whole-step mask filters ISO.
+TEST_F(Dispatch, StepChoicesOfTheSettableInfoRebuildTheValueLists) {
+    EXPECT_EQ(camera.FlashCompTop() - camera.FlashCompBase(), 18);  // one-third steps
+    CanSet(1, {{22, 0x01}});                                        // exposure step: half
+    EXPECT_EQ(camera.FlashCompTop() - camera.FlashCompBase(), 12);
+
+    Current(4, dg4::kIsoStep, {1});  // whole ISO steps
+    CanSet(1, {{18, 0x06}, {19, 0x00}});
+    EXPECT_EQ(camera.IsoList().size(), 2u);  // ISO 100 and 200
+
+    // A record that changes no step leaves the lists alone.
+    const size_t shutter = camera.ShutterList().size();
+    CanSet(1, {{5, 0x01}});
+    EXPECT_EQ(camera.ShutterList().size(), shutter);
+    EXPECT_EQ(camera.IsoList().size(), 2u);
 }
 
 }  // namespace
