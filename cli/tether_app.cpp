@@ -17,7 +17,7 @@
 #include "engine/camera_detector.h"
 #include "engine/review_app_lookup.h"
 #include "log/write_log.h"
-#include "model/cam_command.h"
+#include "model/setting_commands.h"
 #include "platform/clock.h"
 
 namespace kvx::cli {
@@ -196,12 +196,7 @@ int CmdSet(Context& c, const std::string& name, const std::string& value) {
         Err("\n");
         return kExitUsage;
     }
-    tag_CAM_COMMAND cmd{};
-    cmd.command = SetCommandOfGroup(def->group);
-    cmd.payload.setting.Field1 = field1;
-    cmd.payload.setting.Field2 = field2;
-    cmd.payload.setting.value = *code;
-    s.Engine().QueueCommand(cmd);
+    s.Session().QueueCommand(CSettingCatalog::Command(*def, *code));
     bool taken = s.PumpUntil(
         [&] { return CSettingCatalog::CurrentCode(camera, *def) == *code || !s.ThreadRunning(); },
         kSetWaitMs);
@@ -327,19 +322,9 @@ int CmdCapture(Context& c, int mode, int count, const std::string& dest) {
             break;
         }
         s.TakeCaptureResults();
-        tag_CAM_COMMAND dest3{};
-        dest3.command = kCmdSetDataGroup3;
-        dest3.payload.setting.Field1 = 0x00;
-        dest3.payload.setting.Field2 = 0x80;
-        dest3.payload.setting.value = c.naming.StorageDestination();
-        s.Engine().QueueCommand(dest3);
-        tag_CAM_COMMAND snap{};
-        snap.command = kCmdSnap;
-        snap.payload.shutter[0] = 2;
-        snap.payload.shutter[1] = static_cast<uint8_t>(mode);
-        snap.payload.shutter[2] = 1;
-        snap.payload.shutter[3] = 0;
-        s.Engine().QueueCommand(snap);
+        s.Session().QueueCommand(
+            VARNO::MakeCaptureDestinationCommand(c.naming.inCamera, c.naming.inPC));
+        s.Session().QueueCommand(VARNO::MakeReleaseCommand(static_cast<uint8_t>(mode)));
 
         if (mode == 3) {
             // Focusing only: no picture and no capture status follow.

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "engine/library_camera_link.h"
-#include "engine/window_messages.h"
+#include "engine/message_port.h"
 #include "log/write_log.h"
 #include "model/display_text.h"
 #include "model/record_layout.h"
@@ -17,19 +17,6 @@
 namespace kvx::engine {
 
 namespace {
-
-// The session's own wake-up messages to the main window target, above the
-// engine's WM_USER range (WM_APP = 0x8000), and the device notice.
-constexpr uint32_t kWmApp = 0x8000;
-constexpr uint32_t kMsgSessionMail = kWmApp + 1;    // pictures or progress wait
-constexpr uint32_t kMsgSessionNotice = kWmApp + 2;  // wParam string id, lParam auto-close ms
-constexpr uint32_t kMsgSessionNoticeClose = kWmApp + 3;
-constexpr uint32_t kMsgSessionCameraLine = kWmApp + 4;
-constexpr uint32_t kMsgSessionControls = kWmApp + 5;  // wParam 1 enabled
-constexpr uint32_t kMsgSessionStatusCleared = kWmApp + 6;
-constexpr uint32_t kMsgSessionDisplayReset = kWmApp + 7;
-constexpr uint32_t kMsgSessionPanelsReset = kWmApp + 8;
-constexpr uint32_t kMsgDeviceChange = 0x0219;  // WM_DEVICECHANGE
 
 // Bound of what waits for a front end that does not handle its messages.
 constexpr size_t kMaxWaitingPictures = 4096;
@@ -126,7 +113,7 @@ CCameraSession::CCameraSession(ISessionFrontEnd& frontEnd, Options options, IMes
                 std::lock_guard g(mailLock_);
                 deviceEvents_.push_back(e);
             }
-            Wake(kMsgDeviceChange, e.type);
+            Wake(kWmDeviceChange, e.type);
         });
     }
 }
@@ -225,7 +212,7 @@ void CCameraSession::HandleMessage(const PostedMessage& m) {
         case kWmClose:
             detector_.OnClose();
             break;
-        case kMsgDeviceChange: {
+        case kWmDeviceChange: {
             std::deque<DeviceEvent> events;
             {
                 std::lock_guard g(mailLock_);

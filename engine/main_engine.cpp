@@ -6,6 +6,7 @@
 #include "engine/record_checksums.h"
 #include "log/write_log.h"
 #include "model/camera.h"
+#include "model/setting_commands.h"
 #include "platform/clock.h"
 
 namespace kvx::engine {
@@ -287,8 +288,7 @@ void CMainEngine::StartCameraCommunication() {
 }
 
 void CMainEngine::SendCaptureDestination() {
-    int value = (inCamera_.load() ? 1 : 0) + (inPC_.load() ? 2 : 0);
-    sender_.SetDataGroup3(0x00, 0x80, value);
+    SendCommand(VARNO::MakeCaptureDestinationCommand(inCamera_.load(), inPC_.load()));
     destinationSent_.store(true);
 }
 
@@ -603,7 +603,11 @@ bool CMainEngine::ExecCommand() {
     }
     if (commState_.load() == kCommStopped) return false;
     if (!have) return true;
+    SendCommand(command);
+    return true;
+}
 
+void CMainEngine::SendCommand(const tag_CAM_COMMAND& command) {
     const auto& s = command.payload.setting;
     switch (command.command) {
         case kCmdSetDataGroup1:
@@ -661,7 +665,6 @@ bool CMainEngine::ExecCommand() {
         default:
             break;
     }
-    return true;
 }
 
 }  // namespace kvx::engine

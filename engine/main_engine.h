@@ -31,15 +31,6 @@ class CCamera;
 
 namespace kvx::engine {
 
-// Communication states.
-enum CommState : int {
-    kCommStopped = 0,
-    kCommPolling = 1,
-    kCommFetchRecords = 2,
-    kCommTransfer = 3,
-    kCommCaptureStatus = 4,
-};
-
 // Close request reasons (-1 none).
 enum CloseReason : int {
     kCloseNone = -1,
@@ -142,6 +133,8 @@ private:
     void StoreReceived(RecordId id, const uint8_t* bytes, size_t size);
     void ClearReceived();
     void SendCaptureDestination();
+    // Sends one command record to the camera (communication thread).
+    void SendCommand(const tag_CAM_COMMAND& command);
     void CheckCloseRequest();
     ICaptureSteps* Steps() const { return captureSteps_.load(); }
 

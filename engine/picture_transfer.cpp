@@ -15,7 +15,7 @@
 
 #include "engine/message_port.h"
 #include "engine/record_checksums.h"
-#include "engine/window_messages.h"
+#include "engine/message_port.h"
 #include "log/write_log.h"
 
 namespace kvx::engine {
@@ -128,7 +128,7 @@ private:
 class PollingAgain {
 public:
     explicit PollingAgain(ITransferHost& host) : host_(host) {}
-    ~PollingAgain() { host_.SetCommStateIfRunning(1); }
+    ~PollingAgain() { host_.SetCommStateIfRunning(kCommPolling); }
     PollingAgain(const PollingAgain&) = delete;
     PollingAgain& operator=(const PollingAgain&) = delete;
 
@@ -223,7 +223,7 @@ void CPictureTransfer::AddResult(FileResult result) {
 
 void CPictureTransfer::OnUpdateCaptureStatus() {
     WriteLog(2, "enter %s, imageBits=0x%x", kWhereCapture, pictureBits_);
-    host_.SetCommStateIfRunning(1);
+    host_.SetCommStateIfRunning(kCommPolling);
 
     const bool extendedList = host_.ProtocolMajor() >= 4;
     std::vector<int> ids;
@@ -297,7 +297,7 @@ void CPictureTransfer::ActionCaptureStatusSingle(int id) {
 void CPictureTransfer::ActOnCode(int id, uint16_t code) {
     if (code == 5) {
         // The transfer itself runs in the next pass of the loop.
-        host_.SetCommStateIfRunning(3);
+        host_.SetCommStateIfRunning(kCommTransfer);
         return;
     }
     const bool result = (code >= 0x6001 && code <= 0x6005) || code == 0x8002;

@@ -174,7 +174,7 @@ void CSettingDispatcher::PostIsoDialog() {
     if (m_isoDialogPosted) return;
     m_isoDialogPosted = true;
     if (m_isoDialogOpen) {
-        m_host.PostMessage(DispatchTarget::IsoFunctionDialog, kMsgIsoDataGroup4Changed,
+        m_host.PostMessage(kTargetIsoSetting, kMsgIsoDataGroup4Changed,
                            m_dataGroup4Field1, 0);
     }
 }
@@ -576,19 +576,6 @@ int CSettingDispatcher::OnUpdateCanSetInfo(int version) {
     // Store first, so that everything the dispatch reads sees the new record.
     const auto changes = m_camera.MergeCanSetInfo(version);
     if (version == 4) m_host.SetExtendedCamera();
-    // The value lists follow the camera's step choices (half-step shutter
-    // column, aperture and exposure steps, whole-step ISO mask): rebuild
-    // them before anything reads list positions, or the panels would show
-    // another step's codes.
-    const bool stepsChanged = std::any_of(changes.begin(), changes.end(), [](const auto& c) {
-        return c.field == SettableField::ExposureFlags || c.field == SettableField::ApertureStep ||
-               c.field == SettableField::ExposureStep ||
-               c.field == SettableField::IsoWholeStepMask;
-    });
-    if (version == 1 && stepsChanged) {
-        m_camera.BuildLists();
-        if (m_camera.DataGroup4Seen()) m_camera.RebuildIsoList(Byte(4, dg4::kIsoStep));
-    }
     for (const auto& change : changes) {
         if (panelsSkipped && change.field != SettableField::IsoAutoAvailable) continue;
         SettableChanged(version, change);
@@ -742,13 +729,13 @@ void CSettingDispatcher::SettableChanged(int version, const CCamera::SettableCha
             break;
         case SettableField::PeakingMask:
             if (m_liveView) {
-                m_host.PostMessage(DispatchTarget::LiveViewWindow, kMsgLiveViewMask,
+                m_host.PostMessage(kTargetLiveView, kMsgLiveViewMask,
                                    kLiveViewPeakingMask, static_cast<intptr_t>(v));
             }
             break;
         case SettableField::MagnificationMask:
             if (m_liveView) {
-                m_host.PostMessage(DispatchTarget::LiveViewWindow, kMsgLiveViewMask,
+                m_host.PostMessage(kTargetLiveView, kMsgLiveViewMask,
                                    kLiveViewMagnificationMask, static_cast<intptr_t>(v));
             }
             break;

@@ -17,7 +17,7 @@
 #include <mutex>
 #include <thread>
 
-#include "engine/window_messages.h"
+#include "engine/message_port.h"
 #include "model/setting_commands.h"
 #include "platform/clock.h"
 #include "tests/engine/engine_fakes.h"

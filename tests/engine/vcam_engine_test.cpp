@@ -15,7 +15,7 @@
 #include "engine/main_engine.h"
 #include "engine/picture_transfer.h"
 #include "engine/queued_message_port.h"
-#include "engine/window_messages.h"
+#include "engine/message_port.h"
 #include "model/camera.h"
 #include "model/record_layout.h"
 #include "model/setting_commands.h"

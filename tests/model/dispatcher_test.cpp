@@ -383,25 +383,3 @@ TEST_F(Dispatch, ClosedWindowsAreSkipped) {
 }
 
 }  // namespace
-
-namespace {
-
-// The value lists follow the step choices the camera reports in CanSetInfo:
-// half steps shrink the exposure list, the whole-step mask filters ISO.
-TEST_F(Dispatch, StepChoicesOfTheSettableInfoRebuildTheValueLists) {
-    EXPECT_EQ(camera.FlashCompTop() - camera.FlashCompBase(), 18);  // one-third steps
-    CanSet(1, {{22, 0x01}});                                        // exposure step: half
-    EXPECT_EQ(camera.FlashCompTop() - camera.FlashCompBase(), 12);
-
-    Current(4, dg4::kIsoStep, {1});  // whole ISO steps
-    CanSet(1, {{18, 0x06}, {19, 0x00}});
-    EXPECT_EQ(camera.IsoList().size(), 2u);  // ISO 100 and 200
-
-    // A record that changes no step leaves the lists alone.
-    const size_t shutter = camera.ShutterList().size();
-    CanSet(1, {{5, 0x01}});
-    EXPECT_EQ(camera.ShutterList().size(), shutter);
-    EXPECT_EQ(camera.IsoList().size(), 2u);
-}
-
-}  // namespace
