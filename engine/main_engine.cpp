@@ -112,6 +112,8 @@ size_t CMainEngine::QueuedCommandCount() const {
 }
 
 void CMainEngine::SetCommStateIfRunning(int state) {
+    // The application lock orders this against the stop and the status
+    // poll's own move, so a kCommStopped is never overwritten.
     Lock lock(AppLock());
     if (commState_.load() != kCommStopped) commState_.store(state);
 }

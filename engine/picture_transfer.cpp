@@ -15,7 +15,7 @@
 
 #include "engine/message_port.h"
 #include "engine/record_checksums.h"
-#include "engine/message_port.h"
+#include "engine/write_all.h"
 #include "log/write_log.h"
 
 namespace kvx::engine {
@@ -44,17 +44,6 @@ uint32_t ReadU32(const uint8_t* p) {
 
 std::string EntryName(const KVX_PICT_FILE_ENTRY& e) {
     return std::string(e.fileName, strnlen(e.fileName, sizeof e.fileName));
-}
-
-bool WriteAll(int fd, const uint8_t* data, size_t n) {
-    while (n > 0) {
-        ssize_t w = ::write(fd, data, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        data += w;
-        n -= static_cast<size_t>(w);
-    }
-    return true;
 }
 
 bool Exists(const std::string& path) {

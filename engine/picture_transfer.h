@@ -130,8 +130,8 @@ private:
     CReviewLauncher launcher_;
     std::atomic<ITransferListener*> listener_{nullptr};
 
-    mutable std::mutex optionsLock_;
-    NamingOptions options_;
+    mutable std::mutex optionsLock_;  // leaf lock
+    NamingOptions options_;           // guarded by optionsLock_
 
     CCaptureStatusTable table_;
     uint32_t pictureBits_ = 0;
@@ -146,9 +146,11 @@ private:
     std::array<std::unique_ptr<uint8_t[]>, 2> segmentBuffers_;
     std::array<uint32_t, 2> segmentCapacity_{};
 
+    // Leaf lock; also guards lastCaptureStatus_ above. The listener is
+    // called after it is released.
     mutable std::mutex resultsLock_;
-    std::vector<FileResult> results_;
-    std::vector<FileResult> finished_;  // bounded: the oldest go when nobody takes them
+    std::vector<FileResult> results_;  // guarded by resultsLock_
+    std::vector<FileResult> finished_;  // guarded by resultsLock_; bounded: the oldest go when nobody takes them
 };
 
 }  // namespace kvx::engine

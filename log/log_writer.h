@@ -42,8 +42,9 @@ public:
 
 private:
     std::atomic<int> threshold_{0};
+    // The application lock of the program (see Lock()): the outermost lock.
     mutable std::recursive_mutex lock_;
-    std::string folder_;
+    std::string folder_;  // guarded by lock_
 };
 
 }  // namespace kvx::log

@@ -21,6 +21,7 @@
 #include "model/setting_commands.h"
 #include "platform/clock.h"
 #include "tests/engine/engine_fakes.h"
+#include "tests/engine/vcam_folder.h"
 #include "tests/model/dispatch_fakes.h"
 #include "vcam/virtual_camera.h"
 
@@ -106,29 +107,16 @@ private:
 class CameraSession : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/kvx-session-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
-        fs::create_directories(root_ / "devices");
-        fs::create_directories(root_ / "pictures");
-        ::setenv("KVX_DEVICE_DIR", (root_ / "devices").c_str(), 1);
-        ::setenv("KVX_DEVICE_USB", "0", 1);
-        kvx::SetClock(std::make_shared<kvx::ScaledClock>(100));
-        CMainEngine::ResetStatusFailureCount();
+        folder_.SetUp("kvx-session");
+        root_ = folder_.root;
     }
     void TearDown() override {
         session_.reset();
-        camera_.reset();
-        kvx::SetClock(nullptr);
-        std::error_code ec;
-        fs::remove_all(root_, ec);
+        folder_.TearDown();
     }
 
     kvx::vcam::VirtualCamera& StartCamera(kvx::vcam::VirtualCameraOptions o) {
-        o.deviceDir = (root_ / "devices").string();
-        camera_ = std::make_unique<kvx::vcam::VirtualCamera>(o);
-        EXPECT_TRUE(camera_->Start());
-        return *camera_;
+        return folder_.StartCamera(std::move(o));
     }
 
     CCameraSession& Session() {
@@ -153,8 +141,8 @@ protected:
             timeoutMs);
     }
 
+    kvx::test::VcamFolder folder_;
     fs::path root_;
-    std::unique_ptr<kvx::vcam::VirtualCamera> camera_;
     RecordingPort port_;
     RecordingFrontEnd front_;
     std::unique_ptr<CCameraSession> session_;
