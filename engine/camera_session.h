@@ -11,9 +11,12 @@
 // loop, a test's body). Everything below is called on that thread unless it
 // says "any thread":
 //   - construction and destruction, Start, Stop, Close, HandleDeviceEvent,
-//     HandleMessage, Tick, DismissNotice, Dispatcher, Camera, the read-only
-//     accessors;
-//   - QueueCommand may be called from any thread.
+//     HandleMessage, Tick, DismissNotice, Dispatcher, Camera and CameraLine
+//     (the model belongs to this thread);
+//   - QueueCommand and the state queries (Linked, ThreadRunning,
+//     CameraState, PendingPictures, Closed, QuitCode, NoticeOpen,
+//     SettingsComplete, GroupSeen, StatusText) may be called from any
+//     thread; each answers at once from an atomic or under a leaf lock.
 // Every ISessionFrontEnd callback runs on the front-end thread, from inside
 // HandleMessage, Tick, Start, Stop, Close or HandleDeviceEvent, and never
 // while the session holds a lock: a callback may call back into the session.
@@ -180,9 +183,12 @@ public:
     const VARNO::CCamera& Camera() const { return camera_; }
     uint8_t LiveViewAspect() const { return glue_.LiveViewAspect(); }
 
-    // ---- state (any thread; values may change right after) ----
+    // The engine, for its own queries (protocol version, queued commands);
+    // its thread contract is its own (main_engine.h).
     CMainEngine& Engine() { return engine_; }
     const CMainEngine& Engine() const { return engine_; }
+
+    // ---- state (any thread; values may change right after) ----
     bool Linked() const { return engine_.LinkReady(); }
     bool ThreadRunning() const { return engine_.ThreadRunning(); }
     int CameraState() const { return engine_.CameraState(); }
@@ -194,7 +200,8 @@ public:
     // merged into the model.
     bool SettingsComplete() const;
     bool GroupSeen(int group) const;
-    // "Camera: <name>(<focal>)" of the link; empty without one.
+    // Front-end thread: "Camera: <name>(<focal>)" of the link; empty
+    // without one.
     std::string CameraLine() const;
     std::string StatusText() const;
 
