@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "log/write_log.h"
+#include "model/display_text.h"
 #include "model/string_table.h"
 #include "platform/clock.h"
 
@@ -89,22 +90,11 @@ StatusLine StatusLineFor(int cameraState, bool supported, int statusOverride) {
 }
 
 std::string FocalLengthText(uint16_t v) {
-    // snprintf rather than string concatenation: GCC 12 at -O3 misreads the
-    // latter as an overlapping copy.
-    char text[16];
-    if (v % 16 == 0)
-        std::snprintf(text, sizeof text, "%d", v / 16);
-    else
-        std::snprintf(text, sizeof text, "%d.%d", v / 16, (v % 16) * 10 / 16);
-    return text;
+    return VARNO::FormatFocalLength(v);
 }
 
 std::string CameraLineText(const std::string& name, uint16_t f1, uint16_t f2) {
-    std::string line = ShellString(104);
-    line.append(": ").append(name).append("(").append(FocalLengthText(f1));
-    if (f1 != f2) line.append("-").append(FocalLengthText(f2));
-    line.append(")");
-    return line;
+    return VARNO::FormatCameraLine(name, f1, f2);
 }
 
 CCameraDetector::CCameraDetector(IDetectorHost& host, ICameraLink& link, PathSource paths,

@@ -54,7 +54,8 @@ StatusLine StatusLineFor(int cameraState, bool cameraSupported, int statusOverri
 std::string ShellString(int id);
 
 // "Camera: <name>(<focal>)" or "Camera: <name>(<wide>-<tele>)" from the
-// focal lengths in sixteenths of a millimetre.
+// focal lengths in sixteenths of a millimetre: the display texts' own
+// (VARNO::FormatCameraLine), under the names the shell uses.
 std::string CameraLineText(const std::string& cameraName, uint16_t focal1, uint16_t focal2);
 std::string FocalLengthText(uint16_t sixteenths);
 

@@ -68,7 +68,9 @@ private:
     friend struct UsbHotplugBridge;
 
     std::string folder_;
-    Callback deliver_;
+    Callback deliver_;  // guarded by deliverMutex_
+    // Held while deliver_ runs, so Stop never returns under a running
+    // callback; the callback takes only leaf locks.
     std::mutex deliverMutex_;
     std::thread thread_;
     std::atomic<bool> running_{false};

@@ -47,9 +47,10 @@ public:
 
 private:
     std::atomic<int> threshold_{0};
+    // The application lock of the program (see Lock()): the outermost lock.
     mutable std::recursive_mutex lock_;
-    std::string folder_;
-    MissingFolder missing_ = MissingFolder::Drop;
+    std::string folder_;                                // guarded by lock_
+    MissingFolder missing_ = MissingFolder::Drop;  // guarded by lock_
 };
 
 }  // namespace kvx::log

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "engine/queued_message_port.h"
-#include "engine/window_messages.h"
+#include "engine/message_port.h"
 #include "model/camera.h"
 #include "platform/clock.h"
 #include "tests/engine/engine_fakes.h"
