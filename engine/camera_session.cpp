@@ -299,6 +299,9 @@ void CCameraSession::DeliverMail() {
 }
 
 void CCameraSession::CheckLink() {
+    // A camera whose link died without a removal notice is taken as gone, so
+    // another camera attached meanwhile is linked (throttles itself).
+    detector_.CheckLink();
     bool linked = engine_.LinkReady();
     if (linked == wasLinked_) return;
     wasLinked_ = linked;
