@@ -219,7 +219,9 @@ OperationReply PictureStore::PartialRead(uint32_t objectId, uint32_t offset, uin
     }
     bytesSent_ += len;
     uint64_t& front = entry->frontier[index];
+    bool wasWhole = front >= fileSize;
     if (offset <= front) front = std::max<uint64_t>(front, uint64_t(offset) + len);
+    if (!wasWhole && front >= fileSize && servedWhole_) servedWhole_(*entry, index);
     AdvanceIfRead(*entry);
     return r;
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -44,6 +45,11 @@ class PictureStore {
 public:
     // The options must outlive the store.
     explicit PictureStore(const VirtualCameraOptions& options);
+
+    // Called when a file of a picture has been delivered whole for the first
+    // time (file index into FilesFor of the entry's number and kind).
+    using ServedWhole = std::function<void(const PictureEntry& entry, size_t fileIndex)>;
+    void SetServedWholeHandler(ServedWhole handler) { servedWhole_ = std::move(handler); }
 
     // Files of picture number n of this kind, as the lists describe them.
     static std::vector<PictureFile> FilesFor(const VirtualCameraOptions& o, uint32_t number,
@@ -94,6 +100,7 @@ private:
     uint64_t partialReads_ = 0;
     uint64_t bytesSent_ = 0;
     bool vanished_ = false;
+    ServedWhole servedWhole_;
 };
 
 }  // namespace kvx::vcam

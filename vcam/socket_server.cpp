@@ -236,6 +236,7 @@ bool SocketServer::ServeConnection(int fd) {
             data = std::move(d.body);
         }
         OperationReply reply = handler_.OnOperation(code, params, data);
+        if (reply.silent) continue;
         bool dataPhase = IsReadOp(code) && !HasWritePhase(code);
         if (dataPhase) {
             size_t limit = IsLargeRead(code) ? kLargeReplyMax : kNormalReplyMax;

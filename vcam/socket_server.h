@@ -23,6 +23,8 @@ struct OperationReply {
     // vanish fault), or whether it disappears right after this reply.
     std::optional<size_t> vanishAfterPayload;
     bool vanishAfterReply = false;
+    // Nothing goes back at all: a camera that stopped answering.
+    bool silent = false;
 };
 
 class SocketServer {

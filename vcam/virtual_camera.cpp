@@ -14,6 +14,9 @@
 #include "camlink/device/virtual_registration.h"
 #include "platform/paths.h"
 #include "vcam/camera_settings.h"
+#include "vcam/control_commands.h"
+#include "vcam/control_server.h"
+#include "vcam/manifest.h"
 #include "vcam/operation_codes.h"
 #include "vcam/picture_store.h"
 #include "vcam/record_builder.h"
@@ -52,6 +55,13 @@ VirtualCameraOptions Resolved(VirtualCameraOptions o) {
                       gInstanceCounter.fetch_add(1) % 100u);
         o.instance = buf;
     }
+    if (o.seed == 0) {
+        // FNV-1a of the instance id: the same camera makes the same pictures
+        // run after run, two cameras make different ones.
+        uint64_t h = 0xCBF29CE484222325ull;
+        for (unsigned char c : o.instance) h = (h ^ c) * 0x100000001B3ull;
+        o.seed = h ? h : 1;
+    }
     return o;
 }
 
@@ -60,7 +70,17 @@ VirtualCameraOptions Resolved(VirtualCameraOptions o) {
 class VirtualCamera::Impl final : public SocketServer::Handler {
 public:
     explicit Impl(VirtualCameraOptions options)
-        : opt_(Resolved(std::move(options))), settings_(opt_), store_(opt_), server_(*this) {}
+        : opt_(Resolved(std::move(options))),
+          settings_(opt_),
+          store_(opt_),
+          afFails_(opt_.afFails),
+          server_(*this) {
+        if (!opt_.manifestFile.empty()) {
+            manifest_ = std::make_unique<Manifest>(opt_.manifestFile);
+            store_.SetServedWholeHandler(
+                [this](const PictureEntry& e, size_t index) { NoteServedWhole(e, index); });
+        }
+    }
 
     ~Impl() override { Unplug(); }
 
@@ -233,11 +253,13 @@ public:
                 r.payload = RecordBuilder::Config(opt_, NamedBad(opt_, "config"));
                 break;
             case 0x9011:
+                if (FailStatusRead(r)) break;
                 r.payload = RecordBuilder::Status(state_, settings_, store_.ChangedIds(),
                                                   opt_.generation, NamedBad(opt_, "status"));
                 ClearChanges();
                 break;
             case 0x902C:
+                if (FailStatusRead(r)) break;
                 r.payload =
                     RecordBuilder::Status2(state_, settings_, store_.ChangedIds(), opt_.generation);
                 ClearChanges();
@@ -304,9 +326,34 @@ public:
         return r;
     }
 
+    // mu_ held: the digest of a file the host has just read to its end.
+    void NoteServedWhole(const PictureEntry& e, size_t index) {
+        auto files = PictureStore::FilesFor(opt_, e.number, e.kind);
+        if (index >= files.size()) return;
+        if (e.kind != PictureKind::Q7i) {
+            manifest_->Append(Manifest::DigestOf(opt_.seed, files[index]), files[index].name);
+            return;
+        }
+        // The parts of a Q7I become one file on the host: its line comes
+        // once every part has been read.
+        for (size_t i = 0; i < files.size(); ++i)
+            if (e.frontier[i] < files[i].size) return;
+        manifest_->Append(Manifest::DigestOfAssembled(opt_.seed, files), files[0].name);
+    }
+
     void ClearChanges() {
         settings_.ClearChanges();
         store_.ClearChangedIds();
+    }
+
+    // A status read the camera does not answer properly; what changed stays
+    // for the next read that succeeds.
+    bool FailStatusRead(OperationReply& r) {
+        if (failStatus_ == 0) return false;
+        --failStatus_;
+        r.code = kGeneralError;
+        r.silent = failStatusSilent_;
+        return true;
     }
 
     uint16_t SnapFromHost(const std::vector<uint8_t>& d) {
@@ -336,7 +383,7 @@ public:
         }
         bool manualFocus = (settings_.Field(2, kBitAfMode) & 3) == 3;
         bool focus = (mode == 1 || mode == 3) && !manualFocus;
-        if (focus && opt_.afFails) {
+        if (focus && afFails_) {
             settings_.SetField(1, kBitFocusState, 3);  // the camera could not focus
             if (mode == 3) return ids;
             if (auto id = store_.FreeId()) {
@@ -400,6 +447,15 @@ public:
         int frames;
     };
     std::vector<Timer> timers_;
+    bool afFails_ = false;
+    uint32_t failStatus_ = 0;
+    bool failStatusSilent_ = false;
+    std::unique_ptr<Manifest> manifest_;
+
+    // The control socket: started and stopped by the owner's thread only,
+    // never while lifeMu_ is held (its commands plug and unplug).
+    std::mutex controlMu_;
+    std::unique_ptr<ControlServer> control_;
 
     std::mutex lifeMu_;
     SocketServer server_;
@@ -420,7 +476,29 @@ VirtualCamera::~VirtualCamera() {
 }
 
 bool VirtualCamera::Start() {
-    return impl_->Plug();
+    {
+        std::lock_guard lock(impl_->controlMu_);
+        if (impl_->opt_.controlSocket && !impl_->control_) {
+            auto control = std::make_unique<ControlServer>(
+                [this](const std::string& l) { return Command(l); });
+            std::error_code ec;
+            std::filesystem::create_directories(impl_->opt_.deviceDir, ec);
+            if (!control->Listen(ControlSocketPath()) || !control->Run()) return false;
+            impl_->control_ = std::move(control);
+        }
+    }
+    if (impl_->Plug()) return true;
+    StopControl();
+    return false;
+}
+
+void VirtualCamera::StopControl() {
+    std::unique_ptr<ControlServer> control;
+    {
+        std::lock_guard lock(impl_->controlMu_);
+        control = std::move(impl_->control_);
+    }
+    control.reset();  // joins its thread and removes the socket
 }
 void VirtualCamera::Unplug() {
     impl_->Unplug();
@@ -429,6 +507,7 @@ bool VirtualCamera::Plug() {
     return impl_->Plug();
 }
 void VirtualCamera::Stop() {
+    StopControl();
     impl_->Unplug();
 }
 bool VirtualCamera::IsPlugged() const {
@@ -443,6 +522,9 @@ std::string VirtualCamera::SocketPath() const {
 }
 std::string VirtualCamera::DeviceDir() const {
     return impl_->opt_.deviceDir;
+}
+std::string VirtualCamera::ControlSocketPath() const {
+    return impl_->opt_.deviceDir + "/" + impl_->opt_.instance + ".control";
 }
 std::string VirtualCamera::RegistrationFile() const {
     return impl_->opt_.deviceDir + "/" + impl_->opt_.instance + ".device";
@@ -461,6 +543,65 @@ std::vector<int> VirtualCamera::TakePictureOnBody(int mode) {
     std::lock_guard lock(impl_->mu_);
     if (mode < 1 || mode > 3) return {};
     return impl_->Release(mode, 1, false);
+}
+
+BodyRelease VirtualCamera::PressShutterOnBody(int mode, std::optional<uint8_t> driveMode) {
+    std::lock_guard lock(impl_->mu_);
+    BodyRelease out;
+    if (mode < 1 || mode > 3) return out;
+    if (mode != 3 && !impl_->store_.FreeId()) {
+        out.busy = true;
+        return out;
+    }
+    if (driveMode && impl_->settings_.Field(2, kBitDriveMode) != *driveMode)
+        impl_->settings_.SetField(2, kBitDriveMode, *driveMode);
+    uint8_t drive = impl_->settings_.Field(2, kBitDriveMode);
+    out.ids = impl_->Release(mode, 1, false);
+    if (drive == 3 || drive == 4) out.timerSeconds = drive == 3 ? 2 : 10;
+    return out;
+}
+
+bool VirtualCamera::SetFieldsOnBody(const std::vector<BodyField>& fields) {
+    std::lock_guard lock(impl_->mu_);
+    for (const auto& f : fields) {
+        auto now = impl_->settings_.FieldBytes(f.group, f.bit);
+        if (now.empty() || now.size() != f.value.size()) return false;
+    }
+    for (const auto& f : fields) impl_->settings_.SetOnBody(f.group, f.bit, f.value);
+    return true;
+}
+
+std::vector<uint8_t> VirtualCamera::FieldBytes(int group, int bit) const {
+    std::lock_guard lock(impl_->mu_);
+    return impl_->settings_.FieldBytes(group, bit);
+}
+
+void VirtualCamera::SetFocusFails(bool fails) {
+    std::lock_guard lock(impl_->mu_);
+    impl_->afFails_ = fails;
+    // Focusing works again: the AF lock can be engaged.
+    if (!fails && impl_->settings_.Field(1, kBitFocusState) == 3)
+        impl_->settings_.SetField(1, kBitFocusState, 0);
+}
+
+bool VirtualCamera::FocusFails() const {
+    std::lock_guard lock(impl_->mu_);
+    return impl_->afFails_;
+}
+
+void VirtualCamera::FailStatusReads(uint32_t count, bool silent) {
+    std::lock_guard lock(impl_->mu_);
+    impl_->failStatus_ = count;
+    impl_->failStatusSilent_ = silent;
+}
+
+uint32_t VirtualCamera::FailingStatusReads() const {
+    std::lock_guard lock(impl_->mu_);
+    return impl_->failStatus_;
+}
+
+std::string VirtualCamera::Command(const std::string& line) {
+    return ControlCommands::Execute(*this, line);
 }
 
 namespace {
