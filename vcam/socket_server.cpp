@@ -118,6 +118,9 @@ bool SocketServer::WaitFd(int fd, short events) {
             handler_.OnIdle();
             continue;
         }
+        // A host that hangs up as the next one connects: the next one is
+        // served once this connection ends, not told the camera is busy.
+        if (p[0].revents & (POLLHUP | POLLERR)) return true;
         if (p[2].revents & POLLIN) AcceptBusy();
         for (size_t i = 3; i < p.size(); ++i)
             if (p[i].revents) ServeBusy(p[i].fd);
