@@ -343,11 +343,14 @@ std::string ControlCommands::Execute(VirtualCamera& cam, const std::string& line
         return "ok plug";
     }
     if (c == "fail-status") {
-        auto v = w.size() >= 2 && w.size() <= 3 ? Number(w[1], 0, 1000000) : std::nullopt;
-        bool silent = w.size() == 3 && w[2] == "silent";
-        if (!v || (w.size() == 3 && !silent)) return Usage("fail-status N [silent]");
-        cam.FailStatusReads(uint32_t(*v), silent);
-        return "ok fail-status " + std::to_string(*v) + (silent ? " silent" : "");
+        if (w.size() < 2 || w.size() > 3) return Usage("fail-status N [silent|error]");
+        auto v = Number(w[1], 0, 1000000);
+        std::string how = w.size() == 3 ? w[2] : "silent";
+        if (!v || (how != "silent" && how != "error")) return Usage("fail-status N [silent|error]");
+        long count = *v;
+        cam.FailStatusReads(uint32_t(count),
+                            how == "silent" ? StatusFailure::Silent : StatusFailure::Error);
+        return "ok fail-status " + std::to_string(count) + " " + how;
     }
     if (c == "state") {
         auto v = w.size() == 2 ? Number(w[1], -32768, 32767) : std::nullopt;
@@ -395,8 +398,13 @@ std::string ControlCommands::Help() {
            "  unplug                    unregister and close the camera's socket (the\n"
            "                            control socket stays)\n"
            "  plug                      register again, settings and pictures kept\n"
-           "  fail-status N [silent]    the next N status reads answer 0x2002 (silent: no\n"
-           "                            answer at all) while the camera stays listed; 0 ends it\n"
+           "  fail-status N [silent|error]\n"
+           "                            the next N status reads (0x9011, 0x902C) fail while\n"
+           "                            the camera stays listed: silent (the default) answers\n"
+           "                            nothing, so the host's read times out; error answers\n"
+           "                            0x2002 with an empty record (the library passes that\n"
+           "                            on as success). 0 ends it. Answers \"ok fail-status N\n"
+           "                            silent|error\"\n"
            "  state N                   camera state of the status records\n"
            "  info                      \"ok info instance=ID plugged=0|1 taken=N ids=...\n"
            "                            seed=N focus=ok|fails fail-status=N\"\n"

@@ -589,10 +589,10 @@ bool VirtualCamera::FocusFails() const {
     return impl_->afFails_;
 }
 
-void VirtualCamera::FailStatusReads(uint32_t count, bool silent) {
+void VirtualCamera::FailStatusReads(uint32_t count, StatusFailure how) {
     std::lock_guard lock(impl_->mu_);
     impl_->failStatus_ = count;
-    impl_->failStatusSilent_ = silent;
+    impl_->failStatusSilent_ = how == StatusFailure::Silent;
 }
 
 uint32_t VirtualCamera::FailingStatusReads() const {

@@ -60,9 +60,10 @@
 // - Steering while it runs: Command() takes the text commands of the control
 //   socket (ControlHelpText() lists them); the typed calls below do the same.
 //   A body release goes through the same path as the host's release record.
-// - Status reads that fail (FailStatusReads): 0x9011 and 0x902C answer 0x2002
-//   with an empty data container (or nothing at all when silent) and keep
-//   the changes for the next read that succeeds.
+// - Status reads that fail (FailStatusReads): 0x9011 and 0x902C get no answer
+//   at all (the host's read times out; the link and the registration stay),
+//   or, as asked, the response 0x2002 with an empty data container; what
+//   changed meanwhile stays for the next read that succeeds.
 // - Manifest: for every file read whole (every byte from offset 0 to its end
 //   delivered), a line "<sha256 hex>  <name>" as sha256sum writes it. A Q7I
 //   picture gets one line when its last part is read, for the file the host
@@ -160,6 +161,10 @@ struct BodyField {
 };
 
 // What a shutter press on the body did.
+// How a status read fails: no answer at all (a camera that stopped
+// answering), or a PTP error response 0x2002 with an empty data container.
+enum class StatusFailure { Silent, Error };
+
 struct BodyRelease {
     std::vector<int> ids;  // picture ids with a new entry (pictures or failures)
     int timerSeconds = 0;  // self-timer running: the picture comes this much later
@@ -227,8 +232,8 @@ public:
     // Focusing fails from now on (a focusing release reports 0x6001), or works again.
     void SetFocusFails(bool fails);
     bool FocusFails() const;
-    // The next count status reads fail (0 ends it); silent: not answered at all.
-    void FailStatusReads(uint32_t count, bool silent = false);
+    // The next count status reads fail (0 ends it).
+    void FailStatusReads(uint32_t count, StatusFailure how = StatusFailure::Silent);
     uint32_t FailingStatusReads() const;
 
     // Runs one control command line and returns its answer line ("ok ..."

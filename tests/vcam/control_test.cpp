@@ -255,7 +255,7 @@ TEST_F(ControlTest, CommandsAnswerAndShowInTheRecords) {
              EXPECT_EQ(Group(h, 2).at(3), 4);
          }},
         {"state 3", "ok state 3", [&] { EXPECT_EQ(ReadStatus(h).state, 3); }},
-        {"fail-status 1", "ok fail-status 1",
+        {"fail-status 1 error", "ok fail-status 1 error",
          [&] {
              Answer a = h.Read(0x9011);
              EXPECT_TRUE(a.io);
@@ -453,7 +453,7 @@ TEST_F(ControlTest, StatusReadsFailWhileTheCameraStaysListed) {
     VirtualCamera cam(Options());
     Host h;
     Open(cam, h);
-    EXPECT_EQ(Send(cam, "fail-status 2"), "ok fail-status 2");
+    EXPECT_EQ(Send(cam, "fail-status 2 error"), "ok fail-status 2 error");
     EXPECT_EQ(Send(cam, "battery 3"), "ok battery 3");
     for (uint16_t op : {0x902C, 0x9011}) {
         SCOPED_TRACE(op);
@@ -476,7 +476,7 @@ TEST_F(ControlTest, StatusReadsFailWhileTheCameraStaysListed) {
 
     // Silent: the read is never answered; the camera stays listed and serves
     // the next host.
-    EXPECT_EQ(cam.Command("fail-status 1 silent"), "ok fail-status 1 silent");
+    EXPECT_EQ(cam.Command("fail-status 1"), "ok fail-status 1 silent");
     EXPECT_FALSE(h.Read(0x9011).io);
     EXPECT_TRUE(cam.IsPlugged());
     EXPECT_EQ(kvx::device::ReadRegistrations(dir_).size(), 1u);
