@@ -71,7 +71,7 @@ void ControlServer::ServeStream(int inFd, int outFd) {
 
 bool ControlServer::Run() {
     if (thread_.joinable()) return true;
-    if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+    if (!wake_.Open()) return false;
     stop_ = false;
     thread_ = std::thread([this] { Serve(); });
     return true;
@@ -79,10 +79,7 @@ bool ControlServer::Run() {
 
 void ControlServer::Stop() {
     stop_ = true;
-    if (wake_[1] >= 0) {
-        char c = 1;
-        [[maybe_unused]] ssize_t n = ::write(wake_[1], &c, 1);
-    }
+    wake_.Wake();
     if (thread_.joinable()) thread_.join();
     Close();
 }
@@ -96,10 +93,7 @@ void ControlServer::Close() {
         listenFd_ = -1;
         ::unlink(path_.c_str());
     }
-    for (int& fd : wake_) {
-        if (fd >= 0) ::close(fd);
-        fd = -1;
-    }
+    wake_.Close();
 }
 
 bool ControlServer::Answer(std::string& pending, int outFd, bool socket) {
@@ -122,7 +116,8 @@ bool ControlServer::Answer(std::string& pending, int outFd, bool socket) {
 
 void ControlServer::Serve() {
     while (!stop_) {
-        std::vector<pollfd> p{{wake_[0], POLLIN, 0}, {listenFd_, POLLIN, 0}, {inFd_, POLLIN, 0}};
+        std::vector<pollfd> p{
+            {wake_.ReadFd(), POLLIN, 0}, {listenFd_, POLLIN, 0}, {inFd_, POLLIN, 0}};
         for (const auto& c : clients_) p.push_back({c.fd, POLLIN, 0});
         int r = ::poll(p.data(), nfds_t(p.size()), -1);
         if (r < 0) {

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "vcam/wake_pipe.h"
+
 namespace kvx::vcam {
 
 class ControlServer {
@@ -48,7 +50,7 @@ private:
     std::thread thread_;
     std::atomic<bool> stop_{false};
     int listenFd_ = -1;
-    int wake_[2] = {-1, -1};
+    WakePipe wake_;
     int inFd_ = -1;
     int outFd_ = -1;
     std::string streamPending_;

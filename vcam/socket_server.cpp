@@ -39,7 +39,7 @@ bool SocketServer::Listen(const std::string& path) {
         ::close(fd);
         return false;
     }
-    if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (!wake_.Open()) {
         ::close(fd);
         ::unlink(path_.c_str());
         return false;
@@ -55,10 +55,7 @@ void SocketServer::Run() {
 
 void SocketServer::Stop() {
     stop_ = true;
-    if (wake_[1] >= 0) {
-        char c = 1;
-        [[maybe_unused]] ssize_t n = ::write(wake_[1], &c, 1);
-    }
+    wake_.Wake();
     if (thread_.joinable()) thread_.join();
     CloseListening();
 }
@@ -69,16 +66,13 @@ void SocketServer::CloseListening() {
         listenFd_ = -1;
         ::unlink(path_.c_str());
     }
-    for (int& fd : wake_) {
-        if (fd >= 0) ::close(fd);
-        fd = -1;
-    }
+    wake_.Close();
 }
 
 void SocketServer::Serve() {
     while (!stop_) {
         handler_.OnIdle();
-        pollfd p[2] = {{listenFd_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+        pollfd p[2] = {{listenFd_, POLLIN, 0}, {wake_.ReadFd(), POLLIN, 0}};
         int r = ::poll(p, 2, 50);
         if (r < 0 && errno != EINTR) break;
         if (stop_ || (p[1].revents & POLLIN)) break;
@@ -106,7 +100,7 @@ void SocketServer::Serve() {
 // Meanwhile a second host that connects is told the camera is busy.
 bool SocketServer::WaitFd(int fd, short events) {
     while (!stop_) {
-        std::vector<pollfd> p{{fd, events, 0}, {wake_[0], POLLIN, 0}, {listenFd_, POLLIN, 0}};
+        std::vector<pollfd> p{{fd, events, 0}, {wake_.ReadFd(), POLLIN, 0}, {listenFd_, POLLIN, 0}};
         for (const auto& b : busy_) p.push_back({b.fd, POLLIN, 0});
         int r = ::poll(p.data(), nfds_t(p.size()), 50);
         if (r < 0) {

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "vcam/wake_pipe.h"
+
 namespace kvx::vcam {
 
 // The camera's answer to one operation.
@@ -78,7 +80,7 @@ private:
     std::thread thread_;
     std::atomic<bool> stop_{false};
     int listenFd_ = -1;
-    int wake_[2] = {-1, -1};
+    WakePipe wake_;
     std::string path_;
     std::vector<Busy> busy_;  // server thread only
 };

@@ -23,6 +23,7 @@
 #include "vcam/control_client.h"
 #include "vcam/sha256.h"
 #include "vcam/virtual_camera.h"
+#include "vcam_fixture.h"
 #include "vcam_host.h"
 
 using kvx::vcam::ControlClient;
@@ -32,6 +33,7 @@ using kvx::vcam::VirtualCamera;
 using kvx::vcam::VirtualCameraOptions;
 using vcamtest::Answer;
 using vcamtest::Host;
+using vcamtest::ReadWhole;
 using vcamtest::U16;
 using vcamtest::U32;
 
@@ -74,28 +76,15 @@ TEST(Sha256, KnownVectors) {
               "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb");
 }
 
-class ControlTest : public ::testing::Test {
+class ControlTest : public vcamtest::VcamFixture {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/vcam-control-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
     VirtualCameraOptions Options() {
-        VirtualCameraOptions o;
-        o.deviceDir = dir_;
-        o.pictureBytes = 100'000;
+        VirtualCameraOptions o = VcamFixture::Options();
         o.controlSocket = true;
         return o;
     }
     void Open(VirtualCamera& cam, Host& h) {
-        ASSERT_TRUE(cam.Start());
-        ASSERT_TRUE(h.Connect(cam.SocketPath()));
-        ASSERT_TRUE(h.OpenSession());
+        VcamFixture::Open(cam, h);
         h.Read(0x902C, {8, 63, 0});  // settle what the link start raised
     }
     // One command through the control socket.
@@ -104,7 +93,6 @@ protected:
         EXPECT_TRUE(ControlClient::Send(cam.ControlSocketPath(), command, answer, error)) << error;
         return answer;
     }
-    std::string dir_;
 };
 
 // Change flags and picture bits of one camera status read.
@@ -485,20 +473,6 @@ TEST_F(ControlTest, StatusReadsFailWhileTheCameraStaysListed) {
     ASSERT_TRUE(next.Connect(cam.SocketPath()));
     ASSERT_TRUE(next.OpenSession());
     EXPECT_EQ(next.Read(0x9011).code, kOk);
-}
-
-std::vector<uint8_t> ReadWhole(Host& h, uint32_t objectId, uint64_t size) {
-    std::vector<uint8_t> file;
-    while (file.size() < size) {
-        uint32_t ask = uint32_t(std::min<uint64_t>(size - file.size(), 0x200000));
-        Answer a = h.Read(0x9022, {objectId, uint32_t(file.size()), ask});
-        EXPECT_EQ(a.code, kOk);
-        if (a.code != kOk || a.data.size() < 6) break;
-        uint32_t len = U32(a.data, 0);
-        if (len == 0 || 4 + size_t(len) + 2 != a.data.size()) break;
-        file.insert(file.end(), a.data.begin() + 4, a.data.begin() + 4 + len);
-    }
-    return file;
 }
 
 std::vector<std::string> Lines(const std::string& path) {
