@@ -52,6 +52,13 @@ bool ControlServer::Listen(const std::string& path) {
     addr.sun_family = AF_UNIX;
     if (path.empty() || path.size() >= sizeof addr.sun_path || listenFd_ >= 0) return false;
     std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    // A socket someone still answers on belongs to a camera that runs: it
+    // is not taken over. Anything else at the path is left over and goes.
+    int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (probe < 0) return false;
+    bool live = ::connect(probe, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    ::close(probe);
+    if (live) return false;
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
     ::unlink(path.c_str());

@@ -24,7 +24,8 @@ public:
     ControlServer& operator=(const ControlServer&) = delete;
 
     // Listens at path; a stale socket file left there by a camera that did
-    // not stop cleanly is replaced.
+    // not stop cleanly is replaced, one that a running camera answers on is
+    // not (false).
     bool Listen(const std::string& path);
     // Also reads commands from inFd and writes answers to outFd (not owned).
     void ServeStream(int inFd, int outFd);

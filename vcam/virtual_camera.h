@@ -262,6 +262,8 @@ public:
     // Files of picture number n (1 for the first picture the camera takes),
     // as the lists describe them; deterministic from the options.
     std::vector<PictureFile> ExpectedFiles(uint32_t pictureNumber) const;
+    // With the options as given: a seed of 0 is not resolved here, so ask a
+    // camera (Options().seed) for the seed it derived.
     static std::vector<PictureFile> ExpectedFiles(const VirtualCameraOptions& options,
                                                   uint32_t pictureNumber);
     // Number of pictures taken so far.

@@ -421,6 +421,12 @@ TEST_F(ControlTest, ControlSocketLivesFromStartToStopAndSteersThePlug) {
     EXPECT_EQ(At(Group(back, 1), 12, 2), (std::vector<uint8_t>{9, 0}));  // kept while out
     back.Close();
 
+    // A second camera of the same instance does not take over a control
+    // socket that answers.
+    VirtualCamera twin(o);
+    EXPECT_FALSE(twin.Start());
+    EXPECT_EQ(Send(cam, "shots 8"), "ok shots 8");
+
     cam.Stop();
     ::close(idle);
     EXPECT_FALSE(fs::exists(control));
