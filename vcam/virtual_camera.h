@@ -197,14 +197,16 @@ public:
     VirtualCamera(const VirtualCamera&) = delete;
     VirtualCamera& operator=(const VirtualCamera&) = delete;
 
-    // Listen and register (= plugged in). False when the socket or the
-    // registration could not be made.
+    // Listen and register (= plugged in); with controlSocket, open the
+    // control socket first. False when a socket or the registration could
+    // not be made, or when a running camera already answers on the control
+    // socket.
     bool Start();
     // Unregister, close the socket and any connection; the camera keeps its
     // state (settings, pictures) and can be plugged in again.
     void Unplug();
     bool Plug();
-    // Unplug for good (also done by the destructor).
+    // Unplug for good and close the control socket (also done by the destructor).
     void Stop();
     bool IsPlugged() const;
 
