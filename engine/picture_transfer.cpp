@@ -13,7 +13,9 @@
 #include <system_error>
 #include <thread>
 
+#include "engine/leftover_files.h"
 #include "engine/message_port.h"
+#include "engine/q7i_join_record.h"
 #include "engine/record_checksums.h"
 #include "engine/window_messages.h"
 #include "log/write_log.h"
@@ -322,42 +324,229 @@ void CPictureTransfer::ClearDatabaseEntry(int id) {
 // ---------------------------------------------------------------------------
 // Transfer
 
-std::string CPictureTransfer::FinishFile(const std::string& onDisk, const std::string& finalPath,
-                                         bool complete) {
-    if (onDisk.empty() || !Exists(onDisk)) return {};
-    if (complete) {
-        if (onDisk == finalPath) return finalPath;
-        if (CPictureNamer::RenameNoReplace(onDisk, finalPath)) return finalPath;
-        WriteLog(1, "+++ Could not rename %s to %s (errno=%d) at %s +++", onDisk.c_str(),
-                 finalPath.c_str(), errno, kWhereInfo);
+namespace {
+// Times a picture moves on because one of its names was taken meanwhile.
+constexpr int kMaxMoves = 16;
+
+std::string NameOf(const std::string& path) {
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+}  // namespace
+
+std::string CPictureTransfer::PlaceFile(PictureNaming& naming, size_t which,
+                                        const std::string& onDisk, bool complete) {
+    if (onDisk.empty() || !Exists(onDisk) || which >= naming.names.size() || !naming.names[which]) {
+        return {};
     }
-    // Visible, never over another file: the first free of a few names.
-    const std::string base = finalPath + (complete ? std::string(CPictureNamer::kTempSuffix)
-                                                   : std::string(CPictureNamer::kIncompleteSuffix));
-    if (onDisk == base) return base;
-    for (int i = 0; i < 10; ++i) {
-        std::string candidate = i == 0 ? base : base + "_" + std::to_string(i);
-        if (CPictureNamer::RenameNoReplace(onDisk, candidate)) {
+    const std::string form = complete ? "" : std::string(CPictureNamer::kIncompleteSuffix);
+    for (int move = 0; move < kMaxMoves; ++move) {
+        if (move > 0) {
+            // The whole picture moves to the next free number or suffix, the
+            // files already named included, so its files never part.
+            auto next =
+                CPictureNamer::NamePicture(naming.options, naming.files, naming.number, true);
+            if (!next[which]) break;
+            naming.names = std::move(next);
+            bool again = false;
+            for (auto& placed : naming.placed) {
+                const auto& name = naming.names[placed.which];
+                if (!name) continue;
+                const std::string target = *name + placed.form;
+                if (CPictureNamer::RenameNoReplace(placed.path, target)) {
+                    WriteLog(1, "+++ %s moved to %s with its picture at %s +++",
+                             placed.path.c_str(), target.c_str(), kWhereInfo);
+                    placed.path = target;
+                } else if (errno == EEXIST) {
+                    again = true;
+                } else {
+                    WriteLog(1, "+++ Could not rename %s (errno=%d) at %s +++", placed.path.c_str(),
+                             errno, kWhereInfo);
+                }
+            }
+            if (again) continue;
+        }
+        const std::string target = *naming.names[which] + form;
+        if (onDisk == target || CPictureNamer::RenameNoReplace(onDisk, target)) {
+            naming.placed.push_back(PictureNaming::Placed{which, target, form, -1});
             if (!complete) {
-                WriteLog(1, "+++ transfer incomplete, data kept as %s at %s +++", candidate.c_str(),
+                WriteLog(1, "+++ transfer incomplete, data kept as %s at %s +++", target.c_str(),
                          kWhereInfo);
             }
-            return candidate;
+            return target;
         }
         if (errno != EEXIST) break;
+        WriteLog(1, "+++ %s was taken meanwhile at %s +++", target.c_str(), kWhereInfo);
     }
     WriteLog(1, "+++ Could not rename %s (errno=%d) at %s +++", onDisk.c_str(), errno, kWhereInfo);
     return onDisk;
 }
 
-void CPictureTransfer::AbandonMultiPart(const char* why) {
-    WriteLog(1, "+++ Q7I parts not joined (%s) at %s +++", why, kWhereInfo);
-    if (multiPart_.named) {
-        std::string kept = FinishFile(multiPart_.filePath, multiPart_.finalPath, false);
-        AddResult(FileResult{"", kept, false});
+CPictureTransfer::FileResult CPictureTransfer::KeepForJoining() {
+    MultiPartPicture& mp = multiPart_;
+    Q7iJoinState state;
+    state.cameraName = mp.cameraName;
+    state.finalName = NameOf(mp.finalPath);
+    state.numberOfParts = mp.info.numberOfParts;
+    state.headerLengthA = mp.info.headerLengthA;
+    state.headerLengthB = mp.info.headerLengthB;
+    state.parts = assembler_.JoinedParts();
+    state.nextPart = static_cast<uint16_t>(state.parts.size() + 1);
+    state.joinedLength = CQ7iAssembler::JoinedLengthAfter(state.parts);
+    if (Exists(mp.filePath) && !CQ7iJoinRecord::Append(mp.filePath, state)) {
+        WriteLog(1, "+++ Q7I join record not written to %s at %s +++", mp.filePath.c_str(),
+                 kWhereInfo);
+    }
+    FileResult result{mp.cameraName, PlaceFile(mp.naming, 0, mp.filePath, false), false};
+    if (!result.path.empty()) {
+        WriteLog(1, "+++ Q7I parts not joined, kept as %s until part %u comes at %s +++",
+                 result.path.c_str(), state.nextPart, kWhereInfo);
     }
     multiPart_ = MultiPartPicture{};
     assembler_.EndPicture();
+    return result;
+}
+
+void CPictureTransfer::AbandonMultiPart(const char* why) {
+    WriteLog(1, "+++ Q7I parts not joined (%s) at %s +++", why, kWhereInfo);
+    if (multiPart_.named) {
+        if (!multiPart_.broken) {
+            AddResult(KeepForJoining());
+            return;
+        }
+        AddResult(FileResult{multiPart_.cameraName,
+                             PlaceFile(multiPart_.naming, 0, multiPart_.filePath, false), false});
+    }
+    multiPart_ = MultiPartPicture{};
+    assembler_.EndPicture();
+}
+
+bool CPictureTransfer::StartMultiPart(const KVX_PICT_FILE_ENTRY& entry, const MultiPartInfo& info,
+                                      const NamingOptions& options) {
+    const std::string cameraName = EntryName(entry);
+    const std::string folder = CPictureNamer::DestinationFolder(options);
+    MultiPartPicture& mp = multiPart_;
+    mp = MultiPartPicture{};
+    mp.active = true;
+    mp.cameraName = cameraName;
+    mp.info = info;
+    mp.naming.options = options;
+    mp.naming.files = {CPictureNamer::PictureFile{entry.formatCode, cameraName}};
+
+    // A picture kept earlier, by this run or another, that waits for this
+    // part: the part joins it, or, when parts in between are missing, is
+    // kept with it unjoined, so the picture stays in one file.
+    if (auto found = CQ7iJoinRecord::Find(folder, cameraName, info)) {
+        const Q7iJoinState& kept = found->state;
+        mp.named = true;
+        mp.finalPath = folder + kept.finalName;
+        mp.filePath = found->path;
+        mp.naming.names = {mp.finalPath};
+        if (kept.nextPart == info.partNumber && assembler_.ResumePicture(info, kept.parts)) {
+            // What arrived of this part before is cut away: the camera still
+            // holds the part and sends it again now.
+            if (CQ7iJoinRecord::Truncate(found->path, kept.joinedLength)) {
+                WriteLog(4, "--- Q7I part %u of %u joins the picture kept as %s", info.partNumber,
+                         info.numberOfParts, found->path.c_str());
+                return true;
+            }
+            assembler_.EndPicture();
+        } else if (kept.nextPart < info.partNumber &&
+                   CQ7iJoinRecord::Truncate(found->path, kept.dataLength)) {
+            WriteLog(1, "+++ Q7I part %u of %u without part %u, kept unjoined in %s at %s +++",
+                     info.partNumber, info.numberOfParts, kept.nextPart, found->path.c_str(),
+                     kWhereInfo);
+            mp.broken = true;
+            return true;
+        }
+        mp.named = false;
+        mp.finalPath.clear();
+        mp.filePath.clear();
+    }
+
+    mp.naming.names = CPictureNamer::NamePicture(options, mp.naming.files, mp.naming.number);
+    mp.named = mp.naming.names[0].has_value();
+    if (mp.named) {
+        mp.finalPath = *mp.naming.names[0];
+        mp.filePath =
+            CPictureNamer::HiddenPathOf(mp.finalPath + std::string(CPictureNamer::kTempSuffix));
+    }
+    if (info.partNumber == 1 && assembler_.BeginPicture(info)) return false;
+
+    if (info.partNumber == 1) {
+        WriteLog(1, "+++ Q7I part information not usable (%u of %u) at %s +++", info.partNumber,
+                 info.numberOfParts, kWhereInfo);
+    } else {
+        WriteLog(1, "+++ Q7I part %u of %u without its earlier parts at %s +++", info.partNumber,
+                 info.numberOfParts, kWhereInfo);
+    }
+    mp.broken = true;
+    if (mp.named && !CQ7iAssembler::CreateUnjoined(mp.filePath, info)) {
+        WriteLog(1, "+++ Could not create %s (errno=%d) at %s +++", mp.filePath.c_str(), errno,
+                 kWhereInfo);
+    }
+    return true;
+}
+
+std::optional<CPictureTransfer::FileResult> CPictureTransfer::TransferMultiPart(
+    const KVX_PICT_FILE_ENTRY& entry, const MultiPartInfo& info, int index, bool blocksBeyond,
+    const NamingOptions& options, bool& readOk) {
+    const std::string cameraName = EntryName(entry);
+    MultiPartPicture& mp = multiPart_;
+    const bool samePicture = mp.active && mp.cameraName == cameraName &&
+                             mp.info.numberOfParts == info.numberOfParts && info.partNumber != 1;
+    bool append = true;
+    if (!(samePicture && (mp.broken || assembler_.Accepts(info)))) {
+        if (mp.active) {
+            AbandonMultiPart(info.partNumber == 1 ? "a new picture began" : "parts out of order");
+        }
+        append = StartMultiPart(entry, info, options);
+    }
+    if (blocksBeyond && info.IsLastPart() && !mp.broken) {
+        mp.broken = true;
+        assembler_.EndPicture();
+    }
+    if (mp.broken && append && mp.named && Exists(mp.filePath) &&
+        !CQ7iAssembler::PadUnjoined(mp.filePath)) {
+        WriteLog(1, "+++ Could not pad %s at %s +++", mp.filePath.c_str(), kWhereInfo);
+    }
+
+    uint32_t total = 0;
+    readOk = ReadPictFile(entry, total, mp.filePath, mp.named, mp.broken ? nullptr : &info, append);
+    WriteLog(4, "--- ReadPictFile bReadSuccess=%d index=%d, orgFile=%s", readOk ? 1 : 0, index,
+             cameraName.c_str());
+    const bool written = readOk && lastWriteOk_;
+
+    if (!mp.named) {
+        if (!info.IsLastPart()) return std::nullopt;
+        multiPart_ = MultiPartPicture{};
+        assembler_.EndPicture();
+        return FileResult{cameraName, "", false};
+    }
+    if (!mp.broken && !written) return KeepForJoining();
+    if (!info.IsLastPart()) {
+        if (mp.broken && !written && mp.filePath != mp.finalPath + ".incomplete") {
+            // Parts kept unjoined are visible from the first failure on.
+            mp.filePath = PlaceFile(mp.naming, 0, mp.filePath, false);
+            mp.naming.placed.clear();
+        }
+        return std::nullopt;
+    }
+
+    const bool complete = written && !mp.broken;
+    if (mp.broken && !assembler_.FinishUnjoined(mp.filePath, info)) {
+        WriteLog(1, "+++ Could not write the Q7I header and trailer to %s at %s +++",
+                 mp.filePath.c_str(), kWhereInfo);
+    }
+    FileResult result{cameraName, PlaceFile(mp.naming, 0, mp.filePath, complete), false};
+    result.complete = complete && !result.path.empty() && result.path == *mp.naming.names[0];
+    if (!complete && !result.path.empty()) {
+        WriteLog(1, "+++ Q7I parts not joined, kept as %s at %s +++", result.path.c_str(),
+                 kWhereInfo);
+    }
+    multiPart_ = MultiPartPicture{};
+    assembler_.EndPicture();
+    return result;
 }
 
 void CPictureTransfer::GetPictFileInfo() {
@@ -368,6 +557,10 @@ void CPictureTransfer::GetPictFileInfo() {
         std::lock_guard guard(resultsLock_);
         results_.clear();
     }
+    // The first transfer into a folder deals with what a killed run left
+    // there, before any name is chosen in it.
+    const std::string folder = CPictureNamer::DestinationFolder(options);
+    if (recoveredFolders_.insert(folder).second) CLeftoverFiles::Recover(folder);
 
     KVX_PICT_FILE_ENTRY entries[kListEntries];
     std::memset(entries, 0, sizeof entries);
@@ -396,110 +589,76 @@ void CPictureTransfer::GetPictFileInfo() {
     CheckPictFileList(raw, rawLength, kReplyRecordCapacity);
 
     const int filled = static_cast<int>(std::min<uint32_t>(count, kListEntries));
-    int number = 0;
-    bool lastRead = false;
-    std::string lastFinal;
-    bool lastFinalized = false;
+    // A count above what the library could fill leaves entries as we
+    // cleared them: no picture there, and nothing to name or create.
+    static const KVX_PICT_FILE_ENTRY kUnfilled{};
+    auto isFilled = [&](int i) {
+        return std::memcmp(&entries[i], &kUnfilled, sizeof entries[i]) != 0;
+    };
+    auto isPart = [&](int i) { return extended && entries[i].formatCode == kFormatQ7i; };
 
-    for (int index = 0; index < filled; ++index) {
-        const KVX_PICT_FILE_ENTRY& entry = entries[index];
-        // A count above what the library could fill leaves entries as we
-        // cleared them: no picture there, and nothing to name or create.
-        static const KVX_PICT_FILE_ENTRY kUnfilled{};
-        if (std::memcmp(&entry, &kUnfilled, sizeof entry) == 0) continue;
-        const std::string cameraName = EntryName(entry);
-        const bool partOfMulti = entry.formatCode == kFormatQ7i && extended;
-        std::optional<std::string> destination;
-        std::string filePath;
-        std::string finalPath;
-        const MultiPartInfo* assemble = nullptr;
-        bool append = false;
-
-        if (!partOfMulti) {
-            destination = CPictureNamer::RenamePictureFile(options, index == 0, entry.formatCode,
-                                                           cameraName, number);
-            if (destination) {
-                finalPath = CPictureNamer::FinalPathOf(*destination);
-                filePath = CPictureNamer::HiddenPathOf(*destination);
-            }
-        } else {
-            if (info.partNumber == 1) {
-                if (multiPart_.active) AbandonMultiPart("a new picture began");
-                destination = CPictureNamer::RenamePictureFile(
-                    options, index == 0, entry.formatCode, cameraName, number);
-                multiPart_.active = true;
-                multiPart_.named = destination.has_value();
-                if (destination) {
-                    multiPart_.finalPath = CPictureNamer::FinalPathOf(*destination);
-                    multiPart_.filePath = CPictureNamer::HiddenPathOf(*destination);
-                }
-                if (!assembler_.BeginPicture(info)) {
-                    multiPart_.broken = true;
-                    WriteLog(1, "+++ Q7I part information not usable (%u of %u) at %s +++",
-                             info.partNumber, info.numberOfParts, kWhereInfo);
-                }
-            } else if (!multiPart_.active || (!multiPart_.broken && !assembler_.Accepts(info))) {
-                // A later part without the parts before it: keep its data
-                // under a name of its own, marked incomplete.
-                WriteLog(1, "+++ Q7I part %u of %u without its earlier parts at %s +++",
-                         info.partNumber, info.numberOfParts, kWhereInfo);
-                if (multiPart_.active) AbandonMultiPart("parts out of order");
-                destination = CPictureNamer::RenamePictureFile(
-                    options, index == 0, entry.formatCode, cameraName, number);
-                multiPart_.active = true;
-                multiPart_.named = destination.has_value();
-                multiPart_.broken = true;
-                if (destination) {
-                    multiPart_.finalPath = CPictureNamer::FinalPathOf(*destination);
-                    multiPart_.filePath = CPictureNamer::HiddenPathOf(*destination);
-                }
-            } else {
-                append = true;
-            }
-            if (blocksBeyond && info.IsLastPart()) multiPart_.broken = true;
-            finalPath = multiPart_.finalPath;
-            filePath = multiPart_.filePath;
-            if (multiPart_.named) destination = finalPath + std::string(CPictureNamer::kTempSuffix);
-            if (!multiPart_.broken) assemble = &info;
-        }
-
-        uint32_t total = 0;
-        const bool readOk =
-            ReadPictFile(entry, total, filePath, destination.has_value(), assemble, append);
-        WriteLog(4, "--- ReadPictFile bReadSuccess=%d index=%d, orgFile=%s", readOk ? 1 : 0, index,
-                 cameraName.c_str());
-        const bool written = readOk && lastWriteOk_;
-
-        if (partOfMulti && destination && !written && !multiPart_.broken) {
-            // The joined file would be wrong from here on: keep what arrived,
-            // visible, and append later parts to it unjoined.
-            multiPart_.broken = true;
-            multiPart_.filePath = FinishFile(multiPart_.filePath, multiPart_.finalPath, false);
-            filePath = multiPart_.filePath;
-            assembler_.EndPicture();
-        }
-
-        lastRead = readOk;
-        lastFinalized = false;
-        if (!partOfMulti || info.IsLastPart()) {
-            const bool complete = written && !(partOfMulti && multiPart_.broken);
-            std::string kept =
-                destination ? FinishFile(filePath, finalPath, complete) : std::string();
-            if (partOfMulti && multiPart_.broken && !kept.empty()) {
-                WriteLog(1, "+++ Q7I parts not joined, kept as %s at %s +++", kept.c_str(),
-                         kWhereInfo);
-            }
-            { AddResult(FileResult{cameraName, kept, complete && kept == finalPath}); }
-            lastFinal = kept;
-            lastFinalized = complete && !kept.empty() && kept == finalPath;
-            if (partOfMulti) {
-                multiPart_ = MultiPartPicture{};
-                assembler_.EndPicture();
-            }
-        }
+    // The files of the list that are not parts of a Q7I are one picture
+    // (a RAW and its JPEG): their names are chosen together, before any of
+    // them is written.
+    PictureNaming naming;
+    naming.options = options;
+    int fileOf[kListEntries] = {-1, -1};
+    for (int i = 0; i < filled; ++i) {
+        if (!isFilled(i) || isPart(i)) continue;
+        fileOf[i] = static_cast<int>(naming.files.size());
+        naming.files.push_back(
+            CPictureNamer::PictureFile{entries[i].formatCode, EntryName(entries[i])});
+    }
+    if (!naming.files.empty()) {
+        naming.names = CPictureNamer::NamePicture(options, naming.files, naming.number);
     }
 
-    if (lastRead && lastFinalized) launcher_.Launch(options, lastFinal);
+    std::vector<FileResult> listResults;
+    bool lastRead = false;
+    int lastResult = -1;
+    for (int index = 0; index < filled; ++index) {
+        if (!isFilled(index)) continue;
+        const KVX_PICT_FILE_ENTRY& entry = entries[index];
+        lastResult = -1;
+        if (isPart(index)) {
+            auto result = TransferMultiPart(entry, info, index, blocksBeyond, options, lastRead);
+            if (result) {
+                listResults.push_back(std::move(*result));
+                lastResult = static_cast<int>(listResults.size()) - 1;
+            }
+            continue;
+        }
+        const size_t which = static_cast<size_t>(fileOf[index]);
+        const std::optional<std::string>& name = naming.names[which];
+        const std::string filePath =
+            name ? CPictureNamer::HiddenPathOf(*name + std::string(CPictureNamer::kTempSuffix))
+                 : std::string();
+        uint32_t total = 0;
+        lastRead = ReadPictFile(entry, total, filePath, name.has_value(), nullptr, false);
+        WriteLog(4, "--- ReadPictFile bReadSuccess=%d index=%d, orgFile=%s", lastRead ? 1 : 0,
+                 index, EntryName(entry).c_str());
+        const bool written = lastRead && lastWriteOk_;
+        const size_t placedBefore = naming.placed.size();
+        const std::string kept = PlaceFile(naming, which, filePath, written);
+        listResults.push_back(FileResult{EntryName(entry), kept, false});
+        lastResult = static_cast<int>(listResults.size()) - 1;
+        if (naming.placed.size() > placedBefore) {
+            naming.placed.back().result = lastResult;
+            listResults.back().complete = written;
+        }
+    }
+    // Files named earlier in the list may have moved with a later one.
+    for (const auto& placed : naming.placed) {
+        if (placed.result >= 0) listResults[static_cast<size_t>(placed.result)].path = placed.path;
+    }
+    for (const auto& result : listResults) {
+        if (result.complete) CLeftoverFiles::RemoveSuperseded(result.path);
+        AddResult(result);
+    }
+    assembler_.ForgetBlocks();
+    if (lastRead && lastResult >= 0 && listResults[static_cast<size_t>(lastResult)].complete) {
+        launcher_.Launch(options, listResults[static_cast<size_t>(lastResult)].path);
+    }
 }
 
 bool CPictureTransfer::ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& total,
@@ -515,9 +674,10 @@ bool CPictureTransfer::ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& 
              static_cast<int>(fileSize), maxTx);
     total = 0;
 
+    // The header and trailer copies outlive a failed part: parts that are
+    // kept unjoined still get them. They go with the list.
     auto fail = [&](int code) {
         WriteLog(1, "+++ error code = %d at %s +++", code, kWhereRead);
-        assembler_.ForgetBlocks();
         return false;
     };
 
@@ -692,7 +852,6 @@ bool CPictureTransfer::ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& 
             return fail(4);
         }
     }
-    assembler_.ForgetBlocks();
     lastWriteOk_ = writeEnabled;
     return true;
 }

@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -101,20 +102,53 @@ public:
 private:
     void AddResult(FileResult result);
 
+    // How the files of one picture are named: their names are chosen
+    // together, and when one of them is taken meanwhile, they all move on.
+    struct PictureNaming {
+        NamingOptions options;
+        std::vector<CPictureNamer::PictureFile> files;
+        std::vector<std::optional<std::string>> names;  // final paths
+        int number = 0;
+        struct Placed {
+            size_t which = 0;
+            std::string path;  // where the file is now
+            std::string form;  // "" or ".incomplete"
+            int result = -1;   // its entry among the list's results
+        };
+        std::vector<Placed> placed;
+    };
+
     struct MultiPartPicture {
         bool active = false;
-        bool named = false;     // naming of part 1 succeeded: the parts are written
-        bool broken = false;    // the parts are kept, but not joined
+        bool named = false;   // naming of the picture succeeded: the parts are written
+        bool broken = false;  // the parts are kept, but not joined
+        std::string cameraName;
+        MultiPartInfo info;     // of the part that began it here
         std::string finalPath;  // the name chosen for part 1
         std::string filePath;   // where the parts are written now
+        PictureNaming naming;
     };
 
     void ActOnCode(int id, uint16_t code);
     void ClearDatabaseEntry(int id);
-    // Gives a written file its name: the final one when complete, else the
-    // final name with ".incomplete". Returns the path it now has (empty when
-    // there was no file).
-    std::string FinishFile(const std::string& onDisk, const std::string& finalPath, bool complete);
+    // Gives file which of a picture its name: the final one when complete,
+    // else the final name with ".incomplete"; never over another file. A
+    // name taken meanwhile moves the whole picture on. Returns the path the
+    // file now has (empty when there was no file).
+    std::string PlaceFile(PictureNaming& naming, size_t which, const std::string& onDisk,
+                          bool complete);
+    // Sets up the multi-part picture a part begins or resumes. True when the
+    // part is appended to a file that already exists.
+    bool StartMultiPart(const KVX_PICT_FILE_ENTRY& entry, const MultiPartInfo& info,
+                        const NamingOptions& options);
+    // Reads one part; the picture's result when it ended with this part.
+    std::optional<FileResult> TransferMultiPart(const KVX_PICT_FILE_ENTRY& entry,
+                                                const MultiPartInfo& info, int index,
+                                                bool blocksBeyond, const NamingOptions& options,
+                                                bool& readOk);
+    // Keeps the joined parts visible with the record that lets the missing
+    // ones join them later.
+    FileResult KeepForJoining();
     void AbandonMultiPart(const char* why);
     // Makes segment buffer which (0 or 1) hold at least size bytes.
     void EnsureSegmentBuffer(int which, uint32_t size);
@@ -141,7 +175,8 @@ private:
 
     mutable std::mutex resultsLock_;
     std::vector<FileResult> results_;
-    std::vector<FileResult> finished_;  // bounded: the oldest go when nobody takes them
+    std::vector<FileResult> finished_;        // bounded: the oldest go when nobody takes them
+    std::set<std::string> recoveredFolders_;  // folders whose leftovers were dealt with
 };
 
 }  // namespace kvx::engine
