@@ -177,6 +177,11 @@ void CPictureTransfer::ClearCaptureStatusTable() {
     table_.ClearCodes();
 }
 
+void CPictureTransfer::ClearLastCaptureStatus() {
+    std::lock_guard guard(resultsLock_);
+    lastCaptureStatus_.fill(0);
+}
+
 void CPictureTransfer::SetPictureBits(uint32_t bits) {
     pictureBits_ = bits;
 }

@@ -64,6 +64,7 @@ public:
     void GetPictFileInfo() override;
     int PendingPictureCount() override;
     void ClearCaptureStatusTable() override;
+    void ClearLastCaptureStatus() override;
     void SetPictureBits(uint32_t bits) override;
     void SetPictureIdList(const uint16_t* ids, int count) override;
 
