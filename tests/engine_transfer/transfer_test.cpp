@@ -492,34 +492,7 @@ struct Q7iPart {
     std::vector<uint8_t> bytes;
 };
 
-class Q7iTest : public TransferTest {
-protected:
-    // Serves part p of n; the last part's list carries the header block at
-    // offset 32 and the trailer at 32 + header + 8 of its reply record.
-    void ServePart(uint16_t p, uint16_t n, const std::vector<uint8_t>& bytes, uint32_t a,
-                   uint32_t b, const std::vector<uint8_t>& header,
-                   const std::vector<uint8_t>& trailer, uint32_t recordSize = 0,
-                   uint32_t headerOffset = 32, uint32_t trailerOffset = 0) {
-        const uint32_t objectId = 0x200 + p;
-        camera.objects[objectId] = bytes;
-        ListReply list;
-        list.entries.push_back(
-            MakeEntry(kQ7i, "VRN_0010.Q7I", static_cast<uint32_t>(bytes.size()), objectId));
-        if (trailerOffset == 0) trailerOffset = headerOffset + a + b + 8;
-        PutMultiPartInfo(list.multiPartInfo, p, n, headerOffset, a, b, trailerOffset,
-                         static_cast<uint32_t>(trailer.size()));
-        list.record.assign(recordSize ? recordSize : trailerOffset + trailer.size(), 0x55);
-        if (p == n) {
-            for (size_t i = 0; i < header.size() && headerOffset + i < list.record.size(); ++i) {
-                list.record[headerOffset + i] = header[i];
-            }
-            for (size_t i = 0; i < trailer.size() && trailerOffset + i < list.record.size(); ++i) {
-                list.record[trailerOffset + i] = trailer[i];
-            }
-        }
-        camera.lists.push_back(list);
-    }
-};
+class Q7iTest : public TransferTest {};
 
 TEST_F(Q7iTest, ThreePartsAreJoinedWithTheFrameDirectory) {
     options.reviewType = 2;
