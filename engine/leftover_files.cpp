@@ -143,7 +143,7 @@ int CLeftoverFiles::Recover(const std::string& folderIn) {
         if (CPictureNamer::SafeFileName(finalName) != finalName) continue;
         const std::string path = folder + name;
         Fd file;
-        file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (file.fd < 0) continue;
         struct stat st {};
         if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) continue;
@@ -187,7 +187,7 @@ int CLeftoverFiles::RemoveSuperseded(const std::string& completePath) {
     if (kept.empty()) return 0;
 
     Fd whole;
-    whole.fd = ::open(completePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    whole.fd = ::open(completePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     struct stat wst {};
     if (whole.fd < 0 || ::fstat(whole.fd, &wst) != 0) return 0;
     const uint64_t wholeSize = static_cast<uint64_t>(wst.st_size);
@@ -196,7 +196,7 @@ int CLeftoverFiles::RemoveSuperseded(const std::string& completePath) {
     for (const auto& name : kept) {
         const std::string path = folder + name;
         Fd file;
-        file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         struct stat st {};
         if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) continue;
         const uint64_t size = static_cast<uint64_t>(st.st_size);

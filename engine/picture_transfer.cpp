@@ -59,6 +59,13 @@ bool WriteAll(int fd, const uint8_t* data, size_t n) {
     return true;
 }
 
+bool SyncFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return false;
+    const bool ok = ::fdatasync(fd) == 0;
+    return ::close(fd) == 0 && ok;
+}
+
 bool Exists(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
@@ -343,6 +350,13 @@ std::string CPictureTransfer::PlaceFile(PictureNaming& naming, size_t which,
                                         const std::string& onDisk, bool complete) {
     if (onDisk.empty() || !Exists(onDisk) || which >= naming.names.size() || !naming.names[which]) {
         return {};
+    }
+    // Nothing gets a name before its bytes are on the disk; a picture whose
+    // bytes cannot be made durable is not complete.
+    if (!SyncFile(onDisk) && complete) {
+        WriteLog(1, "+++ Could not flush %s (errno=%d) at %s +++", onDisk.c_str(), errno,
+                 kWhereInfo);
+        complete = false;
     }
     const std::string form = complete ? "" : std::string(CPictureNamer::kIncompleteSuffix);
     for (int move = 0; move < kMaxMoves; ++move) {
@@ -649,7 +663,7 @@ void CPictureTransfer::GetPictFileInfo() {
         lastResult = static_cast<int>(listResults.size()) - 1;
         if (naming.placed.size() > placedBefore) {
             naming.placed.back().result = lastResult;
-            listResults.back().complete = written;
+            listResults.back().complete = naming.placed.back().form.empty();
         }
     }
     // Files named earlier in the list may have moved with a later one.

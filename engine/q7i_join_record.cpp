@@ -225,7 +225,7 @@ bool CQ7iJoinRecord::Append(const std::string& path, Q7iJoinState& state) {
 std::optional<Q7iJoinState> CQ7iJoinRecord::Read(
     const std::string& path, const std::function<bool(const Q7iJoinState&)>& wanted) {
     Fd file;
-    file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (file.fd < 0) return std::nullopt;
     struct stat st {};
     if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
@@ -291,8 +291,9 @@ std::optional<CQ7iJoinRecord::Found> CQ7iJoinRecord::Find(const std::string& fol
 
 bool CQ7iJoinRecord::Truncate(const std::string& path, uint64_t length) {
     Fd file;
-    file.fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (file.fd < 0) return false;
+    file.fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    struct stat st {};
+    if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
     if (::ftruncate(file.fd, static_cast<off_t>(length)) != 0) return false;
     return ::fdatasync(file.fd) == 0;
 }
