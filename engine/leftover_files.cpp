@@ -200,15 +200,26 @@ int CLeftoverFiles::RemoveSuperseded(const std::string& completePath) {
         struct stat st {};
         if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) continue;
         const uint64_t size = static_cast<uint64_t>(st.st_size);
-        if (size == 0 || size > wholeSize) continue;
+        if (size > wholeSize) continue;  // an empty one holds nothing at all
         // Parts waiting to be joined are not a prefix of anything yet.
         uint8_t magic[8];
         if (size >= 8 && PReadAll(file.fd, magic, 8, size - 8) &&
             std::memcmp(magic, CQ7iJoinRecord::kMagic, 8) == 0) {
             continue;
         }
+        // A kept Q7I starts with the zero placeholder its header was never
+        // written into: zeros there hold nothing the complete file lacks.
+        uint64_t from = 0;
+        while (from < size) {
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(size - from, kCompareChunk));
+            if (!PReadAll(file.fd, a.data(), n, from)) break;
+            size_t zeros = 0;
+            while (zeros < n && a[zeros] == 0) ++zeros;
+            from += zeros;
+            if (zeros < n) break;
+        }
         bool same = true;
-        for (uint64_t at = 0; same && at < size;) {
+        for (uint64_t at = from; same && at < size;) {
             const size_t n = static_cast<size_t>(std::min<uint64_t>(size - at, kCompareChunk));
             same = PReadAll(file.fd, a.data(), n, at) && PReadAll(whole.fd, b.data(), n, at) &&
                    std::memcmp(a.data(), b.data(), n) == 0;

@@ -13,9 +13,10 @@
 // A name that is taken moves the file to the next free suffix of its name.
 //
 // A kept ".incomplete" file is removed only when a complete picture of the
-// same type holds every one of its bytes at the same positions: then it is
-// no longer the only copy of anything. One that still carries a join record
-// waits for its missing parts and is left alone.
+// same type holds every one of its bytes at the same positions (a leading
+// run of zeros, the placeholder of a Q7I whose header never came, holds
+// nothing): then it is no longer the only copy of anything. One that still
+// carries a join record waits for its missing parts and is left alone.
 #pragma once
 
 #include <cstdint>

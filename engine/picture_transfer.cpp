@@ -412,7 +412,14 @@ CPictureTransfer::FileResult CPictureTransfer::KeepForJoining() {
     state.parts = assembler_.JoinedParts();
     state.nextPart = static_cast<uint16_t>(state.parts.size() + 1);
     state.joinedLength = CQ7iAssembler::JoinedLengthAfter(state.parts);
-    if (Exists(mp.filePath) && !CQ7iJoinRecord::Append(mp.filePath, state)) {
+    // Only joined parts are worth a record. A part 1 that failed is never
+    // taken up again: a later picture of the same camera name (a new card
+    // starts the names again) could not be told from it, and taking it up
+    // would cut away the only copy of what arrived. Its part 1, when it
+    // comes again, starts a file of its own, and this one goes once that
+    // file holds all of it.
+    if (!state.parts.empty() && Exists(mp.filePath) &&
+        !CQ7iJoinRecord::Append(mp.filePath, state)) {
         WriteLog(1, "+++ Q7I join record not written to %s at %s +++", mp.filePath.c_str(),
                  kWhereInfo);
     }

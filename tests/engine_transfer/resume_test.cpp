@@ -90,11 +90,17 @@ TEST_F(ResumeTest, FailedPartIsJoinedWhenItComesAgain) {
         uint32_t failFrom;  // 0: nothing of it arrives; else the bytes before arrive
         bool newRun;        // the part comes again to a new transfer (a later run)
         bool rename;
+        const char* endsAs;  // the picture's file at the end
     };
+    // A failed part 1 is not taken up again (nothing is joined yet, and a
+    // later picture of the same name could not be told from it): the part
+    // starts a file of its own, and the kept one goes once that holds it.
     const Case cases[] = {
-        {2, 0, true, false},  {2, 0x200000, true, false},  {2, 0x200000, false, false},
-        {1, 0, true, false},  {1, 0x200000, false, false}, {3, 0x200000, true, false},
-        {3, 0, false, false}, {2, 0x200000, true, true},
+        {2, 0, true, false, "VRN_0010.Q7I"},         {2, 0x200000, true, false, "VRN_0010.Q7I"},
+        {2, 0x200000, false, false, "VRN_0010.Q7I"}, {3, 0x200000, true, false, "VRN_0010.Q7I"},
+        {3, 0, false, false, "VRN_0010.Q7I"},        {2, 0x200000, true, true, "IMG10001.Q7I"},
+        {1, 0, true, false, "VRN_0010_1.Q7I"},       {1, 0x200000, false, false, "VRN_0010_1.Q7I"},
+        {1, 0x200000, true, true, "IMG10002.Q7I"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message()
@@ -108,14 +114,15 @@ TEST_F(ResumeTest, FailedPartIsJoinedWhenItComesAgain) {
         const std::vector<std::vector<uint8_t>> parts = {
             PictureBytes(2'200'000, 61), PictureBytes(2'300'000, 62), PictureBytes(2'150'000, 63)};
         const auto header = PictureBytes(100, 64), trailer = PictureBytes(40, 65);
-        const std::string final = folder + (c.rename ? "IMG10001.Q7I" : "VRN_0010.Q7I");
+        const std::string kept = folder + (c.rename ? "IMG10001.Q7I" : "VRN_0010.Q7I");
+        const std::string final = folder + c.endsAs;
 
         Serve(1, {parts.begin(), parts.begin() + c.failing}, header, trailer);
         // The lists served so far describe parts 1 .. failing of 3.
         for (auto& l : camera.lists) l.multiPartInfo[2] = 3;
         FailObject(0x200u + c.failing, c.failFrom);
         for (int i = 0; i < c.failing; ++i) transfer->GetPictFileInfo();
-        EXPECT_EQ(Files(), std::vector<std::string>{final.substr(folder.size()) + ".incomplete"});
+        EXPECT_EQ(Files(), std::vector<std::string>{kept.substr(folder.size()) + ".incomplete"});
         auto results = transfer->LastFileResults();
         ASSERT_EQ(results.size(), 1u);
         EXPECT_FALSE(results[0].complete);
