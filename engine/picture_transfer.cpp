@@ -340,6 +340,17 @@ namespace {
 // Times a picture moves on because one of its names was taken meanwhile.
 constexpr int kMaxMoves = 16;
 
+// What decides a file's name within its picture: two files of one picture
+// with the same key would get the same name.
+std::string NameKey(const NamingOptions& options, const CPictureNamer::PictureFile& file) {
+    std::string key = options.rename ? CPictureNamer::ExtensionFor(file.formatCode).value_or("")
+                                     : CPictureNamer::SafeFileName(file.cameraName);
+    for (auto& c : key) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return key;
+}
+
 std::string NameOf(const std::string& path) {
     auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -626,16 +637,32 @@ void CPictureTransfer::GetPictFileInfo() {
     // The files of the list that are not parts of a Q7I are one picture
     // (a RAW and its JPEG): their names are chosen together, before any of
     // them is written.
-    PictureNaming naming;
-    naming.options = options;
-    int fileOf[kListEntries] = {-1, -1};
+    // A file that would get the same name as an earlier one (two JPEGs in
+    // one list) cannot be of the same picture: it is named as one of its own.
+    std::vector<PictureNaming> namings;
+    int groupOf[kListEntries] = {-1, -1};
+    size_t fileOf[kListEntries] = {0, 0};
+    std::vector<std::vector<std::string>> keys;
     for (int i = 0; i < filled; ++i) {
         if (!isFilled(i) || isPart(i)) continue;
-        fileOf[i] = static_cast<int>(naming.files.size());
-        naming.files.push_back(
-            CPictureNamer::PictureFile{entries[i].formatCode, EntryName(entries[i])});
+        const CPictureNamer::PictureFile file{entries[i].formatCode, EntryName(entries[i])};
+        const std::string key = NameKey(options, file);
+        size_t group = 0;
+        while (group < namings.size() &&
+               std::find(keys[group].begin(), keys[group].end(), key) != keys[group].end()) {
+            ++group;
+        }
+        if (group == namings.size()) {
+            namings.emplace_back();
+            namings.back().options = options;
+            keys.emplace_back();
+        }
+        groupOf[i] = static_cast<int>(group);
+        fileOf[i] = namings[group].files.size();
+        namings[group].files.push_back(file);
+        keys[group].push_back(key);
     }
-    if (!naming.files.empty()) {
+    for (auto& naming : namings) {
         naming.names = CPictureNamer::NamePicture(options, naming.files, naming.number);
     }
 
@@ -654,7 +681,8 @@ void CPictureTransfer::GetPictFileInfo() {
             }
             continue;
         }
-        const size_t which = static_cast<size_t>(fileOf[index]);
+        PictureNaming& naming = namings[static_cast<size_t>(groupOf[index])];
+        const size_t which = fileOf[index];
         const std::optional<std::string>& name = naming.names[which];
         const std::string filePath =
             name ? CPictureNamer::HiddenPathOf(*name + std::string(CPictureNamer::kTempSuffix))
@@ -674,8 +702,12 @@ void CPictureTransfer::GetPictFileInfo() {
         }
     }
     // Files named earlier in the list may have moved with a later one.
-    for (const auto& placed : naming.placed) {
-        if (placed.result >= 0) listResults[static_cast<size_t>(placed.result)].path = placed.path;
+    for (const auto& naming : namings) {
+        for (const auto& placed : naming.placed) {
+            if (placed.result >= 0) {
+                listResults[static_cast<size_t>(placed.result)].path = placed.path;
+            }
+        }
     }
     for (const auto& result : listResults) {
         if (result.complete) CLeftoverFiles::RemoveSuperseded(result.path);

@@ -411,6 +411,32 @@ TEST_F(ResumeTest, FilesOfAPictureKeepOneNumberWhenANameIsTaken) {
     }
 }
 
+TEST_F(ResumeTest, FilesThatWouldShareANameAreNamedApart) {
+    // Two JPEGs in one list are not one picture's RAW and JPEG: each gets a
+    // name of its own, and neither is left hidden.
+    for (bool rename : {true, false}) {
+        SCOPED_TRACE(rename);
+        for (auto& f : Files()) std::filesystem::remove(folder + f);
+        camera = FakeCamera{};
+        options.rename = rename;
+        MakeTransfer();
+        const auto one = PictureBytes(1000, 121), two = PictureBytes(1200, 122);
+        camera.objects[1] = one;
+        camera.objects[2] = two;
+        ListReply list;
+        list.entries = {MakeEntry(kJpg, "SAME.JPG", 1000, 1), MakeEntry(kJpg, "same.jpg", 1200, 2)};
+        list.record.assign(64, 0);
+        camera.lists.push_back(list);
+        transfer->GetPictFileInfo();
+        const std::vector<std::string> expected =
+            rename ? std::vector<std::string>{"IMG10001.JPG", "IMG10002.JPG"}
+                   : std::vector<std::string>{"SAME.JPG", "same.jpg"};
+        EXPECT_EQ(Files(), expected);
+        EXPECT_EQ(ReadFile(folder + expected[0]), one);
+        EXPECT_EQ(ReadFile(folder + expected[1]), two);
+    }
+}
+
 TEST_F(ResumeTest, NameTakenBetweenWriteAndRenameMovesToTheNextFreeName) {
     // A single file under renaming.
     options.rename = true;
