@@ -12,6 +12,7 @@
 #include <system_error>
 #include <vector>
 
+#include "engine/file_handle.h"
 #include "engine/picture_namer.h"
 #include "engine/q7i_join_record.h"
 #include "log/write_log.h"
@@ -22,25 +23,6 @@ namespace {
 
 constexpr const char* kWhere = "CMainDlg::GetPictFileInfo";
 constexpr size_t kCompareChunk = 64 * 1024;
-
-struct Fd {
-    int fd = -1;
-    ~Fd() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
-bool PReadAll(int fd, uint8_t* p, size_t n, uint64_t offset) {
-    while (n > 0) {
-        ssize_t r = ::pread(fd, p, n, static_cast<off_t>(offset));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return false;
-        p += r;
-        n -= static_cast<size_t>(r);
-        offset += static_cast<uint64_t>(r);
-    }
-    return true;
-}
 
 uint32_t U32(const uint8_t* p) {
     return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
@@ -102,17 +84,17 @@ bool CLeftoverFiles::IsWholeQ7i(int fd, uint64_t size) {
     constexpr uint64_t kHead = 12;  // "SECf", version, entry count
     if (size < kHead + 4) return false;
     uint8_t last[4];
-    if (!PReadAll(fd, last, 4, size - 4)) return false;
+    if (!CFileHandle::ReadAt(fd, last, 4, size - 4)) return false;
     const uint64_t directory = U32(last);
     if (directory + kHead + 4 > size) return false;
     uint8_t head[kHead];
-    if (!PReadAll(fd, head, kHead, directory)) return false;
+    if (!CFileHandle::ReadAt(fd, head, kHead, directory)) return false;
     if (std::memcmp(head, "SECf", 4) != 0 || U32(head + 4) != 0x100) return false;
     const uint64_t count = U32(head + 8);
     // At least one part and the trailer; the entries fill the rest exactly.
     if (count < 2 || directory + kHead + 12 * count + 4 != size) return false;
     std::vector<uint8_t> entries(static_cast<size_t>(12 * count));
-    if (!PReadAll(fd, entries.data(), entries.size(), directory + kHead)) return false;
+    if (!CFileHandle::ReadAt(fd, entries.data(), entries.size(), directory + kHead)) return false;
     uint64_t expected = U32(entries.data());
     if (expected == 0 || expected % 32 != 0) return false;
     for (uint64_t i = 0; i < count; ++i) {
@@ -142,12 +124,9 @@ int CLeftoverFiles::Recover(const std::string& folderIn) {
         // Only names this program gives: nothing else of the folder is ours.
         if (CPictureNamer::SafeFileName(finalName) != finalName) continue;
         const std::string path = folder + name;
-        Fd file;
-        file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-        if (file.fd < 0) continue;
-        struct stat st {};
-        if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) continue;
-        const uint64_t size = static_cast<uint64_t>(st.st_size);
+        CFileHandle file(path, O_RDONLY);
+        uint64_t size = 0;
+        if (!file.RegularFile(size)) continue;
         ++dealt;
         if (size == 0) {
             if (::unlink(path.c_str()) == 0) {
@@ -155,10 +134,9 @@ int CLeftoverFiles::Recover(const std::string& folderIn) {
             }
             continue;
         }
-        const bool whole = LowerExtension(finalName) == ".q7i" && IsWholeQ7i(file.fd, size) &&
-                           ::fdatasync(file.fd) == 0;
-        ::close(file.fd);
-        file.fd = -1;
+        const bool whole = LowerExtension(finalName) == ".q7i" && IsWholeQ7i(file.Get(), size) &&
+                           ::fdatasync(file.Get()) == 0;
+        file.Close();
         const std::string form = whole ? "" : std::string(CPictureNamer::kIncompleteSuffix);
         const std::string kept = Rename(path, folder, finalName, form);
         if (kept.empty()) {
@@ -186,24 +164,20 @@ int CLeftoverFiles::RemoveSuperseded(const std::string& completePath) {
     });
     if (kept.empty()) return 0;
 
-    Fd whole;
-    whole.fd = ::open(completePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    struct stat wst {};
-    if (whole.fd < 0 || ::fstat(whole.fd, &wst) != 0) return 0;
-    const uint64_t wholeSize = static_cast<uint64_t>(wst.st_size);
+    CFileHandle whole(completePath, O_RDONLY);
+    uint64_t wholeSize = 0;
+    if (!whole.RegularFile(wholeSize)) return 0;
     std::vector<uint8_t> a(kCompareChunk), b(kCompareChunk);
     int removed = 0;
     for (const auto& name : kept) {
         const std::string path = folder + name;
-        Fd file;
-        file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-        struct stat st {};
-        if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) continue;
-        const uint64_t size = static_cast<uint64_t>(st.st_size);
+        CFileHandle file(path, O_RDONLY);
+        uint64_t size = 0;
+        if (!file.RegularFile(size)) continue;
         if (size > wholeSize) continue;  // an empty one holds nothing at all
         // Parts waiting to be joined are not a prefix of anything yet.
         uint8_t magic[8];
-        if (size >= 8 && PReadAll(file.fd, magic, 8, size - 8) &&
+        if (size >= 8 && CFileHandle::ReadAt(file.Get(), magic, 8, size - 8) &&
             std::memcmp(magic, CQ7iJoinRecord::kMagic, 8) == 0) {
             continue;
         }
@@ -212,7 +186,7 @@ int CLeftoverFiles::RemoveSuperseded(const std::string& completePath) {
         uint64_t from = 0;
         while (from < size) {
             const size_t n = static_cast<size_t>(std::min<uint64_t>(size - from, kCompareChunk));
-            if (!PReadAll(file.fd, a.data(), n, from)) break;
+            if (!CFileHandle::ReadAt(file.Get(), a.data(), n, from)) break;
             size_t zeros = 0;
             while (zeros < n && a[zeros] == 0) ++zeros;
             from += zeros;
@@ -221,7 +195,8 @@ int CLeftoverFiles::RemoveSuperseded(const std::string& completePath) {
         bool same = true;
         for (uint64_t at = from; same && at < size;) {
             const size_t n = static_cast<size_t>(std::min<uint64_t>(size - at, kCompareChunk));
-            same = PReadAll(file.fd, a.data(), n, at) && PReadAll(whole.fd, b.data(), n, at) &&
+            same = CFileHandle::ReadAt(file.Get(), a.data(), n, at) &&
+                   CFileHandle::ReadAt(whole.Get(), b.data(), n, at) &&
                    std::memcmp(a.data(), b.data(), n) == 0;
             at += n;
         }

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "engine/file_handle.h"
 #include "engine/picture_namer.h"
 
 namespace kvx::engine {
@@ -23,13 +24,6 @@ constexpr size_t kTailBytes = 4 + 8;  // record length, magic
 constexpr size_t kMaxCandidates = 256;
 constexpr size_t kHashChunk = 1 << 20;
 
-struct Fd {
-    int fd = -1;
-    ~Fd() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
 uint64_t Fnv64(uint64_t h, const uint8_t* p, size_t n) {
     for (size_t i = 0; i < n; ++i) {
         h ^= p[i];
@@ -39,30 +33,6 @@ uint64_t Fnv64(uint64_t h, const uint8_t* p, size_t n) {
 }
 constexpr uint64_t kFnvSeed = 0xcbf29ce484222325ull;
 
-bool PReadAll(int fd, uint8_t* p, size_t n, uint64_t offset) {
-    while (n > 0) {
-        ssize_t r = ::pread(fd, p, n, static_cast<off_t>(offset));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return false;
-        p += r;
-        n -= static_cast<size_t>(r);
-        offset += static_cast<uint64_t>(r);
-    }
-    return true;
-}
-
-bool PWriteAll(int fd, const uint8_t* p, size_t n, uint64_t offset) {
-    while (n > 0) {
-        ssize_t w = ::pwrite(fd, p, n, static_cast<off_t>(offset));
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= static_cast<size_t>(w);
-        offset += static_cast<uint64_t>(w);
-    }
-    return true;
-}
-
 // Hash of the first length bytes of the file; nullopt when they cannot all
 // be read.
 std::optional<uint64_t> HashPrefix(int fd, uint64_t length) {
@@ -70,7 +40,7 @@ std::optional<uint64_t> HashPrefix(int fd, uint64_t length) {
     uint64_t h = kFnvSeed;
     for (uint64_t at = 0; at < length;) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(length - at, chunk.size()));
-        if (!PReadAll(fd, chunk.data(), n, at)) return std::nullopt;
+        if (!CFileHandle::ReadAt(fd, chunk.data(), n, at)) return std::nullopt;
         h = Fnv64(h, chunk.data(), n);
         at += n;
     }
@@ -201,43 +171,37 @@ bool CQ7iJoinRecord::Append(const std::string& path, Q7iJoinState& state) {
         state.joinedLength != CQ7iAssembler::JoinedLengthAfter(state.parts)) {
         return false;
     }
-    Fd file;
-    file.fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
-    if (file.fd < 0) return false;
-    struct stat st {};
-    if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    state.dataLength = static_cast<uint64_t>(st.st_size);
+    CFileHandle file(path, O_RDWR);
+    if (!file.RegularFile(state.dataLength)) return false;
     if (state.dataLength < state.joinedLength) return false;
-    auto hash = HashPrefix(file.fd, state.joinedLength);
+    auto hash = HashPrefix(file.Get(), state.joinedLength);
     if (!hash) return false;
     std::vector<uint8_t> tail = Encode(state, *hash);
     const auto length = static_cast<uint32_t>(tail.size());
     Put32(tail, length);
     tail.insert(tail.end(), kMagic, kMagic + 8);
-    if (!PWriteAll(file.fd, tail.data(), tail.size(), state.dataLength)) {
+    if (!CFileHandle::WriteAt(file.Get(), tail.data(), tail.size(), state.dataLength)) {
         // Never leave half a record behind: it would only confuse a search.
-        if (::ftruncate(file.fd, static_cast<off_t>(state.dataLength)) != 0) return false;
+        if (::ftruncate(file.Get(), static_cast<off_t>(state.dataLength)) != 0) return false;
         return false;
     }
-    return ::fdatasync(file.fd) == 0;
+    return ::fdatasync(file.Get()) == 0;
 }
 
 std::optional<Q7iJoinState> CQ7iJoinRecord::Read(
     const std::string& path, const std::function<bool(const Q7iJoinState&)>& wanted) {
-    Fd file;
-    file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (file.fd < 0) return std::nullopt;
-    struct stat st {};
-    if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    const uint64_t size = static_cast<uint64_t>(st.st_size);
+    CFileHandle file(path, O_RDONLY);
+    uint64_t size = 0;
+    if (!file.RegularFile(size)) return std::nullopt;
     if (size < kTailBytes) return std::nullopt;
     uint8_t tail[kTailBytes];
-    if (!PReadAll(file.fd, tail, sizeof tail, size - kTailBytes)) return std::nullopt;
+    if (!CFileHandle::ReadAt(file.Get(), tail, sizeof tail, size - kTailBytes)) return std::nullopt;
     if (std::memcmp(tail + 4, kMagic, 8) != 0) return std::nullopt;
     const uint64_t length = Reader(tail, 4).Get(4);
     if (length > kMaxRecordBytes || length > size - kTailBytes) return std::nullopt;
     std::vector<uint8_t> record(static_cast<size_t>(length));
-    if (!PReadAll(file.fd, record.data(), record.size(), size - kTailBytes - length)) {
+    if (!CFileHandle::ReadAt(file.Get(), record.data(), record.size(),
+                             size - kTailBytes - length)) {
         return std::nullopt;
     }
     uint64_t hash = 0;
@@ -251,7 +215,7 @@ std::optional<Q7iJoinState> CQ7iJoinRecord::Read(
         state->joinedLength > state->dataLength) {
         return std::nullopt;
     }
-    auto actual = HashPrefix(file.fd, state->joinedLength);
+    auto actual = HashPrefix(file.Get(), state->joinedLength);
     if (!actual || *actual != hash) return std::nullopt;
     return state;
 }
@@ -290,12 +254,11 @@ std::optional<CQ7iJoinRecord::Found> CQ7iJoinRecord::Find(const std::string& fol
 }
 
 bool CQ7iJoinRecord::Truncate(const std::string& path, uint64_t length) {
-    Fd file;
-    file.fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    struct stat st {};
-    if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    if (::ftruncate(file.fd, static_cast<off_t>(length)) != 0) return false;
-    return ::fdatasync(file.fd) == 0;
+    CFileHandle file(path, O_WRONLY);
+    uint64_t size = 0;
+    if (!file.RegularFile(size)) return false;
+    if (::ftruncate(file.Get(), static_cast<off_t>(length)) != 0) return false;
+    return ::fdatasync(file.Get()) == 0;
 }
 
 }  // namespace kvx::engine
