@@ -141,6 +141,24 @@ TEST_F(ResumeTest, FailedPartIsJoinedWhenItComesAgain) {
     }
 }
 
+TEST_F(ResumeTest, PictureCutOffByTheLinkEndingIsJoinedByTheNextRun) {
+    const std::vector<std::vector<uint8_t>> parts = {
+        PictureBytes(1000, 131), PictureBytes(700, 132), PictureBytes(500, 133)};
+    const auto header = PictureBytes(100, 134), trailer = PictureBytes(40, 135);
+    Serve(1, parts, header, trailer);
+    transfer->GetPictFileInfo();
+    transfer->GetPictFileInfo();
+    // The link ends after part 2: the parts become visible at once.
+    MakeTransfer();
+    EXPECT_EQ(Files(), std::vector<std::string>{"VRN_0010.Q7I.incomplete"});
+
+    camera.lists.erase(camera.lists.begin(), camera.lists.begin() + 2);
+    camera.nextList = 0;
+    transfer->GetPictFileInfo();
+    EXPECT_EQ(Files(), std::vector<std::string>{"VRN_0010.Q7I"});
+    EXPECT_EQ(ReadFile(folder + "VRN_0010.Q7I"), Assembled(parts, header, trailer));
+}
+
 TEST_F(ResumeTest, KeptFileThatDoesNotProveItselfIsNeverJoined) {
     struct Case {
         const char* what;
