@@ -9,7 +9,8 @@
 //     written whole before the run ended, and gets its final name;
 //   - anything else: it may be cut short, and nothing proves otherwise, so it
 //     becomes visible as "<final name>.incomplete" and is never given a
-//     final name.
+//     final name. A Q7I being joined carries a join record after its last
+//     joined part, which stays with it: its missing parts still join it.
 // A name that is taken moves the file to the next free suffix of its name.
 //
 // A kept ".incomplete" file is removed only when a complete picture of the

@@ -412,8 +412,8 @@ std::string CPictureTransfer::PlaceFile(PictureNaming& naming, size_t which,
     return onDisk;
 }
 
-CPictureTransfer::FileResult CPictureTransfer::KeepForJoining() {
-    MultiPartPicture& mp = multiPart_;
+Q7iJoinState CPictureTransfer::JoinStateNow() const {
+    const MultiPartPicture& mp = multiPart_;
     Q7iJoinState state;
     state.cameraName = mp.cameraName;
     state.finalName = NameOf(mp.finalPath);
@@ -423,6 +423,25 @@ CPictureTransfer::FileResult CPictureTransfer::KeepForJoining() {
     state.parts = assembler_.JoinedParts();
     state.nextPart = static_cast<uint16_t>(state.parts.size() + 1);
     state.joinedLength = CQ7iAssembler::JoinedLengthAfter(state.parts);
+    return state;
+}
+
+void CPictureTransfer::DropJoinRecord() {
+    MultiPartPicture& mp = multiPart_;
+    if (!mp.recordAt) return;
+    if (!CQ7iJoinRecord::Truncate(mp.filePath, *mp.recordAt)) {
+        // The next part lands behind the record; joining then finds the
+        // file longer than its parts and keeps it as it is.
+        WriteLog(1, "+++ Could not cut the join record of %s at %s +++", mp.filePath.c_str(),
+                 kWhereInfo);
+    }
+    mp.recordAt.reset();
+}
+
+CPictureTransfer::FileResult CPictureTransfer::KeepForJoining() {
+    MultiPartPicture& mp = multiPart_;
+    DropJoinRecord();
+    Q7iJoinState state = JoinStateNow();
     // Only joined parts are worth a record. A part 1 that failed is never
     // taken up again: a later picture of the same camera name (a new card
     // starts the names again) could not be told from it, and taking it up
@@ -430,7 +449,7 @@ CPictureTransfer::FileResult CPictureTransfer::KeepForJoining() {
     // comes again, starts a file of its own, and this one goes once that
     // file holds all of it.
     if (!state.parts.empty() && Exists(mp.filePath) &&
-        !CQ7iJoinRecord::Append(mp.filePath, state)) {
+        !CQ7iJoinRecord::Append(mp.filePath, state, &mp.hash)) {
         WriteLog(1, "+++ Q7I join record not written to %s at %s +++", mp.filePath.c_str(),
                  kWhereInfo);
     }
@@ -543,6 +562,7 @@ std::optional<CPictureTransfer::FileResult> CPictureTransfer::TransferMultiPart(
         mp.broken = true;
         assembler_.EndPicture();
     }
+    DropJoinRecord();
     if (mp.broken && append && mp.named && Exists(mp.filePath) &&
         !CQ7iAssembler::PadUnjoined(mp.filePath)) {
         WriteLog(1, "+++ Could not pad %s at %s +++", mp.filePath.c_str(), kWhereInfo);
@@ -561,6 +581,18 @@ std::optional<CPictureTransfer::FileResult> CPictureTransfer::TransferMultiPart(
         return FileResult{cameraName, "", false};
     }
     if (!mp.broken && !written) return KeepForJoining();
+    if (!mp.broken && !info.IsLastPart()) {
+        // Joined so far: a record after the parts lets a later run join the
+        // rest even when this one is killed before it can keep them. It is
+        // cut off again before the next part is appended.
+        Q7iJoinState state = JoinStateNow();
+        if (CQ7iJoinRecord::Append(mp.filePath, state, &mp.hash)) {
+            mp.recordAt = state.dataLength;
+        } else {
+            WriteLog(1, "+++ Q7I join record not written to %s at %s +++", mp.filePath.c_str(),
+                     kWhereInfo);
+        }
+    }
     if (!info.IsLastPart()) {
         if (mp.broken && !written && mp.filePath != mp.finalPath + ".incomplete") {
             // Parts kept unjoined are visible from the first failure on.

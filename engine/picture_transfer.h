@@ -23,6 +23,7 @@
 #include "engine/capture_steps.h"
 #include "engine/picture_namer.h"
 #include "engine/q7i_assembler.h"
+#include "engine/q7i_join_record.h"
 #include "engine/review_launcher.h"
 #include "engine/transfer_host.h"
 
@@ -128,6 +129,8 @@ private:
         std::string finalPath;  // the name chosen for part 1
         std::string filePath;   // where the parts are written now
         PictureNaming naming;
+        std::optional<uint64_t> recordAt;  // a join record follows this many bytes
+        CQ7iJoinRecord::PrefixHash hash;   // of the joined bytes, as far as hashed
     };
 
     void ActOnCode(int id, uint16_t code);
@@ -150,6 +153,10 @@ private:
     // Keeps the joined parts visible with the record that lets the missing
     // ones join them later.
     FileResult KeepForJoining();
+    // The join record for the parts joined so far.
+    Q7iJoinState JoinStateNow() const;
+    // Cuts off the record written after the last joined part.
+    void DropJoinRecord();
     void AbandonMultiPart(const char* why);
     // Makes segment buffer which (0 or 1) hold at least size bytes.
     void EnsureSegmentBuffer(int which, uint32_t size);

@@ -31,14 +31,16 @@ uint64_t Fnv64(uint64_t h, const uint8_t* p, size_t n) {
     }
     return h;
 }
-constexpr uint64_t kFnvSeed = 0xcbf29ce484222325ull;
 
-// Hash of the first length bytes of the file; nullopt when they cannot all
-// be read.
-std::optional<uint64_t> HashPrefix(int fd, uint64_t length) {
-    std::vector<uint8_t> chunk(static_cast<size_t>(std::min<uint64_t>(length, kHashChunk)));
-    uint64_t h = kFnvSeed;
-    for (uint64_t at = 0; at < length;) {
+// Hash of the first length bytes of the file, going on from what running
+// has already hashed of them; nullopt when they cannot all be read.
+std::optional<uint64_t> HashPrefix(int fd, uint64_t length,
+                                   CQ7iJoinRecord::PrefixHash running = {}) {
+    if (running.length > length) running = {};
+    std::vector<uint8_t> chunk(
+        static_cast<size_t>(std::min<uint64_t>(length - running.length, kHashChunk)));
+    uint64_t h = running.value;
+    for (uint64_t at = running.length; at < length;) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(length - at, chunk.size()));
         if (!CFileHandle::ReadAt(fd, chunk.data(), n, at)) return std::nullopt;
         h = Fnv64(h, chunk.data(), n);
@@ -131,14 +133,15 @@ std::vector<uint8_t> CQ7iJoinRecord::Encode(const Q7iJoinState& s, uint64_t hash
         Put32(o, e.offset);
         Put32(o, e.size);
     }
-    Put32(o, static_cast<uint32_t>(Fnv64(kFnvSeed, o.data(), o.size())));
+    Put32(o, static_cast<uint32_t>(Fnv64(CQ7iJoinRecord::kHashSeed, o.data(), o.size())));
     return o;
 }
 
 std::optional<Q7iJoinState> CQ7iJoinRecord::Decode(const uint8_t* p, size_t n, uint64_t& hash) {
     if (n < 4) return std::nullopt;
     Reader check(p + n - 4, 4);
-    if (check.Get(4) != static_cast<uint32_t>(Fnv64(kFnvSeed, p, n - 4))) return std::nullopt;
+    if (check.Get(4) != static_cast<uint32_t>(Fnv64(CQ7iJoinRecord::kHashSeed, p, n - 4)))
+        return std::nullopt;
     Reader r(p, n - 4);
     Q7iJoinState s;
     if (r.Get(2) != kVersion) return std::nullopt;
@@ -163,7 +166,7 @@ std::optional<Q7iJoinState> CQ7iJoinRecord::Decode(const uint8_t* p, size_t n, u
     return s;
 }
 
-bool CQ7iJoinRecord::Append(const std::string& path, Q7iJoinState& state) {
+bool CQ7iJoinRecord::Append(const std::string& path, Q7iJoinState& state, PrefixHash* running) {
     if (!PlainName(state.finalName) || state.cameraName.size() > kMaxNameBytes) return false;
     const MultiPartInfo info = InfoOf(state);
     if (!CQ7iAssembler::DirectoryHolds(info, state.parts) ||
@@ -174,8 +177,9 @@ bool CQ7iJoinRecord::Append(const std::string& path, Q7iJoinState& state) {
     CFileHandle file(path, O_RDWR);
     if (!file.RegularFile(state.dataLength)) return false;
     if (state.dataLength < state.joinedLength) return false;
-    auto hash = HashPrefix(file.Get(), state.joinedLength);
+    auto hash = HashPrefix(file.Get(), state.joinedLength, running ? *running : PrefixHash{});
     if (!hash) return false;
+    if (running) *running = PrefixHash{state.joinedLength, *hash};
     std::vector<uint8_t> tail = Encode(state, *hash);
     const auto length = static_cast<uint32_t>(tail.size());
     Put32(tail, length);

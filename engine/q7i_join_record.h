@@ -50,10 +50,19 @@ public:
     // their limit: nothing longer is ever read.
     static constexpr uint64_t kMaxRecordBytes = 64 + 2 * kMaxNameBytes + 8 * 65535ull;
 
+    static constexpr uint64_t kHashSeed = 0xcbf29ce484222325ull;
+    // How far the joined bytes of a file have been hashed, so that a record
+    // written after every part reads only the part that is new.
+    struct PrefixHash {
+        uint64_t length = 0;
+        uint64_t value = kHashSeed;
+    };
+
     // Appends the record for state to the kept file at path (which holds
     // exactly state.joinedLength or more bytes: the data length is its size
     // now) and flushes it. False when it could not be written whole.
-    static bool Append(const std::string& path, Q7iJoinState& state);
+    // running, when given, is where the hash goes on from and is updated.
+    static bool Append(const std::string& path, Q7iJoinState& state, PrefixHash* running = nullptr);
 
     // The record at the end of path, when there is one and it holds against
     // the file: nullopt for any file that does not prove itself, and for one

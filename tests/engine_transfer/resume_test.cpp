@@ -159,6 +159,29 @@ TEST_F(ResumeTest, PictureCutOffByTheLinkEndingIsJoinedByTheNextRun) {
     EXPECT_EQ(ReadFile(folder + "VRN_0010.Q7I"), Assembled(parts, header, trailer));
 }
 
+TEST_F(ResumeTest, PictureOfAKilledRunIsJoinedByTheNextRun) {
+    const std::vector<std::vector<uint8_t>> parts = {
+        PictureBytes(1000, 141), PictureBytes(700, 142), PictureBytes(500, 143)};
+    const auto header = PictureBytes(100, 144), trailer = PictureBytes(40, 145);
+    Serve(1, parts, header, trailer);
+    transfer->GetPictFileInfo();
+    transfer->GetPictFileInfo();
+    // The run is killed here: only its hidden file is left, as it is now.
+    const std::string hidden = folder + ".VRN_0010.Q7I_temp";
+    ASSERT_EQ(Files(), std::vector<std::string>{".VRN_0010.Q7I_temp"});
+    const auto leftover = ReadFile(hidden);
+    MakeTransfer();
+    for (auto& f : Files()) std::filesystem::remove(folder + f);
+    std::ofstream(hidden, std::ios::binary)
+        .write(reinterpret_cast<const char*>(leftover.data()), static_cast<long>(leftover.size()));
+
+    camera.lists.erase(camera.lists.begin(), camera.lists.begin() + 2);
+    camera.nextList = 0;
+    transfer->GetPictFileInfo();
+    EXPECT_EQ(Files(), std::vector<std::string>{"VRN_0010.Q7I"});
+    EXPECT_EQ(ReadFile(folder + "VRN_0010.Q7I"), Assembled(parts, header, trailer));
+}
+
 TEST_F(ResumeTest, KeptFileThatDoesNotProveItselfIsNeverJoined) {
     struct Case {
         const char* what;
