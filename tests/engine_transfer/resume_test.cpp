@@ -310,6 +310,11 @@ TEST_F(ResumeTest, LeftoverHiddenFilesAreDealtWithAtTheFirstTransfer) {
         }
         if (c.becomes) expected.push_back(c.becomes);
     }
+    // A link under a leftover's name is not a file of ours: neither it nor
+    // what it points at is touched.
+    WriteFile(root + "/elsewhere.JPG", "elsewhere");
+    std::filesystem::create_symlink(root + "/elsewhere.JPG", folder + ".LINK.JPG_temp");
+    expected.push_back(".LINK.JPG_temp");
     std::sort(expected.begin(), expected.end());
 
     ListReply failing;
@@ -318,6 +323,8 @@ TEST_F(ResumeTest, LeftoverHiddenFilesAreDealtWithAtTheFirstTransfer) {
     transfer->GetPictFileInfo();
 
     EXPECT_EQ(Files(), expected);
+    EXPECT_EQ(ReadFile(root + "/elsewhere.JPG"),
+              std::vector<uint8_t>({'e', 'l', 's', 'e', 'w', 'h', 'e', 'r', 'e'}));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.leftover);
         if (c.becomes) {
