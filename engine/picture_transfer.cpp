@@ -409,6 +409,19 @@ std::string CPictureTransfer::PlaceFile(PictureNaming& naming, size_t which,
         WriteLog(1, "+++ %s was taken meanwhile at %s +++", target.c_str(), kWhereInfo);
     }
     WriteLog(1, "+++ Could not rename %s (errno=%d) at %s +++", onDisk.c_str(), errno, kWhereInfo);
+    // No name of the rules was left: still never hidden, and never complete.
+    const std::string base = *naming.names[which] + std::string(CPictureNamer::kIncompleteSuffix);
+    for (int i = 1; i <= kMaxMoves; ++i) {
+        const std::string candidate = base + "_" + std::to_string(i);
+        if (CPictureNamer::RenameNoReplace(onDisk, candidate)) {
+            naming.placed.push_back(PictureNaming::Placed{
+                which, candidate, std::string(CPictureNamer::kIncompleteSuffix), -1});
+            WriteLog(1, "+++ transfer incomplete, data kept as %s at %s +++", candidate.c_str(),
+                     kWhereInfo);
+            return candidate;
+        }
+        if (errno != EEXIST) break;
+    }
     return onDisk;
 }
 

@@ -273,6 +273,16 @@ TEST_F(ResumeTest, JoinRecordReadIsBoundedByTheFile) {
             .write(reinterpret_cast<const char*>(whole.data()), static_cast<long>(size));
         ASSERT_FALSE(CQ7iJoinRecord::Read(kept)) << size;
     }
+    // Nothing arrived of part 2, so every byte is either joined or record:
+    // a change to any one of them is refused.
+    for (size_t at = 0; at < whole.size(); ++at) {
+        auto changed = whole;
+        changed[at] ^= 0x01;
+        std::ofstream(kept, std::ios::binary)
+            .write(reinterpret_cast<const char*>(changed.data()),
+                   static_cast<long>(changed.size()));
+        ASSERT_FALSE(CQ7iJoinRecord::Read(kept)) << at;
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -497,6 +507,19 @@ TEST_F(ResumeTest, NameTakenBetweenWriteAndRenameMovesToTheNextFreeName) {
     EXPECT_EQ(ReadFile(folder + "IMG10002.JPG"), bytes);
     EXPECT_EQ(ReadFile(folder + "IMG10001.JPG"),
               std::vector<uint8_t>({'t', 'h', 'e', 'i', 'r', 's'}));
+
+    // No number left to move on to: kept visible, and not reported complete.
+    for (auto& f : Files()) std::filesystem::remove(folder + f);
+    options.startNum = "9999999";
+    transfer->SetNamingOptions(options);
+    OnePicture(kJpg, "Y.JPG", bytes);
+    host.onExecCommand = [&] { WriteFile(folder + "IMG9999999.JPG", "theirs"); };
+    transfer->GetPictFileInfo();
+    EXPECT_EQ(Files(), (std::vector<std::string>{"IMG9999999.JPG", "IMG9999999.JPG.incomplete_1"}));
+    EXPECT_EQ(ReadFile(folder + "IMG9999999.JPG.incomplete_1"), bytes);
+    ASSERT_EQ(transfer->LastFileResults().size(), 1u);
+    EXPECT_FALSE(transfer->LastFileResults()[0].complete);
+    options.startNum = "10001";
 
     // A joined Q7I whose name appears while its last part is read.
     for (auto& f : Files()) std::filesystem::remove(folder + f);
