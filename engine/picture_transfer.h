@@ -3,10 +3,19 @@
 // downloads ready pictures piece by piece into a hidden temporary file in the
 // destination folder that takes its final name only when it is complete.
 //
-// A picture is never lost to a failure here: a transfer that fails keeps the
-// data it got, visible, under the final name followed by ".incomplete"; a
-// multi-part picture that cannot be joined keeps its parts the same way; no
-// rename ever replaces an existing file.
+// A picture is never lost, scattered, hidden or mixed here:
+//  - a transfer that fails keeps the data it got, visible, under the final
+//    name followed by ".incomplete";
+//  - the files of one picture (RAW and JPEG) get their names together, before
+//    any is written, and when one name is taken meanwhile the whole picture
+//    moves on to the next free number or suffix; no rename ever replaces an
+//    existing file;
+//  - a multi-part Q7I whose part fails, or whose link ends, is kept with a
+//    join record (q7i_join_record.h); the missing part joins it when the
+//    camera sends it again, in this run or a later one. Parts that cannot be
+//    joined are kept in one file with the header and trailer;
+//  - hidden files a killed run left are dealt with at the first transfer
+//    into their folder (leftover_files.h).
 #pragma once
 
 #include <array>
