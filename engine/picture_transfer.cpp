@@ -451,10 +451,11 @@ void CPictureTransfer::DropJoinRecord() {
     mp.recordAt.reset();
 }
 
-CPictureTransfer::FileResult CPictureTransfer::KeepForJoining() {
+CPictureTransfer::FileResult CPictureTransfer::KeepForJoining(uint32_t nextPartSize) {
     MultiPartPicture& mp = multiPart_;
     DropJoinRecord();
     Q7iJoinState state = JoinStateNow();
+    state.nextPartSize = nextPartSize;
     // Only joined parts are worth a record. A part 1 that failed is never
     // taken up again: a later picture of the same camera name (a new card
     // starts the names again) could not be told from it, and taking it up
@@ -480,7 +481,7 @@ void CPictureTransfer::AbandonMultiPart(const char* why) {
     WriteLog(1, "+++ Q7I parts not joined (%s) at %s +++", why, kWhereInfo);
     if (multiPart_.named) {
         if (!multiPart_.broken) {
-            AddResult(KeepForJoining());
+            AddResult(KeepForJoining(0));
             return;
         }
         AddResult(FileResult{multiPart_.cameraName,
@@ -505,7 +506,7 @@ bool CPictureTransfer::StartMultiPart(const KVX_PICT_FILE_ENTRY& entry, const Mu
     // A picture kept earlier, by this run or another, that waits for this
     // part: the part joins it, or, when parts in between are missing, is
     // kept with it unjoined, so the picture stays in one file.
-    if (auto found = CQ7iJoinRecord::Find(folder, cameraName, info)) {
+    if (auto found = CQ7iJoinRecord::Find(folder, cameraName, info, entry.fileSize)) {
         const Q7iJoinState& kept = found->state;
         mp.named = true;
         mp.finalPath = folder + kept.finalName;
@@ -593,7 +594,7 @@ std::optional<CPictureTransfer::FileResult> CPictureTransfer::TransferMultiPart(
         assembler_.EndPicture();
         return FileResult{cameraName, "", false};
     }
-    if (!mp.broken && !written) return KeepForJoining();
+    if (!mp.broken && !written) return KeepForJoining(entry.fileSize);
     if (!mp.broken && !info.IsLastPart()) {
         // Joined so far: a record after the parts lets a later run join the
         // rest even when this one is killed before it can keep them. It is

@@ -160,8 +160,9 @@ private:
                                                 bool blocksBeyond, const NamingOptions& options,
                                                 bool& readOk);
     // Keeps the joined parts visible with the record that lets the missing
-    // ones join them later.
-    FileResult KeepForJoining();
+    // ones join them later; nextPartSize is the size of the part that failed
+    // (0 when none did), which the part must have to join them.
+    FileResult KeepForJoining(uint32_t nextPartSize);
     // The join record for the parts joined so far.
     Q7iJoinState JoinStateNow() const;
     // Cuts off the record written after the last joined part.

@@ -110,7 +110,9 @@ bool PlainName(const std::string& name) {
 
 }  // namespace
 
-bool Q7iJoinState::Describes(const std::string& camera, const MultiPartInfo& info) const {
+bool Q7iJoinState::Describes(const std::string& camera, const MultiPartInfo& info,
+                             uint32_t partSize) const {
+    if (info.partNumber == nextPart && nextPartSize != 0 && nextPartSize != partSize) return false;
     return camera == cameraName && info.numberOfParts == numberOfParts &&
            info.headerLengthA == headerLengthA && info.headerLengthB == headerLengthB;
 }
@@ -125,6 +127,7 @@ std::vector<uint8_t> CQ7iJoinRecord::Encode(const Q7iJoinState& s, uint64_t hash
     Put64(o, s.joinedLength);
     Put64(o, s.dataLength);
     Put64(o, hash);
+    Put32(o, s.nextPartSize);
     Put16(o, static_cast<uint16_t>(s.cameraName.size()));
     o.insert(o.end(), s.cameraName.begin(), s.cameraName.end());
     Put16(o, static_cast<uint16_t>(s.finalName.size()));
@@ -152,6 +155,7 @@ std::optional<Q7iJoinState> CQ7iJoinRecord::Decode(const uint8_t* p, size_t n, u
     s.joinedLength = r.Get(8);
     s.dataLength = r.Get(8);
     hash = r.Get(8);
+    s.nextPartSize = static_cast<uint32_t>(r.Get(4));
     s.cameraName = r.Text();
     s.finalName = r.Text();
     if (!r.Ok() || s.nextPart < 1 || s.nextPart > s.numberOfParts) return std::nullopt;
@@ -226,7 +230,8 @@ std::optional<Q7iJoinState> CQ7iJoinRecord::Read(
 
 std::optional<CQ7iJoinRecord::Found> CQ7iJoinRecord::Find(const std::string& folder,
                                                           const std::string& cameraName,
-                                                          const MultiPartInfo& info) {
+                                                          const MultiPartInfo& info,
+                                                          uint32_t partSize) {
     std::vector<std::string> candidates;
     std::error_code ec;
     std::filesystem::directory_iterator it(folder, ec), end;
@@ -243,7 +248,7 @@ std::optional<CQ7iJoinRecord::Found> CQ7iJoinRecord::Find(const std::string& fol
     auto wanted = [&](const Q7iJoinState& s) {
         // Only a record of this picture that does not already hold the part
         // is worth the read of its joined bytes.
-        return s.Describes(cameraName, info) && s.nextPart <= info.partNumber &&
+        return s.Describes(cameraName, info, partSize) && s.nextPart <= info.partNumber &&
                (!best || s.nextPart > best->state.nextPart);
     };
     for (const auto& name : candidates) {

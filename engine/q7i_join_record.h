@@ -7,7 +7,8 @@
 // Layout, appended after the kept bytes (little-endian):
 //   record: u16 version, u16 parts, u16 next part, u32 header length A,
 //           u32 header length B, u64 joined length, u64 data length,
-//           u64 hash of the joined bytes, u16 + camera name, u16 + final name,
+//           u64 hash of the joined bytes, u32 size of the next part (0: not
+//           known), u16 + camera name, u16 + final name,
 //           (next part - 1) x (u32 offset, u32 size), u32 record check
 //   u32 record length, then the 8 characters "KVXJOIN1" as the file's end.
 //
@@ -36,10 +37,12 @@ struct Q7iJoinState {
     uint32_t headerLengthB = 0;
     uint64_t joinedLength = 0;  // where part nextPart begins
     uint64_t dataLength = 0;    // kept bytes: joined parts plus what arrived of the next
+    uint32_t nextPartSize = 0;  // size of part nextPart as the camera gave it; 0: not known
     std::vector<CQ7iAssembler::DirectoryEntry> parts;  // entries 1 .. nextPart - 1
 
-    // Same picture as the list describes: name, number of parts, header.
-    bool Describes(const std::string& camera, const MultiPartInfo& info) const;
+    // Same picture as the list describes: name, number of parts, header,
+    // and the size of the part it waits for when that is known.
+    bool Describes(const std::string& camera, const MultiPartInfo& info, uint32_t partSize) const;
 };
 
 class CQ7iJoinRecord {
@@ -79,7 +82,7 @@ public:
         Q7iJoinState state;
     };
     static std::optional<Found> Find(const std::string& folder, const std::string& cameraName,
-                                     const MultiPartInfo& info);
+                                     const MultiPartInfo& info, uint32_t partSize);
 
     // Cuts the file at length and flushes it (the record goes with it).
     static bool Truncate(const std::string& path, uint64_t length);

@@ -186,8 +186,9 @@ TEST_F(ResumeTest, KeptFileThatDoesNotProveItselfIsNeverJoined) {
     struct Case {
         const char* what;
         std::function<void(const std::string&)> spoil;
-        std::string cameraName;  // of the picture that comes next
-        std::string keptAs;      // where everything of the new run goes
+        std::string cameraName;      // of the picture that comes next
+        std::string keptAs;          // where everything of the new run goes
+        uint32_t partTwoSize = 700;  // of the part 2 the new run gets
     };
     auto flip = [](size_t fromEnd) {
         return [fromEnd](const std::string& path) {
@@ -211,6 +212,8 @@ TEST_F(ResumeTest, KeptFileThatDoesNotProveItselfIsNeverJoined) {
         {"record length out of bounds", flip(10), "VRN_0010.Q7I", "VRN_0010_1.Q7I.incomplete"},
         {"record damaged", flip(20), "VRN_0010.Q7I", "VRN_0010_1.Q7I.incomplete"},
         {"another picture", [](const std::string&) {}, "VRN_0011.Q7I", "VRN_0011.Q7I.incomplete"},
+        {"a part 2 of another size", [](const std::string&) {}, "VRN_0010.Q7I",
+         "VRN_0010_1.Q7I.incomplete", 701},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -232,7 +235,9 @@ TEST_F(ResumeTest, KeptFileThatDoesNotProveItselfIsNeverJoined) {
 
         camera.pieceHook = nullptr;
         MakeTransfer();
-        Serve(2, parts, header, trailer, c.cameraName);
+        auto again = parts;
+        again[1] = PictureBytes(c.partTwoSize, 72);
+        Serve(2, again, header, trailer, c.cameraName);
         transfer->GetPictFileInfo();
         transfer->GetPictFileInfo();
 
@@ -242,9 +247,9 @@ TEST_F(ResumeTest, KeptFileThatDoesNotProveItselfIsNeverJoined) {
         EXPECT_EQ(Files(), (std::vector<std::string>{"VRN_0010.Q7I.incomplete", c.keptAs}));
         std::vector<uint8_t> expected(128, 0);
         std::copy(header.begin(), header.end(), expected.begin());
-        expected.insert(expected.end(), parts[1].begin(), parts[1].end());
-        expected.resize(832, 0);
-        expected.insert(expected.end(), parts[2].begin(), parts[2].end());
+        expected.insert(expected.end(), again[1].begin(), again[1].end());
+        expected.resize((expected.size() + 31) / 32 * 32, 0);
+        expected.insert(expected.end(), again[2].begin(), again[2].end());
         expected.insert(expected.end(), trailer.begin(), trailer.end());
         EXPECT_EQ(ReadFile(folder + c.keptAs), expected);
     }
