@@ -120,6 +120,7 @@ bool LinkState::RegistryMatch(const std::string& deviceId) {
 }
 
 HResult LinkState::EnumerateWiaDevices(const std::vector<dev::DeviceInfo>& devices) {
+    int openFailures = 0;
     for (const dev::DeviceInfo& d : devices) {
         const dev::DeviceProperties& p = d.properties;
         if (!p.name) continue;
@@ -142,13 +143,21 @@ HResult LinkState::EnumerateWiaDevices(const std::vector<dev::DeviceInfo>& devic
         if (hr != dev::kHrOk) {
             WriteLog(1, "+++ error code = 0x%x at %s +++", static_cast<unsigned>(hr),
                      "CreateWiaDevice");
-            return 1;
+            // A camera that cannot be opened (dead, hung, busy) must not hide
+            // the ones after it: the next matching device gets its turn. The
+            // failed id is not the linked one.
+            std::lock_guard guard(instanceLock_);
+            std::memset(activeInstance_, 0, sizeof activeInstance_);
+            ++openFailures;
+            continue;
         }
         device_ = std::move(opened);
         instanceFlag_ = true;
         return 0;
     }
-    instanceFlag_ = true;
+    // A camera that failed to open leaves the flag as it was: no link, and
+    // no claim that the search ran to an empty end.
+    if (openFailures == 0) instanceFlag_ = true;
     return 1;
 }
 

@@ -4,11 +4,13 @@
 
 #include "model/display_text.h"
 #include "model/record_layout.h"
+#include "model/setting_commands.h"
 
 namespace kvx::cli {
 
 namespace {
 
+using VARNO::Setting;
 using VARNO::SettableField;
 using VARNO::ValueTable;
 namespace dg1 = VARNO::dg1;
@@ -34,39 +36,39 @@ std::vector<SettingChoice> ListChoices(const List& list) {
 
 const std::vector<SettingDef>& CSettingCatalog::Settings() {
     static const std::vector<SettingDef> defs = {
-        {"mode", "Exposure mode", 2, dg2::kExposureMode, SettingKind::Table, ValueTable::ExposureMode,
+        {"mode", "Exposure mode", Setting::ExposureMode, 2, dg2::kExposureMode, SettingKind::Table, ValueTable::ExposureMode,
          SettableField::ExposureModeMask},
-        {"shutter", "Shutter speed", 1, dg1::kShutter, SettingKind::Shutter, ValueTable::Count, std::nullopt},
-        {"aperture", "Aperture", 1, dg1::kAperture, SettingKind::Aperture, ValueTable::Count, std::nullopt},
-        {"iso", "ISO", 1, dg1::kIso, SettingKind::Iso, ValueTable::Count, std::nullopt},
-        {"exposure", "Exposure compensation", 1, dg1::kExposureComp, SettingKind::ExposureComp, ValueTable::Count, std::nullopt},
-        {"metering", "Metering", 2, dg2::kMetering, SettingKind::Table, ValueTable::Metering,
+        {"shutter", "Shutter speed", Setting::ShutterSpeed, 1, dg1::kShutter, SettingKind::Shutter, ValueTable::Count, std::nullopt},
+        {"aperture", "Aperture", Setting::Aperture, 1, dg1::kAperture, SettingKind::Aperture, ValueTable::Count, std::nullopt},
+        {"iso", "ISO", Setting::Iso, 1, dg1::kIso, SettingKind::Iso, ValueTable::Count, std::nullopt},
+        {"exposure", "Exposure compensation", Setting::ExposureComp, 1, dg1::kExposureComp, SettingKind::ExposureComp, ValueTable::Count, std::nullopt},
+        {"metering", "Metering", Setting::Metering, 2, dg2::kMetering, SettingKind::Table, ValueTable::Metering,
          SettableField::MeteringMask},
-        {"af", "AF mode", 2, dg2::kAfMode, SettingKind::Table, ValueTable::AfMode,
+        {"af", "AF mode", Setting::AfMode, 2, dg2::kAfMode, SettingKind::Table, ValueTable::AfMode,
          SettableField::AfModeMask},
-        {"drive", "Drive mode", 2, dg2::kDriveMode, SettingKind::Table, ValueTable::DriveMode,
+        {"drive", "Drive mode", Setting::DriveMode, 2, dg2::kDriveMode, SettingKind::Table, ValueTable::DriveMode,
          SettableField::DriveModeMask},
-        {"wb", "White balance", 2, dg2::kWhiteBalance, SettingKind::Table, ValueTable::WhiteBalance,
+        {"wb", "White balance", Setting::WhiteBalance, 2, dg2::kWhiteBalance, SettingKind::Table, ValueTable::WhiteBalance,
          SettableField::WhiteBalanceMask},
-        {"quality", "Image quality", 2, dg2::kImageQuality, SettingKind::Table,
+        {"quality", "Image quality", Setting::ImageQuality, 2, dg2::kImageQuality, SettingKind::Table,
          ValueTable::ImageQuality, SettableField::ImageQualityMask},
-        {"size", "Image size", 2, dg2::kImageSize, SettingKind::Table, ValueTable::ImageSize,
+        {"size", "Image size", Setting::ImageSize, 2, dg2::kImageSize, SettingKind::Table, ValueTable::ImageSize,
          SettableField::ImageSizeMask},
-        {"colorspace", "Color space", 3, dg3::kColorSpace, SettingKind::Table, ValueTable::ColorSpace,
+        {"colorspace", "Color space", Setting::ColorSpace, 3, dg3::kColorSpace, SettingKind::Table, ValueTable::ColorSpace,
          SettableField::ColorSpaceMask},
-        {"colormode", "Color mode", 3, dg3::kColorMode, SettingKind::Table, ValueTable::ColorMode,
+        {"colormode", "Color mode", Setting::ColorMode, 3, dg3::kColorMode, SettingKind::Table, ValueTable::ColorMode,
          SettableField::ColorModeMask},
-        {"contrast", "Contrast", 3, dg3::kContrast, SettingKind::PictureParameter, ValueTable::Count, std::nullopt},
-        {"sharpness", "Sharpness", 3, dg3::kSharpness, SettingKind::PictureParameter, ValueTable::Count, std::nullopt},
-        {"saturation", "Saturation", 3, dg3::kSaturation, SettingKind::PictureParameter, ValueTable::Count, std::nullopt},
-        {"dccrop", "DC crop", 4, dg4::kDcCrop, SettingKind::Table, ValueTable::DcCrop,
+        {"contrast", "Contrast", Setting::Contrast, 3, dg3::kContrast, SettingKind::PictureParameter, ValueTable::Count, std::nullopt},
+        {"sharpness", "Sharpness", Setting::Sharpness, 3, dg3::kSharpness, SettingKind::PictureParameter, ValueTable::Count, std::nullopt},
+        {"saturation", "Saturation", Setting::Saturation, 3, dg3::kSaturation, SettingKind::PictureParameter, ValueTable::Count, std::nullopt},
+        {"dccrop", "DC crop", Setting::DcCrop, 4, dg4::kDcCrop, SettingKind::Table, ValueTable::DcCrop,
          SettableField::DcCropMask},
-        {"aspect", "Aspect ratio", 5, dg5::kAspectRatio, SettingKind::Table, ValueTable::AspectRatio,
+        {"aspect", "Aspect ratio", Setting::AspectRatio, 5, dg5::kAspectRatio, SettingKind::Table, ValueTable::AspectRatio,
          SettableField::AspectRatioMask},
-        {"tone", "Tone control", 5, dg5::kToneControl, SettingKind::Table, ValueTable::ToneControl, std::nullopt},
-        {"filter", "Filter effect", 5, dg5::kFilterEffect, SettingKind::Table,
+        {"tone", "Tone control", Setting::ToneControl, 5, dg5::kToneControl, SettingKind::Table, ValueTable::ToneControl, std::nullopt},
+        {"filter", "Filter effect", Setting::FilterEffect, 5, dg5::kFilterEffect, SettingKind::Table,
          ValueTable::FilterEffect, std::nullopt},
-        {"toning", "Toning effect", 5, dg5::kToningEffect, SettingKind::Table,
+        {"toning", "Toning effect", Setting::ToningEffect, 5, dg5::kToningEffect, SettingKind::Table,
          ValueTable::ToningEffect, std::nullopt},
     };
     return defs;
@@ -80,14 +82,18 @@ const SettingDef* CSettingCatalog::Find(const std::string& name) {
 }
 
 bool CSettingCatalog::FieldBits(const SettingDef& def, uint8_t& field1, uint8_t& field2) {
-    for (int i = 0; i < 16; ++i) {
-        const auto* f = VARNO::DataGroupField(def.group, i);
-        if (!f || f->width == 0 || f->offset != def.offset) continue;
-        field1 = i < 8 ? static_cast<uint8_t>(1u << i) : 0;
-        field2 = i < 8 ? 0 : static_cast<uint8_t>(1u << (i - 8));
-        return true;
-    }
-    return false;
+    // The address is the model's, the one every command is built from; a
+    // setting the model places in another group than the one read here
+    // could not be confirmed, so it does not count as changeable.
+    const VARNO::SettingAddress a = VARNO::AddressOf(def.setting);
+    if (a.group != def.group || (a.field1 == 0 && a.field2 == 0)) return false;
+    field1 = a.field1;
+    field2 = a.field2;
+    return true;
+}
+
+tag_CAM_COMMAND CSettingCatalog::Command(const SettingDef& def, uint8_t code) {
+    return VARNO::MakeSettingCommand(def.setting, code);
 }
 
 uint8_t CSettingCatalog::CurrentCode(const VARNO::CCamera& camera, const SettingDef& def) {

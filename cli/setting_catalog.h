@@ -8,22 +8,24 @@
 #include <string>
 #include <vector>
 
+#include "model/cam_command.h"
 #include "model/camera.h"
+#include "model/setting_commands.h"
 #include "model/value_tables.h"
 
 namespace kvx::cli {
 
-
 enum class SettingKind { Table, Shutter, Aperture, Iso, ExposureComp, PictureParameter };
 
 struct SettingDef {
-    const char* name;      // command-line name
-    const char* label;     // shown by `info`
-    int group;             // data group 1..6
-    size_t offset;         // full offset of its byte in the group's record
+    const char* name;        // command-line name
+    const char* label;       // shown by `info`
+    VARNO::Setting setting;  // the model's setting: its address and its command
+    int group;               // data group 1..6
+    size_t offset;           // full offset of its byte in the group's record
     SettingKind kind;
     VARNO::ValueTable table = VARNO::ValueTable::Count;  // kind Table
-    std::optional<VARNO::SettableField> mask;             // kind Table: the settable mask
+    std::optional<VARNO::SettableField> mask;            // kind Table: the settable mask
 };
 
 struct SettingChoice {
@@ -36,12 +38,16 @@ public:
     static const std::vector<SettingDef>& Settings();
     static const SettingDef* Find(const std::string& name);
 
-    // The Field1/Field2 bits that address the field at def.offset.
+    // The Field1/Field2 bits of the model's address of the setting; false
+    // when the setting cannot be changed.
     static bool FieldBits(const SettingDef& def, uint8_t& field1, uint8_t& field2);
+    // The command that sets it to code.
+    static tag_CAM_COMMAND Command(const SettingDef& def, uint8_t code);
 
     // The current code and its display text, from the camera's current records.
     static uint8_t CurrentCode(const VARNO::CCamera& camera, const SettingDef& def);
-    static std::string DisplayText(const VARNO::CCamera& camera, const SettingDef& def, uint8_t code);
+    static std::string DisplayText(const VARNO::CCamera& camera, const SettingDef& def,
+                                   uint8_t code);
 
     // Every value a user may ask for, in display order ("---" left out);
     // table settings are filtered by the camera's settable mask.

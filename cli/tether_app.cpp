@@ -17,7 +17,7 @@
 #include "engine/camera_detector.h"
 #include "engine/review_app_lookup.h"
 #include "log/write_log.h"
-#include "model/cam_command.h"
+#include "model/setting_commands.h"
 #include "platform/clock.h"
 
 namespace kvx::cli {
@@ -196,12 +196,7 @@ int CmdSet(Context& c, const std::string& name, const std::string& value) {
         Err("\n");
         return kExitUsage;
     }
-    tag_CAM_COMMAND cmd{};
-    cmd.command = SetCommandOfGroup(def->group);
-    cmd.payload.setting.Field1 = field1;
-    cmd.payload.setting.Field2 = field2;
-    cmd.payload.setting.value = *code;
-    s.Engine().QueueCommand(cmd);
+    s.Session().QueueCommand(CSettingCatalog::Command(*def, *code));
     bool taken = s.PumpUntil(
         [&] { return CSettingCatalog::CurrentCode(camera, *def) == *code || !s.ThreadRunning(); },
         kSetWaitMs);
@@ -227,13 +222,10 @@ struct TransferTally {
     int pictures = 0;     // capture results seen
     int files = 0;        // files finished
     bool incomplete = false;
-    std::vector<engine::CPictureTransfer::FileResult> current;  // files of the picture under way
+    std::vector<engine::PictureEvent> current;  // files of the picture under way
 };
 
-std::string SizeText(const std::string& path) {
-    std::error_code ec;
-    auto n = std::filesystem::file_size(path, ec);
-    if (ec) return "?";
+std::string SizeText(uint64_t n) {
     char b[32];
     std::snprintf(b, sizeof b, "%.1f MB", static_cast<double>(n) / 1e6);
     return b;
@@ -246,11 +238,20 @@ bool PrintFiles(CTetherSession& s, TransferTally& t) {
     for (auto& f : files) {
         // Standard output lists only whole pictures, so a script never takes
         // a partial file for a picture.
-        if (f.complete) {
-            Out(f.path + "\n");
-        } else {
-            t.incomplete = true;
-            Err("kvx-tether: incomplete, data kept as " + f.path + "\n");
+        switch (f.kind) {
+            case engine::PictureKind::Complete:
+                Out(f.path + "\n");
+                break;
+            case engine::PictureKind::Incomplete:
+                t.incomplete = true;
+                Err("kvx-tether: incomplete, data kept as " + f.path + "\n");
+                break;
+            case engine::PictureKind::Failed:
+                // Nothing of it is on disk: that is a failed transfer too.
+                t.incomplete = true;
+                Err("kvx-tether: " + (f.cameraName.empty() ? std::string("a picture") : f.cameraName) +
+                    " was not downloaded: " + f.error + "\n");
+                break;
         }
         ++t.files;
         t.current.push_back(std::move(f));
@@ -267,9 +268,15 @@ void PictureDone(TransferTally& t, int total) {
         if (total > 0) line += "/" + std::to_string(total);
         line += ":";
         if (t.current.empty()) line += " no file";
-        for (const auto& f : t.current)
+        for (const auto& f : t.current) {
+            if (f.kind == engine::PictureKind::Failed) {
+                line += " " + f.cameraName + " -> (not written)";
+                continue;
+            }
             line += " " + f.cameraName + " -> " + std::filesystem::path(f.path).filename().string() +
-                    " (" + SizeText(f.path) + (f.complete ? "" : ", INCOMPLETE") + ")";
+                    " (" + SizeText(f.size) +
+                    (f.kind == engine::PictureKind::Complete ? "" : ", INCOMPLETE") + ")";
+        }
         Err(line + "\n");
     }
     t.current.clear();
@@ -315,19 +322,9 @@ int CmdCapture(Context& c, int mode, int count, const std::string& dest) {
             break;
         }
         s.TakeCaptureResults();
-        tag_CAM_COMMAND dest3{};
-        dest3.command = kCmdSetDataGroup3;
-        dest3.payload.setting.Field1 = 0x00;
-        dest3.payload.setting.Field2 = 0x80;
-        dest3.payload.setting.value = c.naming.StorageDestination();
-        s.Engine().QueueCommand(dest3);
-        tag_CAM_COMMAND snap{};
-        snap.command = kCmdSnap;
-        snap.payload.shutter[0] = 2;
-        snap.payload.shutter[1] = static_cast<uint8_t>(mode);
-        snap.payload.shutter[2] = 1;
-        snap.payload.shutter[3] = 0;
-        s.Engine().QueueCommand(snap);
+        s.Session().QueueCommand(
+            VARNO::MakeCaptureDestinationCommand(c.naming.inCamera, c.naming.inPC));
+        s.Session().QueueCommand(VARNO::MakeReleaseCommand(static_cast<uint8_t>(mode)));
 
         if (mode == 3) {
             // Focusing only: no picture and no capture status follow.
@@ -417,7 +414,7 @@ int CmdWatch(Context& c, const std::string& dest, bool wait) {
             // closes once the last of them is downloaded.
             closeAsked = true;
             lastProgress = kvx::NowMs();
-            if (s.Detector().OnClose() == engine::CCameraDetector::CloseOutcome::Deferred)
+            if (s.Session().Close() == engine::CCameraDetector::CloseOutcome::Deferred)
                 Err("kvx-tether: " + std::to_string(s.PendingPictures()) +
                     " picture(s) still coming from the camera; stopping when they are done\n");
             continue;

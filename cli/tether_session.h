@@ -1,30 +1,16 @@
-// One kvx-tether run against the camera: the engine, the picture transfer,
-// the settings model and the detection wired together as the main window
-// wires them, with this thread playing the window thread. Pump() is the
-// message loop: it drains what the engine posted and the device watcher's
-// events, merges camera records into the model and keeps the notice box.
+// kvx-tether's front end of the camera session: this thread plays the window
+// thread. Pump() is its message loop: it drains the session's own queued
+// port and hands every message to the session; what the session tells the
+// front end (notices, capture results, finished pictures) is kept here until
+// the command's loop takes it.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
-#include <memory>
-#include <mutex>
-#include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "engine/app_settings.h"
-#include "engine/camera_detector.h"
-#include "engine/library_camera_link.h"
-#include "engine/device_watcher.h"
-#include "engine/main_engine.h"
-#include "engine/picture_namer.h"
-#include "engine/picture_transfer.h"
-#include "engine/queued_message_port.h"
-#include "model/camera.h"
+#include "engine/camera_session.h"
 
 namespace kvx::cli {
 
@@ -41,7 +27,7 @@ enum ExitStatus : int {
     kExitInterrupted = 8,    // capture: stopped by a signal before every release was made
 };
 
-class CTetherSession final : public engine::IMainWindow, public engine::IDetectorHost {
+class CTetherSession final : private engine::ISessionFrontEnd {
 public:
     struct Options {
         engine::NamingOptions naming;
@@ -66,90 +52,34 @@ public:
     bool PumpUntil(const std::function<bool()>& done, uint32_t timeoutMs);
 
     // Stops the communication thread and the device watcher (idempotent).
-    void Shutdown();
+    void Shutdown() { session_.Stop(); }
 
-    // What happened so far.
-    bool Linked() const { return engine_.LinkReady(); }
-    bool ThreadRunning() const { return engine_.ThreadRunning(); }
-    bool QuitPosted() const { return quitCode_.has_value(); }
-    bool GroupSeen(int group) const { return groupSeen_[group].load(); }
-    int CameraState() const { return engine_.CameraState(); }
+    bool ThreadRunning() const { return session_.ThreadRunning(); }
+    bool QuitPosted() const { return session_.QuitCode().has_value(); }
+    bool Closed() const { return session_.Closed(); }
+    int CameraState() const { return session_.CameraState(); }
+    int PendingPictures() { return session_.PendingPictures(); }
+    std::string CameraLine() const { return session_.CameraLine(); }
     // Capture results (WM_USER+106 codes) in arrival order, taken out.
     std::vector<uint32_t> TakeCaptureResults();
     // Picture files finished since the last call, each once.
-    std::vector<engine::CPictureTransfer::FileResult> TakeFinishedFiles();
-    int PendingPictures() { return transfer_.PendingPictureCount(); }
-    std::string StatusText() const { return statusText_; }
-    std::string CameraLine() const;
+    std::vector<engine::PictureEvent> TakeFinishedFiles();
 
-    VARNO::CCamera& Camera() { return camera_; }
-    engine::CMainEngine& Engine() { return engine_; }
-    engine::CCameraDetector& Detector() { return detector_; }
-
-    // ---- IMainWindow (any thread) ----
-    bool HasWindowHandle() const override { return !closed_.load(); }
-    bool IsMessageBoxOpen() const override { return boxOpen_.load(); }
-    uint32_t MessageBoxAutoCloseMs() const override { return boxAutoCloseMs_.load(); }
-    void ShowMessageBox(int stringId, uint32_t autoCloseMs) override;
-    void EnableControls(bool) override {}
-    void ClearStatusLines() override;
-    void ShowCameraLine(const std::string& cameraName) override;
-    void ResetDisplay() override {}
-    void ResetPanelsForNewLink() override;
-
-    // ---- IDetectorHost (this thread) ----
-    bool StartCommThread() override { return engine_.StartCommThread(); }
-    bool StopCommThread() override { return engine_.StopCommThread(); }
-    bool LinkReady() const override { return engine_.LinkReady(); }
-    void SetDeviceChangeFlag(bool on) override { engine_.SetDeviceChangeFlag(on); }
-    void ClearCaptureStatusTable() override { transfer_.ClearCaptureStatusTable(); }
-    void DisableControls() override {}
-    void PostQuit(int exitCode) override { quitCode_ = exitCode; }
-    int PendingPictureCount() override { return transfer_.PendingPictureCount(); }
-    int CommState() const override { return engine_.CommState(); }
-    int CloseRequest() const override { return engine_.CloseRequest(); }
-    void SetCloseRequest(int reason) override { engine_.SetCloseRequest(reason); }
-    void ShowNotice(const engine::CloseNotice& notice) override;
-    void CloseForReal() override;
-    bool Closed() const { return closed_.load(); }
+    engine::CCameraSession& Session() { return session_; }
+    VARNO::CCamera& Camera() { return session_.Camera(); }
+    engine::CMainEngine& Engine() { return session_.Engine(); }
 
 private:
-    void OnMessage(const engine::PostedMessage& m);
-    void OnDeviceEvent(const engine::DeviceEvent& e);
-    void TickMessageBox();
-    void CloseMessageBox();
-    void CollectFiles();
+    void OnNotice(int stringId, const std::string& text, uint32_t autoCloseMs) override;
+    void OnCaptureResult(uint32_t code) override { captureResults_.push_back(code); }
+    void OnPictureFinished(const engine::PictureEvent& event) override { files_.push_back(event); }
     void Note(const std::string& line);
 
     Options options_;
-    engine::LibraryCameraLink link_;
-    engine::QueuedMessagePort port_;
-    VARNO::CCamera camera_;
-    engine::CMainEngine engine_;
-    engine::CPictureTransfer transfer_;
-    engine::CCameraDetector detector_;
-    engine::DeviceWatcher watcher_;
-
-    std::mutex deviceLock_;
-    std::deque<engine::DeviceEvent> deviceEvents_;
-
-    std::atomic<bool> groupSeen_[7] = {};
-    std::atomic<bool> settableSeen_{false};
-    std::optional<int> quitCode_;
-    std::atomic<bool> closed_{false};
-    bool shutDown_ = false;
-
-    std::atomic<bool> boxOpen_{false};
-    std::atomic<uint32_t> boxAutoCloseMs_{0};
-    std::atomic<uint32_t> boxOpenedAt_{0};
-
-    mutable std::mutex textLock_;
-    std::string cameraName_;
-    std::string statusText_;
-
     std::vector<uint32_t> captureResults_;
-    std::set<std::string> filesSeen_;
-    std::vector<engine::CPictureTransfer::FileResult> filesNew_;
+    std::vector<engine::PictureEvent> files_;
+    // Last: it calls back into the members above until it is destroyed.
+    engine::CCameraSession session_;
 };
 
 }  // namespace kvx::cli

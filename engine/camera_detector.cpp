@@ -6,7 +6,9 @@
 #include <cstring>
 
 #include "log/write_log.h"
+#include "model/display_text.h"
 #include "model/string_table.h"
+#include "platform/clock.h"
 
 namespace kvx::engine {
 
@@ -88,22 +90,11 @@ StatusLine StatusLineFor(int cameraState, bool supported, int statusOverride) {
 }
 
 std::string FocalLengthText(uint16_t v) {
-    // snprintf rather than string concatenation: GCC 12 at -O3 misreads the
-    // latter as an overlapping copy.
-    char text[16];
-    if (v % 16 == 0)
-        std::snprintf(text, sizeof text, "%d", v / 16);
-    else
-        std::snprintf(text, sizeof text, "%d.%d", v / 16, (v % 16) * 10 / 16);
-    return text;
+    return VARNO::FormatFocalLength(v);
 }
 
 std::string CameraLineText(const std::string& name, uint16_t f1, uint16_t f2) {
-    std::string line = ShellString(104);
-    line.append(": ").append(name).append("(").append(FocalLengthText(f1));
-    if (f1 != f2) line.append("-").append(FocalLengthText(f2));
-    line.append(")");
-    return line;
+    return VARNO::FormatCameraLine(name, f1, f2);
 }
 
 CCameraDetector::CCameraDetector(IDetectorHost& host, ICameraLink& link, PathSource paths,
@@ -179,6 +170,7 @@ CCameraDetector::SearchResult CCameraDetector::FindCameraAndKickThread() {
         host_.DisableControls();
         host_.ClearCaptureStatusTable();
         host_.StopCommThread();
+        wasReady_ = false;  // ended here, not lost
     }
     if (r.count130 >= 1) {
         r.started = host_.StartCommThread();
@@ -208,6 +200,40 @@ int CCameraDetector::HandleDeviceChange(uint32_t eventType, const DeviceBroadcas
     return 0;
 }
 
+bool CCameraDetector::CheckLink() {
+    if (closed_) return false;
+    if (host_.LinkReady()) {
+        wasReady_ = true;
+        retryOwed_ = false;
+        retryDelay_ = kLinkRetryFirstMs;
+        return false;
+    }
+    const uint32_t now = kvx::NowMs();
+    if (wasReady_) {
+        wasReady_ = false;
+        WriteLog(2, "+++ camera link ended without a removal notice, searching again at %s +++",
+                 "CMainDlg::CheckLink");
+        retryOwed_ = true;
+        retryAt_ = now;
+        retryDelay_ = kLinkRetryFirstMs;
+    }
+    // The clock wraps: compare by difference.
+    if (!retryOwed_ || static_cast<int32_t>(now - retryAt_) < 0) return false;
+
+    // As a removal notice would be handled.
+    if (!host_.LinkReady()) host_.SetDeviceChangeFlag(true);
+    SearchResult r = FindCameraAndKickThread();
+    if (!host_.LinkReady()) host_.SetDeviceChangeFlag(false);
+
+    // A thread that started decides on its own; no camera at all waits for
+    // an arrival. A camera there while the old thread has not ended yet is
+    // tried again later, never at once.
+    retryOwed_ = !r.started && r.count130 >= 1 && !r.quit;
+    retryAt_ = now + retryDelay_;
+    retryDelay_ = std::min(retryDelay_ * 2, kLinkRetryMaxMs);
+    return true;
+}
+
 StatusLine CCameraDetector::RefreshStatus(int cameraState, bool supported, int statusOverride,
                                           bool* modeChanged) {
     StatusLine s = StatusLineFor(cameraState, supported, statusOverride);
@@ -230,6 +256,7 @@ CCameraDetector::CloseOutcome CCameraDetector::OnClose() {
         host_.DisableControls();
         return CloseOutcome::Deferred;
     }
+    closed_ = true;  // a link ending now is no loss to search for
     host_.CloseForReal();
     return CloseOutcome::Closed;
 }

@@ -54,7 +54,8 @@ StatusLine StatusLineFor(int cameraState, bool cameraSupported, int statusOverri
 std::string ShellString(int id);
 
 // "Camera: <name>(<focal>)" or "Camera: <name>(<wide>-<tele>)" from the
-// focal lengths in sixteenths of a millimetre.
+// focal lengths in sixteenths of a millimetre: the display texts' own
+// (VARNO::FormatCameraLine), under the names the shell uses.
 std::string CameraLineText(const std::string& cameraName, uint16_t focal1, uint16_t focal2);
 std::string FocalLengthText(uint16_t sixteenths);
 
@@ -112,6 +113,20 @@ public:
     // Returns 0, as the window procedure's handler does.
     int HandleDeviceChange(uint32_t eventType, const DeviceBroadcast* data);
 
+    // First wait, and longest wait, between two searches after a lost link.
+    static constexpr uint32_t kLinkRetryFirstMs = 1000;
+    static constexpr uint32_t kLinkRetryMaxMs = 30000;
+    // Run by the consuming thread every now and then (the main window's
+    // timer, the command line's loop). A link that ends by itself, without a
+    // removal notice and without this detector stopping it, is a camera that
+    // died where no notice tells of it: the linked camera is taken as gone
+    // and the search runs as for a removal, so that another camera attached
+    // meanwhile is linked. While a camera is attached but no thread could be
+    // started, the search is tried again after a wait that doubles up to
+    // kLinkRetryMaxMs, measured on the engine clock; the loss is logged once.
+    // True when it ran a search.
+    bool CheckLink();
+
     // The text and mode the status refresh shows; remembers the mode, and
     // tells through modeChanged when the whole window would repaint.
     StatusLine RefreshStatus(int cameraState, bool cameraSupported, int statusOverride,
@@ -126,6 +141,14 @@ private:
     PathSource paths_;
     DriverLookup drivers_;
     int lastMode_ = -1;
+
+    // CheckLink: the link was ready when last looked at; a search is owed
+    // after a lost link, at retryAt_ (engine clock), then after retryDelay_.
+    bool wasReady_ = false;
+    bool retryOwed_ = false;
+    bool closed_ = false;
+    uint32_t retryAt_ = 0;
+    uint32_t retryDelay_ = kLinkRetryFirstMs;
 };
 
 }  // namespace kvx::engine

@@ -34,8 +34,8 @@ public:
     int PendingCount() const;
 
 private:
-    mutable std::mutex lock_;
-    std::array<Entry, kEntries> entries_{};
+    mutable std::mutex lock_;                // leaf lock
+    std::array<Entry, kEntries> entries_{};  // guarded by lock_
 };
 
 }  // namespace kvx::engine

@@ -7,9 +7,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
+#include "camlink/device/registration_liveness.h"
 #include "log/write_log.h"
 
 #if __has_include(<libusb-1.0/libusb.h>)
@@ -48,9 +51,10 @@ struct UsbApi {
         if (!lib) return false;
         init = reinterpret_cast<decltype(init)>(::dlsym(lib, "libusb_init"));
         exit = reinterpret_cast<decltype(exit)>(::dlsym(lib, "libusb_exit"));
-        hasCapability = reinterpret_cast<decltype(hasCapability)>(::dlsym(lib, "libusb_has_capability"));
-        registerCallback =
-            reinterpret_cast<decltype(registerCallback)>(::dlsym(lib, "libusb_hotplug_register_callback"));
+        hasCapability =
+            reinterpret_cast<decltype(hasCapability)>(::dlsym(lib, "libusb_has_capability"));
+        registerCallback = reinterpret_cast<decltype(registerCallback)>(
+            ::dlsym(lib, "libusb_hotplug_register_callback"));
         deregisterCallback = reinterpret_cast<decltype(deregisterCallback)>(
             ::dlsym(lib, "libusb_hotplug_deregister_callback"));
         handleEvents = reinterpret_cast<decltype(handleEvents)>(
@@ -78,8 +82,8 @@ UsbApi& Usb() {
 
 struct UsbHotplugBridge {
 #ifdef KVX_HAVE_LIBUSB_HEADER
-    static int LIBUSB_CALL OnHotplug(libusb_context*, libusb_device* dev, libusb_hotplug_event event,
-                                     void* self) {
+    static int LIBUSB_CALL OnHotplug(libusb_context*, libusb_device* dev,
+                                     libusb_hotplug_event event, void* self) {
         auto* w = static_cast<DeviceWatcher*>(self);
         std::string name = "usb:" + std::to_string(Usb().busNumber(dev)) + "-" +
                            std::to_string(Usb().deviceAddress(dev));
@@ -93,7 +97,9 @@ struct UsbHotplugBridge {
 
 DeviceWatcher::DeviceWatcher(std::string folder) : folder_(std::move(folder)) {}
 
-DeviceWatcher::~DeviceWatcher() { Stop(); }
+DeviceWatcher::~DeviceWatcher() {
+    Stop();
+}
 
 bool DeviceWatcher::AddFolderWatch() {
     std::error_code ec;
@@ -102,11 +108,26 @@ bool DeviceWatcher::AddFolderWatch() {
                                  IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM |
                                      IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR);
     if (watch_ < 0) {
-        WriteLog(1, "+++ Could not watch %s errno=%d at %s +++", folder_.c_str(), errno,
-                 "DeviceWatcher::AddFolderWatch");
+        // Retried every second while the folder is missing: said once, not each time.
+        if (!watchFailureLogged_)
+            WriteLog(1, "+++ Could not watch %s errno=%d at %s +++", folder_.c_str(), errno,
+                     "DeviceWatcher::AddFolderWatch");
+        watchFailureLogged_ = true;
         return false;
     }
+    watchFailureLogged_ = false;
     return true;
+}
+
+void DeviceWatcher::SweepDeadRegistrations() {
+    // A camera that was killed leaves its registration behind and no removal
+    // is ever noticed. Taking such a registration out of the folder makes
+    // the removal that never came: the loop below reports it like any other.
+    std::vector<std::string> removed;
+    kvx::device::ReadLiveRegistrations(folder_, &removed);
+    for (const auto& file : removed)
+        WriteLog(3, "--- %s: camera gone without unregistering, registration removed ---",
+                 file.c_str());
 }
 
 bool DeviceWatcher::StartUsb() {
@@ -197,7 +218,12 @@ void DeviceWatcher::Run() {
     // inotify records are variable-sized; this buffer holds many of them, and
     // the loop below never reads past the bytes that read() returned.
     alignas(inotify_event) char buffer[16 * 1024];
+    auto nextSweep = std::chrono::steady_clock::now();
     while (!stop_.load()) {
+        if (std::chrono::steady_clock::now() >= nextSweep) {
+            SweepDeadRegistrations();
+            nextSweep = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSweepMs);
+        }
         pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {inotifyFd_, POLLIN, 0}};
         // With USB hotplug the loop also has to give libusb its turn.
         int timeout = usbContext_ ? 100 : 1000;

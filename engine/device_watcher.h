@@ -1,7 +1,10 @@
 // Tells the consuming thread when a still-image device appears or goes:
 // a virtual camera's registration file arriving in or leaving the virtual
 // device folder (inotify), and a USB device of the camera vendor arriving or
-// leaving (libusb hotplug, when the platform offers it). Events are handed to
+// leaving (libusb hotplug, when the platform offers it). A virtual camera
+// that dies without unregistering (killed, crashed) is found by a sweep of the
+// folder once a second and its registration removed, so that its removal is
+// reported too instead of never. Events are handed to
 // a callback on the watcher's own thread; the consumer posts them on to its
 // thread (the window thread, or the command line's main loop).
 #pragma once
@@ -37,6 +40,9 @@ public:
 
     // USB vendor watched by the hotplug part.
     static constexpr int kCameraVendorId = 0x4E7A;
+    // How often the folder is checked for registrations of cameras that died
+    // without unregistering (their removal is then reported).
+    static constexpr int kSweepMs = 1000;
 
     explicit DeviceWatcher(std::string folder);
     ~DeviceWatcher();
@@ -55,13 +61,16 @@ public:
 private:
     void Run();
     bool AddFolderWatch();
+    void SweepDeadRegistrations();
     void Deliver(uint32_t type, const std::string& name);
     bool StartUsb();
     void StopUsb();
     friend struct UsbHotplugBridge;
 
     std::string folder_;
-    Callback deliver_;
+    Callback deliver_;  // guarded by deliverMutex_
+    // Held while deliver_ runs, so Stop never returns under a running
+    // callback; the callback takes only leaf locks.
     std::mutex deliverMutex_;
     std::thread thread_;
     std::atomic<bool> running_{false};
@@ -72,6 +81,7 @@ private:
     void* usbContext_ = nullptr;
     int usbHandle_ = 0;
     bool usbHotplug_ = false;
+    bool watchFailureLogged_ = false;
 };
 
 }  // namespace kvx::engine

@@ -1,6 +1,6 @@
 #include "engine/engine_message_glue.h"
 
-#include "engine/window_messages.h"
+#include "engine/message_port.h"
 
 namespace kvx::engine {
 
@@ -17,21 +17,9 @@ bool CEngineMessageGlue::Handle(const PostedMessage& message) {
     return dispatcher_.HandleMessage(message.message);
 }
 
-void CEngineMessageGlue::PostMessage(VARNO::DispatchTarget target, uint32_t message,
-                                     uintptr_t wParam, intptr_t lParam) {
-    int to = kTargetMainWindow;
-    switch (target) {
-        case VARNO::DispatchTarget::MainWindow:
-            to = kTargetMainWindow;
-            break;
-        case VARNO::DispatchTarget::IsoFunctionDialog:
-            to = kTargetIsoSetting;
-            break;
-        case VARNO::DispatchTarget::LiveViewWindow:
-            to = kTargetLiveView;
-            break;
-    }
-    port_.Post(to, message, wParam, lParam);
+void CEngineMessageGlue::PostMessage(VARNO::WindowTarget target, uint32_t message, uintptr_t wParam,
+                                     intptr_t lParam) {
+    port_.Post(target, message, wParam, lParam);
 }
 
 void CEngineMessageGlue::PostStatusRefresh() {

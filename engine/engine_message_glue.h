@@ -32,7 +32,7 @@ public:
     uint8_t LiveViewAspect() const { return aspect_.load(); }
 
     // ---- VARNO::IDispatchHost ----
-    void PostMessage(VARNO::DispatchTarget target, uint32_t message, uintptr_t wParam,
+    void PostMessage(VARNO::WindowTarget target, uint32_t message, uintptr_t wParam,
                      intptr_t lParam) override;
     void PostStatusRefresh() override;
     void SetExtendedCamera() override;

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "engine/write_all.h"
+
 namespace kvx::engine {
 
 CFileHandle::CFileHandle(const std::string& path, int flags)
@@ -40,15 +42,7 @@ bool CFileHandle::ReadAt(int fd, uint8_t* data, size_t n, uint64_t offset) {
 }
 
 bool CFileHandle::WriteAt(int fd, const uint8_t* data, size_t n, uint64_t offset) {
-    while (n > 0) {
-        ssize_t w = ::pwrite(fd, data, n, static_cast<off_t>(offset));
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        data += w;
-        n -= static_cast<size_t>(w);
-        offset += static_cast<uint64_t>(w);
-    }
-    return true;
+    return PWriteAll(fd, data, n, static_cast<off_t>(offset));
 }
 
 }  // namespace kvx::engine

@@ -1,10 +1,12 @@
 #include "engine/main_engine.h"
 
+#include <chrono>
 #include <cstring>
 
 #include "engine/record_checksums.h"
 #include "log/write_log.h"
 #include "model/camera.h"
+#include "model/setting_commands.h"
 #include "platform/clock.h"
 
 namespace kvx::engine {
@@ -25,6 +27,10 @@ constexpr uint32_t kStopSettleMs = 1000;
 constexpr uint32_t kNoticeAutoCloseMs = 5000;
 constexpr uint32_t kTickMs = 30;
 constexpr int kMaxStatusFailures = 10;
+// A status read that failed is tried again after this wait, not on the next
+// 1 ms pass: a camera that died would otherwise be asked (and the failure
+// logged) a couple of hundred times a second.
+constexpr uint32_t kStatusRetryWaitMs = 300;
 
 using Lock = std::lock_guard<std::recursive_mutex>;
 
@@ -110,6 +116,8 @@ size_t CMainEngine::QueuedCommandCount() const {
 }
 
 void CMainEngine::SetCommStateIfRunning(int state) {
+    // The application lock orders this against the stop and the status
+    // poll's own move, so a kCommStopped is never overwritten.
     Lock lock(AppLock());
     if (commState_.load() != kCommStopped) commState_.store(state);
 }
@@ -177,7 +185,11 @@ bool CMainEngine::StopCommThread() {
     window_.ResetDisplay();
 
     if (threadRunning_.load()) {
-        stopRequested_.store(true);
+        {
+            std::lock_guard guard(noticeLock_);
+            stopRequested_.store(true);
+        }
+        noticeWake_.notify_all();
         // A transfer or capture status read runs to its end first.
         while (commState_.load() == kCommTransfer || commState_.load() == kCommCaptureStatus) {
             kvx::SleepMs(kStopStepMs);
@@ -211,6 +223,7 @@ void CMainEngine::StartCameraCommunication() {
     if (ILiveViewStep* lv = liveView_.load()) lv->OnCommunicationStart();
     pollCounter_ = 0;
     pollResult_ = true;
+    statusReadFailures_ = 0;
 
     HResult hr = -1;
     for (int attempt = 0; attempt < kInitAttempts; ++attempt) {
@@ -282,8 +295,7 @@ void CMainEngine::StartCameraCommunication() {
 }
 
 void CMainEngine::SendCaptureDestination() {
-    int value = (inCamera_.load() ? 1 : 0) + (inPC_.load() ? 2 : 0);
-    sender_.SetDataGroup3(0x00, 0x80, value);
+    SendCommand(VARNO::MakeCaptureDestinationCommand(inCamera_.load(), inPC_.load()));
     destinationSent_.store(true);
 }
 
@@ -380,11 +392,22 @@ void CMainEngine::ClearReceived() {
 void CMainEngine::WaitForNoticeBox(uint32_t autoCloseMs) {
     // The box tells the user why the program is about to close; give it its
     // time before the close request is acted on, unless a stop comes first.
+    // The box lives on the window thread: this thread never calls into it,
+    // it waits on a condition that the box closing and StopCommThread both
+    // release, so a close can never wait for a box that waits for the close.
     uint32_t start = kvx::NowMs();
+    std::unique_lock lock(noticeLock_);
     while (window_.IsMessageBoxOpen() && !stopRequested_.load() &&
            kvx::NowMs() - start < autoCloseMs) {
-        kvx::SleepMs(20);
+        // The time limit runs on the program's clock, so wake now and then
+        // to look at it.
+        noticeWake_.wait_for(lock, std::chrono::milliseconds(20));
     }
+}
+
+void CMainEngine::MessageBoxClosed() {
+    { std::lock_guard guard(noticeLock_); }
+    noticeWake_.notify_all();
 }
 
 bool CMainEngine::ResetCommStatus(int& errorCode, bool& pollResult) {
@@ -541,6 +564,21 @@ bool CMainEngine::GetCameraStatus() {
         }
     } while (false);
 
+    if (errorCode == 50 || errorCode == 51) {
+        // An unreadable status is tried again, but a camera that stopped
+        // answering altogether must not hold the link (and every later
+        // camera) for ever: after as many failures in a row as the status
+        // failure counter allows, the link ends.
+        if (++statusReadFailures_ > kMaxStatusFailures) {
+            WriteLog(1, "+++ status unreadable %d times in a row, link ends at %s +++",
+                     statusReadFailures_, "CMainDlg::GetCameraStatus");
+            pollResult = false;
+        } else {
+            kvx::SleepMs(kStatusRetryWaitMs);
+        }
+    } else if (errorCode == 0) {
+        statusReadFailures_ = 0;
+    }
     if (errorCode != 0) {
         WriteLog(1, "+++ error code = %d at %s +++", errorCode, "CMainDlg::GetCameraStatus");
         if (!pollResult) port_.Post(kTargetMainWindow, kMsgCameraStateChanged, 0, 0);
@@ -588,7 +626,11 @@ bool CMainEngine::ExecCommand() {
     }
     if (commState_.load() == kCommStopped) return false;
     if (!have) return true;
+    SendCommand(command);
+    return true;
+}
 
+void CMainEngine::SendCommand(const tag_CAM_COMMAND& command) {
     const auto& s = command.payload.setting;
     switch (command.command) {
         case kCmdSetDataGroup1:
@@ -646,7 +688,6 @@ bool CMainEngine::ExecCommand() {
         default:
             break;
     }
-    return true;
 }
 
 }  // namespace kvx::engine

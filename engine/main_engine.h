@@ -7,6 +7,7 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -30,15 +31,6 @@ class CCamera;
 
 namespace kvx::engine {
 
-// Communication states.
-enum CommState : int {
-    kCommStopped = 0,
-    kCommPolling = 1,
-    kCommFetchRecords = 2,
-    kCommTransfer = 3,
-    kCommCaptureStatus = 4,
-};
-
 // Close request reasons (-1 none).
 enum CloseReason : int {
     kCloseNone = -1,
@@ -60,7 +52,22 @@ enum StatusOverride : int {
 constexpr int kStringNotSupported = 10203;
 constexpr int kStringNeedsNewerProgram = 10204;
 
-// The application lock: the log's re-entrant lock, as in the whole program.
+// Locks of the program, and the one order they are taken in:
+//
+//   1. AppLock(): the application lock. It is the log's re-entrant lock
+//      (every WriteLog takes it), so it is the outermost lock of all: code
+//      may log while holding it, and nothing that holds another lock may
+//      take it, which also means nothing logs while holding a lower lock.
+//   2. DeviceWatcher's deliverMutex_: held while its callback runs; the
+//      callback takes only leaf locks.
+//   3. Leaf locks: nothing else is taken while one is held (no call out, no
+//      log line). CMainEngine's configLock_ and noticeLock_, the session's
+//      mailLock_, QueuedMessagePort's lock, CPictureTransfer's optionsLock_
+//      and resultsLock_, CCaptureStatusTable's lock, VARNO::CCamera's
+//      m_receivedLock, kvx::Event's lock and the clock's.
+//
+// The communication thread never waits on the window thread while it holds
+// the application lock, and never calls into a window at all: it posts.
 std::recursive_mutex& AppLock();
 
 class CMainEngine : public ITransferHost {
@@ -82,8 +89,26 @@ public:
     size_t QueuedCommandCount() const;
 
     // ---- window thread ----
+    // Both are called only from the window thread (the thread that plays it:
+    // the Qt window thread, the command line's loop), never from the
+    // communication thread, and never while the caller holds AppLock().
+    //
+    // StartCommThread: false at once when a thread runs or is starting.
+    // Otherwise it collects a thread that ended by itself (already done, so
+    // no wait), sleeps the 2 s settle time the camera needs after an
+    // arrival, resets the model and the panels and starts the thread: it
+    // blocks for about 2 s, never longer.
     bool StartCommThread();
+    // StopCommThread: clears the window's lines and controls (posted), asks
+    // the thread to stop and releases a wait for the notice box at once.
+    // A picture being transferred or a capture status being read runs to
+    // its end first (bounded by the transfer's own retry and piece budget),
+    // then it waits at most 3 s for the thread to end its sequence, 1 s of
+    // settle time, and joins it. It never waits for the window thread, so
+    // it cannot deadlock on a notice box. Idempotent.
     bool StopCommThread();
+    // The notice box closed: a thread waiting for it goes on at once.
+    void MessageBoxClosed();
 
     // ---- communication thread ----
     bool ExecCommand() override;
@@ -139,6 +164,8 @@ private:
     void StoreReceived(RecordId id, const uint8_t* bytes, size_t size);
     void ClearReceived();
     void SendCaptureDestination();
+    // Sends one command record to the camera (communication thread).
+    void SendCommand(const tag_CAM_COMMAND& command);
     void CheckCloseRequest();
     ICaptureSteps* Steps() const { return captureSteps_.load(); }
 
@@ -151,13 +178,17 @@ private:
     std::atomic<ICaptureSteps*> captureSteps_{nullptr};
     std::atomic<ILiveViewStep*> liveView_{nullptr};
 
-    std::deque<tag_CAM_COMMAND> queue_;  // under AppLock()
+    std::deque<tag_CAM_COMMAND> queue_;  // guarded by AppLock()
 
     std::thread thread_;
     std::atomic<bool> threadRunning_{false};  // "the thread handle exists"
     std::atomic<bool> starting_{false};
     std::atomic<bool> stopRequested_{false};
     kvx::Event endEvent_{true, false};
+    // Leaf lock; guards no field: it orders the wake-up of WaitForNoticeBox
+    // (box closed, stopRequested_ set) against its check.
+    std::mutex noticeLock_;
+    std::condition_variable noticeWake_;
 
     std::atomic<int> commState_{kCommStopped};
     std::atomic<bool> linkReady_{false};
@@ -178,8 +209,8 @@ private:
     std::atomic<uint16_t> changeFlags_{0};
     std::atomic<uint32_t> pictureBits_{0};
 
-    mutable std::mutex configLock_;
-    std::array<uint8_t, kConfigRecordSize> config_{};
+    mutable std::mutex configLock_;                     // leaf lock
+    std::array<uint8_t, kConfigRecordSize> config_{};  // guarded by configLock_
 
     // Tick state; touched by the communication thread only, kept for the
     // whole life of the object.
@@ -193,6 +224,7 @@ private:
     // Loop state of the running link (communication thread only).
     bool pollResult_ = true;
     int pollCounter_ = 0;
+    int statusReadFailures_ = 0;  // status reads failed in a row
 };
 
 }  // namespace kvx::engine

@@ -17,7 +17,7 @@
 #include "engine/message_port.h"
 #include "engine/q7i_join_record.h"
 #include "engine/record_checksums.h"
-#include "engine/window_messages.h"
+#include "engine/write_all.h"
 #include "log/write_log.h"
 
 namespace kvx::engine {
@@ -46,17 +46,6 @@ uint32_t ReadU32(const uint8_t* p) {
 
 std::string EntryName(const KVX_PICT_FILE_ENTRY& e) {
     return std::string(e.fileName, strnlen(e.fileName, sizeof e.fileName));
-}
-
-bool WriteAll(int fd, const uint8_t* data, size_t n) {
-    while (n > 0) {
-        ssize_t w = ::write(fd, data, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        data += w;
-        n -= static_cast<size_t>(w);
-    }
-    return true;
 }
 
 bool SyncFile(const std::string& path) {
@@ -137,7 +126,7 @@ private:
 class PollingAgain {
 public:
     explicit PollingAgain(ITransferHost& host) : host_(host) {}
-    ~PollingAgain() { host_.SetCommStateIfRunning(1); }
+    ~PollingAgain() { host_.SetCommStateIfRunning(kCommPolling); }
     PollingAgain(const PollingAgain&) = delete;
     PollingAgain& operator=(const PollingAgain&) = delete;
 
@@ -222,10 +211,14 @@ constexpr size_t kMaxUntakenResults = 4096;
 }
 
 void CPictureTransfer::AddResult(FileResult result) {
-    std::lock_guard guard(resultsLock_);
-    results_.push_back(result);
-    if (finished_.size() >= kMaxUntakenResults) finished_.erase(finished_.begin());
-    finished_.push_back(std::move(result));
+    {
+        std::lock_guard guard(resultsLock_);
+        results_.push_back(result);
+        if (finished_.size() >= kMaxUntakenResults) finished_.erase(finished_.begin());
+        finished_.push_back(result);
+    }
+    if (ITransferListener* l = listener_.load())
+        l->OnFileFinished(result.cameraName, result.path, result.complete);
 }
 
 // ---------------------------------------------------------------------------
@@ -233,7 +226,7 @@ void CPictureTransfer::AddResult(FileResult result) {
 
 void CPictureTransfer::OnUpdateCaptureStatus() {
     WriteLog(2, "enter %s, imageBits=0x%x", kWhereCapture, pictureBits_);
-    host_.SetCommStateIfRunning(1);
+    host_.SetCommStateIfRunning(kCommPolling);
 
     const bool extendedList = host_.ProtocolMajor() >= 4;
     std::vector<int> ids;
@@ -307,7 +300,7 @@ void CPictureTransfer::ActionCaptureStatusSingle(int id) {
 void CPictureTransfer::ActOnCode(int id, uint16_t code) {
     if (code == 5) {
         // The transfer itself runs in the next pass of the loop.
-        host_.SetCommStateIfRunning(3);
+        host_.SetCommStateIfRunning(kCommTransfer);
         return;
     }
     const bool result = (code >= 0x6001 && code <= 0x6005) || code == 0x8002;
@@ -913,6 +906,8 @@ bool CPictureTransfer::ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& 
                 total += length;
                 filled += length;
                 remaining -= length;
+                if (ITransferListener* l = listener_.load())
+                    l->OnPictureProgress(name, total, fileSize);
             }
             if (more == 0) {
                 // The camera ended the picture before its size: ask again,

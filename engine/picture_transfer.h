@@ -19,6 +19,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -35,6 +36,7 @@
 #include "engine/q7i_join_record.h"
 #include "engine/review_launcher.h"
 #include "engine/transfer_host.h"
+#include "engine/transfer_listener.h"
 
 namespace kvx::engine {
 
@@ -63,6 +65,10 @@ public:
     ~CPictureTransfer() override;
     CPictureTransfer(const CPictureTransfer&) = delete;
     CPictureTransfer& operator=(const CPictureTransfer&) = delete;
+
+    // Who hears of each finished file and of the progress of the file being
+    // read (null: nobody). Set before the communication thread starts.
+    void SetListener(ITransferListener* listener) { listener_.store(listener); }
 
     // Naming, storage and review preferences; any thread may change them,
     // each picture file list uses one consistent copy.
@@ -174,9 +180,10 @@ private:
     ICameraLink& link_;
     ITransferHost& host_;
     CReviewLauncher launcher_;
+    std::atomic<ITransferListener*> listener_{nullptr};
 
-    mutable std::mutex optionsLock_;
-    NamingOptions options_;
+    mutable std::mutex optionsLock_;  // leaf lock
+    NamingOptions options_;           // guarded by optionsLock_
 
     CCaptureStatusTable table_;
     uint32_t pictureBits_ = 0;
@@ -191,10 +198,14 @@ private:
     std::array<std::unique_ptr<uint8_t[]>, 2> segmentBuffers_;
     std::array<uint32_t, 2> segmentCapacity_{};
 
+    // Leaf lock; also guards lastCaptureStatus_ above. The listener is
+    // called after it is released.
     mutable std::mutex resultsLock_;
-    std::vector<FileResult> results_;
-    std::vector<FileResult> finished_;        // bounded: the oldest go when nobody takes them
-    std::set<std::string> recoveredFolders_;  // folders whose leftovers were dealt with
+    std::vector<FileResult> results_;  // guarded by resultsLock_
+    std::vector<FileResult>
+        finished_;  // guarded by resultsLock_; bounded: the oldest go when nobody takes them
+    // Folders whose leftovers were dealt with; the communication thread's own.
+    std::set<std::string> recoveredFolders_;
 };
 
 }  // namespace kvx::engine

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "camlink/varno_usb.h"
+#include "engine/write_all.h"
 
 namespace kvx::engine {
 
@@ -30,29 +31,6 @@ constexpr uint64_t kMaxHeaderLength = KVX_REPLY_BUFFER_SIZE - KVX_VENDOR_OUT_HEA
 
 uint64_t AlignUp(uint64_t v) {
     return (v + CQ7iAssembler::kAlign - 1) / CQ7iAssembler::kAlign * CQ7iAssembler::kAlign;
-}
-
-bool PWriteAll(int fd, const uint8_t* data, size_t n, off_t offset) {
-    while (n > 0) {
-        ssize_t w = ::pwrite(fd, data, n, offset);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        data += w;
-        n -= static_cast<size_t>(w);
-        offset += w;
-    }
-    return true;
-}
-
-bool WriteAll(int fd, const uint8_t* data, size_t n) {
-    while (n > 0) {
-        ssize_t w = ::write(fd, data, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        data += w;
-        n -= static_cast<size_t>(w);
-    }
-    return true;
 }
 
 struct Fd {

@@ -40,10 +40,10 @@ public:
     size_t Pending() const;
 
 private:
-    mutable std::mutex m_;
+    mutable std::mutex m_;  // leaf lock
     std::condition_variable cv_;
-    std::array<bool, kTargetCount> registered_{};
-    std::deque<PostedMessage> queue_;
+    std::array<bool, kTargetCount> registered_{};  // guarded by m_
+    std::deque<PostedMessage> queue_;              // guarded by m_
 };
 
 }  // namespace kvx::engine

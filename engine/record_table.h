@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/window_messages.h"
+#include "engine/message_port.h"
 
 namespace kvx::engine {
 

@@ -1,6 +1,7 @@
 #include "log_writer.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -10,9 +11,29 @@
 
 namespace kvx::log {
 
-void LogWriter::SetFolder(std::string folder) {
+namespace {
+
+// Makes every missing folder of path (which ends in a separator), private to
+// the user as per-user state folders are. Nothing is made on the way to a
+// folder that already exists.
+void MakeFolders(const std::string& path) {
+    for (size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        const std::string part = path.substr(0, slash);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return;
+    }
+}
+
+int OpenForAppend(const std::string& path) {
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+}
+
+}  // namespace
+
+void LogWriter::SetFolder(std::string folder, MissingFolder missing) {
     std::lock_guard guard(lock_);
     folder_ = std::move(folder);
+    missing_ = missing;
 }
 
 std::string LogWriter::Folder() const {
@@ -69,7 +90,13 @@ int LogWriter::WriteV(int level, const char* format, va_list args) {
     std::lock_guard guard(lock_);
     // One append-mode write per line: concurrent writers, in this process or
     // another, can interleave lines but never split one.
-    int fd = ::open((folder_ + "kvx.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    int fd = OpenForAppend(folder_ + "kvx.log");
+    if (fd < 0 && errno == ENOENT && missing_ == MissingFolder::Make && !folder_.empty()) {
+        // An installed program logs into the user's state folder, which
+        // nobody may have made yet; only a line that is written makes it.
+        MakeFolders(folder_);
+        fd = OpenForAppend(folder_ + "kvx.log");
+    }
     if (fd < 0) return -1;
     const char* p = line.data();
     size_t left = line.size();

@@ -22,8 +22,13 @@ public:
     void SetThreshold(int threshold) { threshold_.store(threshold, std::memory_order_relaxed); }
     int Threshold() const { return threshold_.load(std::memory_order_relaxed); }
 
+    // What a line does when its folder does not exist: a build tree's folder
+    // that vanished stays gone (the line is dropped), the user's state folder
+    // is made by the first line written into it.
+    enum class MissingFolder { Drop, Make };
+
     // The folder keeps its trailing separator, as the executable folder does.
-    void SetFolder(std::string folder);
+    void SetFolder(std::string folder, MissingFolder missing = MissingFolder::Drop);
     std::string Folder() const;
     std::string FilePath() const;
 
@@ -42,8 +47,10 @@ public:
 
 private:
     std::atomic<int> threshold_{0};
+    // The application lock of the program (see Lock()): the outermost lock.
     mutable std::recursive_mutex lock_;
-    std::string folder_;
+    std::string folder_;                                // guarded by lock_
+    MissingFolder missing_ = MissingFolder::Drop;  // guarded by lock_
 };
 
 }  // namespace kvx::log

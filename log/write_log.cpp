@@ -1,28 +1,18 @@
 #include "write_log.h"
 
-#include <unistd.h>
-
-#include <climits>
 #include <string>
 
-namespace {
-
-std::string ExecutableFolder() {
-    char buffer[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0) return "./";
-    std::string path(buffer, static_cast<size_t>(n));
-    auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
-}
-
-}  // namespace
+#include "log/executable_folder.h"
+#include "log_folder.h"
 
 kvx::log::LogWriter& DeliverableLog() {
     static kvx::log::LogWriter* writer = [] {
         // Never destroyed: threads and static destructors may still log at exit.
         auto* w = new kvx::log::LogWriter();
-        w->SetFolder(ExecutableFolder());
+        const std::string executableFolder = kvx::ExecutableFolder();
+        const std::string folder = kvx::log::ChooseLogFolder(executableFolder);
+        w->SetFolder(folder, folder == executableFolder ? kvx::log::LogWriter::MissingFolder::Drop
+                                                        : kvx::log::LogWriter::MissingFolder::Make);
         return w;
     }();
     return *writer;

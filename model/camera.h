@@ -189,6 +189,8 @@ private:
     std::array<std::array<uint8_t, kMaxCanSetInfoSize>, kCanSetInfoVersionCount + 1> m_canSet{};
     std::array<bool, kCanSetInfoVersionCount + 1> m_canSetReceived{};
 
+    // Leaf lock: the communication thread stores received records, the
+    // window thread merges them. Guards the four m_rx fields below.
     mutable std::mutex m_receivedLock;
     std::array<std::array<uint8_t, kMaxDataGroupSize>, kDataGroupCount + 1> m_rxDataGroup{};
     std::array<size_t, kDataGroupCount + 1> m_rxDataGroupSize{};

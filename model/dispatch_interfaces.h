@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "model/window_messages.h"
+
 namespace VARNO {
 
 // "Exposure Setting" panel.
@@ -206,14 +208,12 @@ public:
     virtual void ShowFocusFrame(const uint8_t frame[4]) = 0;
 };
 
-// Where a posted message goes.
-enum class DispatchTarget : uint8_t { MainWindow, IsoFunctionDialog, LiveViewWindow };
-
 // What the dispatch needs from the engine: posting, and the flags it owns.
 class IDispatchHost {
 public:
     virtual ~IDispatchHost() = default;
-    virtual void PostMessage(DispatchTarget target, uint32_t message, uintptr_t wParam,
+    // target: one of the window targets of window_messages.h.
+    virtual void PostMessage(WindowTarget target, uint32_t message, uintptr_t wParam,
                              intptr_t lParam) = 0;
     // WM_USER+105 to the main window, with the wParam the camera state gives.
     virtual void PostStatusRefresh() = 0;

@@ -174,7 +174,7 @@ void CSettingDispatcher::PostIsoDialog() {
     if (m_isoDialogPosted) return;
     m_isoDialogPosted = true;
     if (m_isoDialogOpen) {
-        m_host.PostMessage(DispatchTarget::IsoFunctionDialog, kMsgIsoDataGroup4Changed,
+        m_host.PostMessage(kTargetIsoSetting, kMsgIsoDataGroup4Changed,
                            m_dataGroup4Field1, 0);
     }
 }
@@ -729,13 +729,13 @@ void CSettingDispatcher::SettableChanged(int version, const CCamera::SettableCha
             break;
         case SettableField::PeakingMask:
             if (m_liveView) {
-                m_host.PostMessage(DispatchTarget::LiveViewWindow, kMsgLiveViewMask,
+                m_host.PostMessage(kTargetLiveView, kMsgLiveViewMask,
                                    kLiveViewPeakingMask, static_cast<intptr_t>(v));
             }
             break;
         case SettableField::MagnificationMask:
             if (m_liveView) {
-                m_host.PostMessage(DispatchTarget::LiveViewWindow, kMsgLiveViewMask,
+                m_host.PostMessage(kTargetLiveView, kMsgLiveViewMask,
                                    kLiveViewMagnificationMask, static_cast<intptr_t>(v));
             }
             break;

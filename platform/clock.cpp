@@ -27,8 +27,8 @@ void ScaledClock::SleepMs(uint32_t ms) {
 }
 
 namespace {
-std::mutex g_clockMutex;
-std::shared_ptr<Clock> g_clock;
+std::mutex g_clockMutex;         // leaf lock
+std::shared_ptr<Clock> g_clock;  // guarded by g_clockMutex
 SystemClock g_system;
 }  // namespace
 

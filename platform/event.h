@@ -32,10 +32,10 @@ public:
     }
 
 private:
-    std::mutex m_;
+    std::mutex m_;  // leaf lock
     std::condition_variable cv_;
     bool autoReset_;
-    bool signalled_;
+    bool signalled_;  // guarded by m_
 };
 
 }  // namespace kvx

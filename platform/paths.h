@@ -2,10 +2,11 @@
 
 #include <string>
 
+// ExecutableFolder(): the log needs it below this layer, so it lives there.
+#include "log/executable_folder.h"
+
 namespace kvx {
 
-// Folder of /proc/self/exe with a trailing separator.
-std::string ExecutableFolder();
 // $XDG_DATA_HOME, else ~/.local/share, without a trailing separator.
 std::string LocalAppDataFolder();
 // $XDG_RUNTIME_DIR, else /tmp/kvx-<uid>.

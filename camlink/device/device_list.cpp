@@ -2,8 +2,10 @@
 
 #include <cctype>
 
+#include "camlink/device/registration_liveness.h"
 #include "camlink/device/usb_devices.h"
 #include "camlink/device/virtual_registration.h"
+#include "log/write_log.h"
 #include "platform/paths.h"
 
 namespace kvx::device {
@@ -45,8 +47,14 @@ bool EqualsNoCase(const std::string& a, const std::string& b) {
 
 std::vector<DeviceInfo> ListStillImageDevices() {
     std::vector<DeviceInfo> out = ListUsbStillImageDevices();
-    for (const auto& r : ReadRegistrations(kvx::VirtualDeviceFolder()))
+    // A camera that died without unregistering is no device: offering it
+    // would send the open, and every search, to a socket nobody serves.
+    std::vector<std::string> removed;
+    for (const auto& r : ReadLiveRegistrations(kvx::VirtualDeviceFolder(), &removed))
         out.push_back(FromRegistration(r));
+    for (const auto& file : removed)
+        WriteLog(3, "--- %s: camera gone without unregistering, registration removed ---",
+                 file.c_str());
     return out;
 }
 

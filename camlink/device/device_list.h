@@ -51,7 +51,10 @@ struct DeviceInfo {
     std::vector<uint8_t> ports;  // USB: port path from the root hub
 };
 
-// USB devices first (bus order), then virtual cameras by registration file name.
+// USB devices first (bus order), then virtual cameras by registration file
+// name. A virtual camera is listed only while its socket listens; a
+// registration left behind by a camera that died (socket file gone, or
+// connection refused) is removed from the folder instead.
 std::vector<DeviceInfo> ListStillImageDevices();
 
 // "\\?\" + the PnP id with '\' turned into '#', in lower case except for the

@@ -17,9 +17,11 @@ std::unique_ptr<SocketPipe> SocketPipe::Connect(const std::string& path, int tim
     if (path.empty() || path.size() >= sizeof addr.sun_path) return nullptr;
     addr.sun_family = AF_UNIX;
     std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Non-blocking: a camera that hangs without accepting fills its backlog,
+    // and a blocking connect would then wait for ever (Unix sockets have no
+    // connect timeout). Such a camera is reported unreachable at once.
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return nullptr;
-    // A listening Unix socket accepts or refuses at once; no wait needed here.
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
         ::close(fd);
         return nullptr;

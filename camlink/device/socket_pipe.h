@@ -13,7 +13,8 @@ class SocketPipe final : public IBytePipe {
 public:
     static constexpr int kDefaultTimeoutMs = 5000;
 
-    // Connects to the socket at path; null when it cannot be reached.
+    // Connects to the socket at path; null when it cannot be reached (no
+    // listener, or one whose backlog is full because it stopped accepting).
     static std::unique_ptr<SocketPipe> Connect(const std::string& path,
                                                int timeoutMs = kDefaultTimeoutMs);
     // Takes ownership of a connected descriptor.

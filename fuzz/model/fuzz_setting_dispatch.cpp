@@ -219,9 +219,9 @@ public:
     void ShowPeakingLevel(uint8_t) override { ++calls; }
 
     // IDispatchHost
-    void PostMessage(DispatchTarget target, uint32_t, uintptr_t, intptr_t) override {
+    void PostMessage(WindowTarget target, uint32_t, uintptr_t, intptr_t) override {
         KVX_FUZZ_CHECK(static_cast<int>(target) <=
-                       static_cast<int>(DispatchTarget::LiveViewWindow));
+                       static_cast<int>(kTargetLiveView));
     }
     void PostStatusRefresh() override { ++calls; }
     void SetExtendedCamera() override { ++calls; }

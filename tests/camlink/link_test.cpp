@@ -172,6 +172,42 @@ TEST_F(LinkTest, CameraThatCannotBeOpenedLeavesNoLink) {
     EXPECT_EQ(ZR4_GetDataGroup1(out), kEFail);
 }
 
+TEST_F(LinkTest, CameraThatCannotBeOpenedDoesNotHideTheNextOne) {
+    // Refuses the session, or hangs up before answering: either way the
+    // next matching camera is opened.
+    for (auto action : {PeerReply::Action::Normal, PeerReply::Action::VanishBeforeReply}) {
+        auto& bad = AddCamera("ABAD", kOwnProduct);
+        PeerReply refuse;
+        refuse.code = 0x2002;
+        refuse.action = action;
+        bad.On(0x1002, refuse);
+        auto& good = AddCamera("ZGOOD", kOwnProduct2);
+        EXPECT_EQ(InitPTPMode_Parts(), 0);
+        EXPECT_EQ(ActiveInstance(), good.Registration().driver);
+        EXPECT_EQ(bad.CommandsFor(0x1002).size(), 1u);
+        uint8_t status[KVX_CAM_STATUS_SIZE] = {};
+        good.On(0x9011, Data({8, 1, 0, 0, 0, 0, 0, 0, 0, 9}));
+        EXPECT_EQ(ZR4_GetCamStatus(status), 0);
+        EXPECT_EQ(status[9], 9);
+        EXPECT_TRUE(bad.CommandsFor(0x9011).empty()) << "commands go to the opened camera only";
+        ReleaseDevInfo_Parts();
+        peers_.clear();
+    }
+}
+
+TEST_F(LinkTest, NoCameraThatCanBeOpenedLeavesTheFlagAsItWas) {
+    auto& a = AddCamera("DEADA", kOwnProduct);
+    auto& b = AddCamera("DEADB", kOwnProduct2);
+    PeerReply refuse;
+    refuse.code = 0x2002;
+    a.On(0x1002, refuse);
+    b.On(0x1002, refuse);
+    EXPECT_EQ(InitPTPMode_Parts(), 1);
+    EXPECT_EQ(ActiveInstance(), "<none>") << "a camera that failed to open is not the linked one";
+    EXPECT_EQ(a.CommandsFor(0x1002).size(), 1u);
+    EXPECT_EQ(b.CommandsFor(0x1002).size(), 1u);
+}
+
 TEST_F(LinkTest, CommandsWithoutOpenCameraFailWithoutTouchingIt) {
     uint8_t out[4096] = {};
     uint32_t size = 77;

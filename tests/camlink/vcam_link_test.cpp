@@ -6,6 +6,7 @@
 
 #include "camlink/device/ptp_container.h"
 #include "link_fixture.h"
+#include "listening_socket.h"
 #include "vcam/virtual_camera.h"
 
 namespace kvx::test {
@@ -154,6 +155,39 @@ TEST_F(VcamLinkTest, CameraOfTheOtherGroupIsNotOpened) {
     ASSERT_TRUE(cam.Start());
     EXPECT_EQ(InitPTPMode_Parts(), 1);
     EXPECT_EQ(ActiveInstance(), "");
+}
+
+// A camera killed without unregistering leaves its registration, and its
+// name sorts first: the live camera beside it must be linked every time.
+TEST_F(VcamLinkTest, RegistrationsOfDeadCamerasNeverHideALiveOne) {
+    namespace fs = std::filesystem;
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        const std::string n = std::to_string(round);
+        VirtualCameraOptions o;
+        o.instance = "ZZZLIVE" + n;
+        auto cam = Camera(o);
+        std::string driver;
+        for (const auto& r : kvx::device::ReadRegistrations(deviceDir_))
+            if (r.instance == o.instance) driver = r.driver;
+        ASSERT_FALSE(driver.empty());
+        auto refused = DeadRegistration(deviceDir_, "AAADEAD" + n, kOwnProduct, false);
+        auto missing = DeadRegistration(deviceDir_, "AAAGONE" + n, kOwnProduct, true);
+
+        ASSERT_EQ(InitPTPMode_Parts(), 0);
+        EXPECT_EQ(ActiveInstance(), driver);
+        uint8_t config[KVX_CAM_CONFIG_EX_SIZE] = {};
+        EXPECT_EQ(ZR4_GetCamConfigEx(config), 0);
+        EXPECT_FALSE(fs::exists(deviceDir_ + "/" + refused.instance + ".device"));
+        EXPECT_FALSE(fs::exists(refused.socket));
+        EXPECT_FALSE(fs::exists(deviceDir_ + "/" + missing.instance + ".device"));
+        EXPECT_TRUE(fs::exists(cam->RegistrationFile()));
+        EXPECT_TRUE(fs::exists(cam->SocketPath()));
+        ReleaseDevInfo_Parts();
+    }
+    EXPECT_TRUE(Logged("--- " + deviceDir_ +
+                       "/AAADEAD0.device: camera gone without unregistering, registration "
+                       "removed ---"));
 }
 
 }  // namespace

@@ -19,6 +19,24 @@ TEST(SettingCatalog, EveryChangeableSettingAddressesOneFieldOfItsGroup) {
     EXPECT_EQ(CSettingCatalog::Find("nonsense"), nullptr);
 }
 
+// The command a `set` sends comes from the model's address of the setting;
+// that address must name the very field `info` reads and `set` waits for.
+TEST(SettingCatalog, TheModelsAddressNamesTheFieldTheCatalogReads) {
+    for (const auto& def : CSettingCatalog::Settings()) {
+        uint8_t f1 = 0, f2 = 0;
+        ASSERT_TRUE(CSettingCatalog::FieldBits(def, f1, f2)) << def.name;
+        const int bit = f1 ? __builtin_ctz(f1) : 8 + __builtin_ctz(f2);
+        const auto* field = VARNO::DataGroupField(def.group, bit);
+        ASSERT_NE(field, nullptr) << def.name;
+        EXPECT_EQ(field->offset, def.offset) << def.name;
+        tag_CAM_COMMAND c = CSettingCatalog::Command(def, 7);
+        EXPECT_EQ(c.command, SetCommandOfGroup(def.group)) << def.name;
+        EXPECT_EQ(c.payload.setting.Field1, f1) << def.name;
+        EXPECT_EQ(c.payload.setting.Field2, f2) << def.name;
+        EXPECT_EQ(c.payload.setting.value, 7) << def.name;
+    }
+}
+
 TEST(SettingCatalog, ValueTextsAreMatchedLikeAPersonTypesThem) {
     VARNO::CCamera camera;
     const auto* mode = CSettingCatalog::Find("mode");

@@ -405,7 +405,7 @@ public:
         if (body) {
             body();
         } else {
-            host_.SetCommStateIfRunning(1);
+            host_.SetCommStateIfRunning(kvx::engine::kCommPolling);
         }
     }
     void GetPictFileInfo() override {
@@ -416,7 +416,7 @@ public:
             body = transferBody;
         }
         if (body) body();
-        host_.SetCommStateIfRunning(1);
+        host_.SetCommStateIfRunning(kvx::engine::kCommPolling);
     }
     int PendingPictureCount() override { return pending.load(); }
     void ClearCaptureStatusTable() override {}

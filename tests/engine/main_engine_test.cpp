@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "engine/queued_message_port.h"
-#include "engine/window_messages.h"
+#include "engine/message_port.h"
 #include "model/camera.h"
 #include "platform/clock.h"
 #include "tests/engine/engine_fakes.h"
@@ -536,6 +536,51 @@ TEST_F(EngineThread, StatusReadFailuresKeepTheLink) {
             << major;
         e.StopCommThread();
     }
+}
+
+// Counts the retry waits the thread asks of the engine clock.
+class CountingClock final : public kvx::Clock {
+public:
+    uint32_t NowMs() override { return inner.NowMs(); }
+    void SleepMs(uint32_t ms) override {
+        if (ms == 300) ++retryWaits;
+        inner.SleepMs(ms);
+    }
+    kvx::ScaledClock inner{100};
+    std::atomic<int> retryWaits{0};
+};
+
+TEST_F(EngineThread, CameraThatStopsAnsweringEndsTheLinkWithoutSpinning) {
+    for (int major : {3, 4}) {
+        auto clock = std::make_shared<CountingClock>();
+        kvx::SetClock(clock);
+        LogCapture caseLog;
+        FakeCameraLink caseLink;
+        QueuedMessagePort casePort;
+        casePort.Register(kTargetMainWindow);
+        FakeMainWindow caseWindow;
+        CMainEngine e(caseLink, casePort, caseWindow, camera);
+        caseLink.SetConfig(ConfigRecord(static_cast<uint16_t>(major), 0, "KV"));
+        caseLink.FailStatus(1 << 30);  // dead for good
+        const char* call = major == 4 ? "GetCamStatus2" : "GetCamStatus";
+        ASSERT_TRUE(e.StartCommThread());
+        ASSERT_TRUE(WaitUntil([&] { return !e.ThreadRunning(); })) << major;
+        // Ten retries after the first failure, each after a wait on the clock.
+        EXPECT_EQ(caseLink.CountCalls(call), 11) << major;
+        EXPECT_EQ(clock->retryWaits.load(), 10) << major;
+        EXPECT_EQ(caseLog.Count(1, std::string("+++ status unreadable 11 times in a row, link ends "
+                                               "at CMainDlg::GetCameraStatus +++")),
+                  1)
+            << major;
+        EXPECT_EQ(caseLink.CountCalls("ReleaseDevInfo"), 1) << major;
+        EXPECT_FALSE(e.LinkReady());
+        bool toldDisabled = false;
+        for (const auto& m : casePort.Drain())
+            if (m.message == kMsgCameraStateChanged && m.wParam == 0) toldDisabled = true;
+        EXPECT_TRUE(toldDisabled) << "the status line learns the camera is gone";
+        e.StopCommThread();
+    }
+    kvx::SetClock(std::make_shared<kvx::ScaledClock>(100));
 }
 
 TEST_F(EngineThread, ChangeFlagsCountOnlyInStates0135) {

@@ -10,7 +10,7 @@
 #include "engine/engine_message_glue.h"
 #include "engine/main_engine.h"
 #include "engine/queued_message_port.h"
-#include "engine/window_messages.h"
+#include "engine/message_port.h"
 #include "model/camera.h"
 #include "model/record_layout.h"
 #include "model/setting_commands.h"

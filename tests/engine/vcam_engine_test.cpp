@@ -10,18 +10,19 @@
 #include <fstream>
 #include <memory>
 
-#include "engine/library_camera_link.h"
 #include "engine/engine_message_glue.h"
+#include "engine/library_camera_link.h"
 #include "engine/main_engine.h"
+#include "engine/message_port.h"
 #include "engine/picture_transfer.h"
 #include "engine/queued_message_port.h"
-#include "engine/window_messages.h"
 #include "model/camera.h"
 #include "model/record_layout.h"
 #include "model/setting_commands.h"
 #include "platform/clock.h"
 #include "tests/engine/engine_fakes.h"
 #include "tests/engine/log_capture.h"
+#include "tests/engine/vcam_folder.h"
 #include "tests/model/dispatch_fakes.h"
 #include "vcam/virtual_camera.h"
 
@@ -32,15 +33,8 @@ namespace fs = std::filesystem;
 class VcamEngine : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/kvx-engine-vcam-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
-        fs::create_directories(root_ / "devices");
-        fs::create_directories(root_ / "pictures");
-        ::setenv("KVX_DEVICE_DIR", (root_ / "devices").c_str(), 1);
-        ::setenv("KVX_DEVICE_USB", "0", 1);
-        kvx::SetClock(std::make_shared<kvx::ScaledClock>(100));
-        CMainEngine::ResetStatusFailureCount();
+        folder_.SetUp("kvx-engine-vcam");
+        root_ = folder_.root;
         port.Register(kTargetMainWindow);
         auto& d = glue.Dispatcher();
         d.SetExposurePanel(&exposure);
@@ -61,17 +55,11 @@ protected:
     }
     void TearDown() override {
         engine.StopCommThread();
-        camera_.reset();
-        kvx::SetClock(nullptr);
-        std::error_code ec;
-        fs::remove_all(root_, ec);
+        folder_.TearDown();
     }
 
     kvx::vcam::VirtualCamera& StartCamera(kvx::vcam::VirtualCameraOptions o) {
-        o.deviceDir = (root_ / "devices").string();
-        camera_ = std::make_unique<kvx::vcam::VirtualCamera>(o);
-        EXPECT_TRUE(camera_->Start());
-        return *camera_;
+        return folder_.StartCamera(std::move(o));
     }
 
     // The window thread's loop.
@@ -92,7 +80,7 @@ protected:
     // The vendor operations the camera received (the session's own left out).
     std::vector<kvx::vcam::ReceivedOperation> VendorOps() const {
         std::vector<kvx::vcam::ReceivedOperation> out;
-        for (auto& op : camera_->ReceivedOperations()) {
+        for (auto& op : folder_.camera->ReceivedOperations()) {
             if (op.code >= 0x9000) out.push_back(op);
         }
         return out;
@@ -108,8 +96,8 @@ protected:
         return out;
     }
 
+    VcamFolder folder_;
     fs::path root_;
-    std::unique_ptr<kvx::vcam::VirtualCamera> camera_;
     LogCapture log;
     LibraryCameraLink link;
     QueuedMessagePort port;

@@ -1,11 +1,21 @@
 #include "engine/camera_detector.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
+#include <memory>
 
+#include "../camlink/listening_socket.h"
+#include "../engine/log_capture.h"
+#include "camlink/device/device_list.h"
 #include "engine/null_camera_link.h"
+#include "platform/clock.h"
+#include "vcam/virtual_camera.h"
 
 using namespace kvx::engine;
 
@@ -320,6 +330,160 @@ TEST(CameraDetector, CameraLineTexts) {
     EXPECT_EQ(FocalLengthText(16 * 24 + 1), "24.0") << "one sixteenth truncates to .0";
     EXPECT_EQ(FocalLengthText(16 * 24 + 15), "24.9");
     EXPECT_EQ(FocalLengthText(0), "0");
+}
+
+// The engine clock under the test's hand: time moves only when told, and a
+// sleep moves it.
+class ManualClock final : public kvx::Clock {
+public:
+    uint32_t NowMs() override { return now; }
+    void SleepMs(uint32_t ms) override { now += ms; }
+    uint32_t now = 0xFFFFF000u;  // close to the wrap, which the waits must survive
+};
+
+class ClockedDetector : public ::testing::Test {
+protected:
+    void SetUp() override { kvx::SetClock(clock); }
+    void TearDown() override { kvx::SetClock(nullptr); }
+    int Starts() const {
+        return static_cast<int>(std::count(f.host.calls.begin(), f.host.calls.end(), "start"));
+    }
+    std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
+    Fixture f;
+};
+
+TEST_F(ClockedDetector, LinkThatDiesWithoutRemovalNoticeIsTakenAsGone) {
+    // The linked camera died; no removal notice came. Another camera was
+    // attached meanwhile. Either the thread already ended (link released),
+    // or it still holds the dead link.
+    struct Case {
+        const char* what;
+        bool threadStillHoldsLink;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {"thread ended", false, {"start"}},
+        {"thread holds the dead link", true, {"disable", "clear-status", "stop", "start"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Fixture g;
+        g.host.threadRunning = true;
+        g.host.linkReady = true;
+        g.link.activeId = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0001";
+        g.paths = {Path("pid_5e30", "kvxdead")};
+        g.drivers["VID_4E7A&PID_5E30\\KVXDEAD"] = *g.link.activeId;
+        EXPECT_FALSE(g.detector.CheckLink()) << "a ready link needs nothing";
+
+        g.host.linkReady = false;
+        g.host.threadRunning = c.threadStillHoldsLink;
+        if (!c.threadStillHoldsLink) g.link.activeId.reset();
+        g.paths = {Path("pid_5e30", "kvxlater")};  // the dead one is no longer listed
+        g.drivers["VID_4E7A&PID_5E30\\KVXLATER"] = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0002";
+        EXPECT_TRUE(g.detector.CheckLink());
+        EXPECT_EQ(g.host.calls, c.calls);
+        EXPECT_TRUE(g.host.threadRunning) << "the later camera is linked";
+        EXPECT_TRUE(g.host.flagSeenDuringSearch) << "searched as for a device change";
+        EXPECT_FALSE(g.host.deviceChangeFlag);
+
+        // The new thread decides on its own: no more searches while it links.
+        for (int i = 0; i < 100; ++i) {
+            clock->now += 1000;
+            EXPECT_FALSE(g.detector.CheckLink());
+        }
+        EXPECT_EQ(g.host.calls, c.calls);
+    }
+}
+
+TEST_F(ClockedDetector, RetryAfterLostLinkWaitsAndLogsOnce) {
+    kvx::test::LogCapture log;
+    f.host.linkReady = true;
+    f.host.threadRunning = true;
+    f.paths = {Path("pid_5e30", "k1")};
+    f.detector.CheckLink();
+    // The link is lost, but the old thread has not ended yet: every search
+    // meets it running, and the next one has to wait.
+    f.host.linkReady = false;
+    for (int ms = 0; ms < 20000; ++ms) {
+        f.detector.CheckLink();
+        clock->now += 1;
+    }
+    // Searches at 0, 1, 3, 7 and 15 s: the wait doubles.
+    EXPECT_EQ(Starts(), 5);
+    EXPECT_EQ(log.Count(2,
+                        "+++ camera link ended without a removal notice, searching again at "
+                        "CMainDlg::CheckLink +++"),
+              1);
+    // Far past the longest wait the searches come at most every 30 s.
+    f.host.calls.clear();
+    for (int s = 0; s < 600; ++s) {
+        f.detector.CheckLink();
+        clock->now += 1000;
+    }
+    EXPECT_GE(Starts(), 600 / 30 - 1);
+    EXPECT_LE(Starts(), 600 / 30 + 1);
+
+    // Once the old thread has ended, the next search links and the retries stop.
+    f.host.threadRunning = false;
+    f.host.calls.clear();
+    for (int s = 0; s < 120; ++s) {
+        f.detector.CheckLink();
+        clock->now += 1000;
+    }
+    EXPECT_EQ(Starts(), 1);
+}
+
+TEST_F(ClockedDetector, NoSearchOfItsOwnWithoutALostLink) {
+    f.paths = {Path("pid_5e30", "k1")};
+    // A link that never became ready (it failed while opening) waits for a
+    // device change, and so does a link stopped by the close.
+    for (int s = 0; s < 100; ++s) {
+        EXPECT_FALSE(f.detector.CheckLink());
+        clock->now += 1000;
+    }
+    f.host.linkReady = true;
+    f.detector.CheckLink();
+    EXPECT_EQ(f.detector.OnClose(), CCameraDetector::CloseOutcome::Closed);
+    f.host.linkReady = false;
+    for (int s = 0; s < 100; ++s) {
+        EXPECT_FALSE(f.detector.CheckLink());
+        clock->now += 1000;
+    }
+    EXPECT_EQ(f.host.calls, (std::vector<std::string>{"close"}));
+}
+
+// Over the real device list: the linked camera was killed (its registration
+// left behind, sorting first); a virtual camera plugged in later is linked.
+TEST(CameraDetectorDevices, ArrivalAfterACameraDiedLinksTheNewOne) {
+    char tmpl[] = "/tmp/kvxdet-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl;
+    ::setenv("KVX_DEVICE_DIR", dir.c_str(), 1);
+    ::setenv("KVX_DEVICE_USB", "0", 1);
+    {
+        auto dead = kvx::test::DeadRegistration(dir, "AAAKILLED", "PID_5E30", false);
+        FakeHost host;
+        FakeLink link;
+        host.threadRunning = true;  // still bound to the dead camera
+        host.linkReady = true;
+        link.activeId = dead.driver;
+        CCameraDetector detector(host, link, kvx::device::StillImageInterfacePaths,
+                                 kvx::device::LookupDriver);
+
+        kvx::vcam::VirtualCameraOptions o;
+        o.deviceDir = dir;
+        o.instance = "ZZZLATER";
+        kvx::vcam::VirtualCamera later(o);
+        ASSERT_TRUE(later.Start());
+        DeviceBroadcast arrival{kDbtDevTypDeviceInterface, "ZZZLATER.device"};
+        detector.HandleDeviceChange(kDbtDeviceArrival, &arrival);
+        EXPECT_EQ(host.calls,
+                  (std::vector<std::string>{"disable", "clear-status", "stop", "start"}));
+        EXPECT_FALSE(std::filesystem::exists(dir + "/AAAKILLED.device"));
+        EXPECT_TRUE(std::filesystem::exists(later.RegistrationFile()));
+        EXPECT_TRUE(later.ReceivedOperations().empty()) << "the search does not talk to cameras";
+    }
+    ::unsetenv("KVX_DEVICE_DIR");
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -8,8 +8,11 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
+#include <vector>
 
+#include "../camlink/listening_socket.h"
 #include "camlink/device/virtual_registration.h"
 
 namespace fs = std::filesystem;
@@ -53,24 +56,33 @@ private:
     std::deque<DeviceEvent> events_;
 };
 
-kvx::device::VirtualRegistration Registration(const std::string& instance) {
-    kvx::device::VirtualRegistration r;
-    r.instance = instance;
-    r.driver = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0001";
-    r.deviceId = r.driver;
-    r.socket = "/tmp/none.sock";
-    return r;
-}
-
 class WatcherTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = (fs::temp_directory_path() / ("kvx-watch-" + std::to_string(::getpid()) + "/devices"))
-                   .string();
+        dir_ =
+            (fs::temp_directory_path() / ("kvx-watch-" + std::to_string(::getpid()) + "/devices"))
+                .string();
+        fs::remove_all(fs::path(dir_).parent_path());
+        // Sockets beside the device folder, so that they outlive its removal.
+        socketDir_ = fs::path(dir_).parent_path().string() + "/sockets";
+        fs::create_directories(socketDir_);
+    }
+    void TearDown() override {
+        sockets_.clear();
         fs::remove_all(fs::path(dir_).parent_path());
     }
-    void TearDown() override { fs::remove_all(fs::path(dir_).parent_path()); }
-    std::string dir_;
+    // A registration whose socket listens: the watcher's sweep leaves it alone.
+    kvx::device::VirtualRegistration Registration(const std::string& instance) {
+        kvx::device::VirtualRegistration r;
+        r.instance = instance;
+        r.driver = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0001";
+        r.deviceId = r.driver;
+        r.socket = socketDir_ + "/" + instance + ".sock";
+        sockets_.push_back(std::make_unique<kvx::test::ListeningSocket>(r.socket));
+        return r;
+    }
+    std::string dir_, socketDir_;
+    std::vector<std::unique_ptr<kvx::test::ListeningSocket>> sockets_;
 };
 
 TEST_F(WatcherTest, RegistrationAppearingAndDisappearingIsArrivalThenRemoval) {
@@ -140,6 +152,26 @@ TEST_F(WatcherTest, StopIsCleanAndNothingIsDeliveredAfterIt) {
     ASSERT_TRUE(kvx::device::WriteRegistration(dir_, Registration("KVX00005")));
     ::usleep(200 * 1000);
     EXPECT_EQ(sink.Count(), before);
+}
+
+TEST_F(WatcherTest, CameraThatDiesWithoutUnregisteringIsReportedRemoved) {
+    EventSink sink;
+    DeviceWatcher w(dir_);
+    ASSERT_TRUE(w.Start(sink.Callback()));
+    ASSERT_TRUE(kvx::device::WriteRegistration(dir_, Registration("KVX00006")));
+    ASSERT_TRUE(kvx::device::WriteRegistration(dir_, Registration("KVX00007")));
+    ASSERT_TRUE(sink.Next("KVX00007.device"));
+    // Killed: the socket file stays with nobody listening, the registration
+    // stays, and nothing of the camera's own says it went.
+    sockets_.front()->Die();
+    auto removal = sink.Next("KVX00006.device");
+    ASSERT_TRUE(removal);
+    EXPECT_EQ(removal->type, kDbtDeviceRemoveComplete);
+    EXPECT_FALSE(fs::exists(dir_ + "/KVX00006.device"));
+    EXPECT_FALSE(fs::exists(socketDir_ + "/KVX00006.sock"));
+    EXPECT_TRUE(fs::exists(dir_ + "/KVX00007.device")) << "the live camera is left alone";
+    EXPECT_FALSE(sockets_.back()->Pending()) << "and is not knocked at";
+    w.Stop();
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/message_port.h"
-#include "engine/window_messages.h"
+#include "engine/message_port.h"
 #include "transfer_fixture.h"
 
 namespace kvx::engine::test {

@@ -18,7 +18,7 @@
 #include "engine/main_engine.h"
 #include "engine/picture_transfer.h"
 #include "engine/queued_message_port.h"
-#include "engine/window_messages.h"
+#include "engine/message_port.h"
 #include "log/write_log.h"
 #include "model/camera.h"
 #include "platform/clock.h"

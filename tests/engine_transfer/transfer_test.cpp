@@ -136,6 +136,14 @@ struct RetryCase {
     PieceFault fault;
     int times;
 };
+// Test names and failure messages show the case, not its bytes.
+std::string CaseName(const RetryCase& c) {
+    static const char* const kFaults[] = {"Error", "Empty", "HeaderOnly", "LengthBeyondReply",
+                                          "LengthAboveRequest"};
+    return std::string(kFaults[static_cast<int>(c.fault)]) + "x" + std::to_string(c.times);
+}
+void PrintTo(const RetryCase& c, std::ostream* os) { *os << CaseName(c); }
+
 
 class PieceRetryTest : public TransferTest, public ::testing::WithParamInterface<RetryCase> {};
 
@@ -221,7 +229,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RetryCase{PieceFault::LengthBeyondReply, 2},
                       RetryCase{PieceFault::LengthBeyondReply, 3},
                       RetryCase{PieceFault::LengthAboveRequest, 1},
-                      RetryCase{PieceFault::LengthAboveRequest, 3}));
+                      RetryCase{PieceFault::LengthAboveRequest, 3}),
+    [](const auto& info) { return CaseName(info.param); });
 
 TEST_F(TransferTest, MisbehavingPiecesNeverLeaveAWrongPictureUnderItsName) {
     // Replies with wrong lengths, cut records, errors, short pieces and

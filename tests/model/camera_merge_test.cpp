@@ -28,6 +28,9 @@ struct MergeCase {
     std::map<size_t, std::vector<uint8_t>> after;  // current record bytes at full offsets
     std::vector<int> reported;                     // group * 100 + field index
 };
+// Test names and failure messages show the case, not its bytes.
+void PrintTo(const MergeCase& c, std::ostream* os) { *os << c.name; }
+
 
 class Merge : public ::testing::TestWithParam<MergeCase> {};
 

@@ -225,7 +225,7 @@ public:
 class FakeHost : public VARNO::IDispatchHost, Recorder {
 public:
     explicit FakeHost(Calls& c) : Recorder(c, "host") {}
-    void PostMessage(VARNO::DispatchTarget t, uint32_t m, uintptr_t w, intptr_t l) override {
+    void PostMessage(VARNO::WindowTarget t, uint32_t m, uintptr_t w, intptr_t l) override {
         Rec("PostMessage", {static_cast<long long>(t), m, static_cast<long long>(w), l});
     }
     KVX_R0(PostStatusRefresh)

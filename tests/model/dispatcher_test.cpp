@@ -363,7 +363,8 @@ TEST_F(Dispatch, MessagesAfterALinkResetFindNothing) {
     dispatcher.SetIsoFunctionDialogOpen(true);
     calls.clear();
     for (int group = 1; group <= 6; ++group) dispatcher.HandleMessage(kDataGroupMessage[group]);
-    for (int version = 1; version <= 4; ++version) dispatcher.HandleMessage(kCanSetMessage[version]);
+    for (int version = 1; version <= 4; ++version)
+        dispatcher.HandleMessage(kCanSetMessage[version]);
     EXPECT_EQ(calls, Expect{});
     EXPECT_EQ(camera.VersionInForce(), 0);
     EXPECT_FALSE(camera.DataGroup4Seen());

@@ -101,6 +101,9 @@ struct IsoCase {
     uint16_t mask;  // CanSetInfo whole-step mask
     std::vector<int> values;
 };
+// Test names and failure messages show the case, not its bytes.
+void PrintTo(const IsoCase& c, std::ostream* os) { *os << c.name; }
+
 
 class IsoRebuild : public ::testing::TestWithParam<IsoCase> {};
 

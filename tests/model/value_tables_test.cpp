@@ -28,6 +28,9 @@ struct FilterCase {
     std::vector<std::string> texts;
     int selection;
 };
+// Test names and failure messages show the case, not its bytes.
+void PrintTo(const FilterCase& c, std::ostream* os) { *os << c.name; }
+
 
 class Filter : public ::testing::TestWithParam<FilterCase> {};
 
