@@ -3,7 +3,7 @@
 # the program: a picture released by the program and one pressed on the body
 # (kvx-vcam --send) both arrive, and the camera's manifest checks the
 # downloaded files with sha256sum, Q7I pictures joined from their parts
-# included.
+# included; a setting turned on the body shows in kvx-tether info.
 # Usage: steer_script_test.sh KVX_VCAM KVX_TETHER
 set -u
 vcam=$1
@@ -65,6 +65,11 @@ watch_pid=
 [ $? -eq 1 ] || fail "a malformed command did not exit 1"
 answer=$("$vcam" --send info)
 case "$answer" in *" taken=2 "*) ;; *) fail "after the malformed command: $answer" ;; esac
+
+# A dial turned on the body shows in what the program reads.
+answer=$("$vcam" --send 'set exposure-mode 4') || fail "set: $answer"
+"$tether" --settings "$work/settings.ini" info > "$work/info.log" 2>&1 || fail "info exited $?"
+grep -q "Exposure mode  *M - Manual Exposure" "$work/info.log" || fail "info after the dial: $(cat "$work/info.log")"
 
 [ "$(wc -l < "$work/manifest")" -eq 2 ] || fail "manifest lines: $(cat "$work/manifest")"
 (cd "$work/pictures" && sha256sum --check "$work/manifest") > "$work/check.log" 2>&1 ||
