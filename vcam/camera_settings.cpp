@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <chrono>
 #include <initializer_list>
+#include <iterator>
 #include <utility>
 
 #include "camlink/device/ptp_container.h"
@@ -20,6 +22,25 @@ struct ValueBits {
     int bit;
     std::vector<std::pair<uint8_t, uint16_t>> codes;
 };
+
+// A colour-mode bracketing frame: 0 (frame not used) or a colour mode the
+// camera offers.
+ValueBits ColourFrame(int bit) {
+    return {6,
+            bit,
+            {{0, 0xFFFF},
+             {3, 0x004},
+             {4, 0x008},
+             {5, 0x010},
+             {6, 0x020},
+             {7, 0x040},
+             {11, 0x200},
+             {9, 0x400},
+             {10, 0x800},
+             {8, 0x080},
+             {12, 0x100},
+             {2, 0x002}}};
+}
 
 const std::vector<ValueBits>& CheckedValues() {
     static const std::vector<ValueBits> table{
@@ -45,8 +66,72 @@ const std::vector<ValueBits>& CheckedValues() {
           {11, 0x100},
           {13, 0x200}}},
         {5, 3, {{1, 0x01}, {2, 0x02}, {3, 0x04}, {4, 0x08}, {5, 0x10}, {6, 0x20}}},
+        // Bracketing amounts on the one-third-stop grid up to 3.0 EV; a
+        // bracketing setting names one of six series (0 is none of them).
+        {1,
+         6,
+         {{0, 1}, {3, 1}, {5, 1}, {8, 1}, {11, 1}, {14, 1}, {16, 1}, {19, 1}, {21, 1}, {24, 1}}},
+        {1, 7, {{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 1}}},
+        {4, 0, {{1, 1}, {2, 1}}},
+        {4, 3, {{0, 1}, {1, 1}}},
+        {6, 0, {{0, 1}, {1, 1}, {2, 1}}},
+        {6, 1, {{3, 1}, {5, 1}}},
+        {6, 2, {{2, 1}, {4, 1}, {6, 1}, {8, 1}, {10, 1}, {12, 1}, {14, 1}, {16, 1}}},
+        {6, 3, {{1, 1}, {2, 1}}},
+        ColourFrame(4),
+        ColourFrame(6),
+        ColourFrame(8),
+        ColourFrame(10),
+        ColourFrame(12),
     };
     return table;
+}
+
+// ISO codes of the auto limits: whole stops, or one-third stops.
+bool IsoLimitOnGrid(uint8_t code, uint8_t step) {
+    static const uint8_t thirds[] = {32, 35, 37, 40, 43, 45, 48, 51, 53, 56,
+                                     59, 61, 64, 67, 69, 72, 75, 77, 80};
+    if (code < kIsoAutoLowest || code > kIsoAutoHighest) return false;
+    if (step == 1) return code % 8 == 0;
+    return std::find(std::begin(thirds), std::end(thirds), code) != std::end(thirds);
+}
+
+// Days from 2000-01-01 to y-m-d (proleptic Gregorian).
+int64_t DaysFrom2000(int y, int m, int d) {
+    y -= m <= 2;
+    int64_t era = (y >= 0 ? y : y - 399) / 400;
+    int64_t yoe = y - era * 400;
+    int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468 + 719528 - 730485;
+}
+
+CameraClockTime FromSeconds(int64_t t) {
+    int64_t days = t / 86400, rest = t % 86400;
+    if (rest < 0) {
+        rest += 86400;
+        --days;
+    }
+    int64_t z = days + 730485 - 719528 + 719468;
+    int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    int64_t doe = z - era * 146097;
+    int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    int64_t mp = (5 * doy + 2) / 153;
+    CameraClockTime c;
+    c.day = int(doy - (153 * mp + 2) / 5 + 1);
+    c.month = int(mp < 10 ? mp + 3 : mp - 9);
+    c.year = int(yoe + era * 400 + (c.month <= 2));
+    c.hour = int(rest / 3600);
+    c.minute = int(rest / 60 % 60);
+    c.second = int(rest % 60);
+    return c;
+}
+
+int64_t SteadySeconds() {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 uint16_t MaskFor(int group, int bit) {
@@ -56,6 +141,7 @@ uint16_t MaskFor(int group, int bit) {
     if (group == 2 && bit == 15) return kQualityMask;
     if (group == 2 && bit == 13) return kWhiteBalanceMask;
     if (group == 5 && bit == 3) return kAspectMask;
+    if (group == 6 && bit >= 4 && bit % 2 == 0) return kColourModeMask;
     return 0xFFFF;
 }
 
@@ -171,6 +257,9 @@ CameraSettings::CameraSettings(const VirtualCameraOptions& opt) {
     set(6, 12, {7});
     set(6, 13, {0, 0, 0, 1, 1});
     destination_ = opt.destination & 0x03;
+    // The clock starts at the turn of 2020 until a host sets it.
+    clockBase_ = DaysFrom2000(2020, 1, 1) * 86400;
+    clockSetAt_ = SteadySeconds();
 }
 
 uint16_t CameraSettings::WriteFromHost(int g, const std::vector<uint8_t>& d) {
@@ -194,14 +283,44 @@ uint16_t CameraSettings::WriteFromHost(int g, const std::vector<uint8_t>& d) {
         // Program shift moves relative to where it is.
         full[slot.offset] = uint8_t(int8_t(full[slot.offset]) + int8_t(value[0]));
     } else {
-        if (!ValueAllowed(g, bit, value[0])) return kInvalidParameter;
+        if (!ValueAllowed(g, bit, value[0]) || !WriteAllowed(g, bit, value))
+            return kInvalidParameter;
         if (g == 5 && bit == 0 && (value.size() < 2 || (value[0] | value[1] << 8) < 7))
             return kInvalidParameter;  // intervals start at 7 s
         std::copy(value.begin(), value.end(), full.begin() + slot.offset);
     }
     changed_[g - 1] |= mask;
     if (g == 2 && bit == kBitExposureMode) setInfoChanged_ = true;  // program shift only in P
+    if (g == 4 && bit == kBitIsoStep) SnapIsoLimits();
     return kOk;
+}
+
+bool CameraSettings::WriteAllowed(int g, int bit, std::span<const uint8_t> v) const {
+    if (g == 4 && (bit == kBitIsoUpper || bit == kBitIsoLower)) {
+        // The auto range keeps its lower limit below its upper one.
+        if (!IsoLimitOnGrid(v[0], Field(4, kBitIsoStep))) return false;
+        return bit == kBitIsoUpper ? v[0] > Field(4, kBitIsoLower) : v[0] < Field(4, kBitIsoUpper);
+    }
+    if (g == 6 && bit >= 5 && bit % 2 == 1) {
+        // A frame's parameters: contrast, sharpness, saturation, filter, toning.
+        if (v.size() != 5) return false;
+        for (int i = 0; i < 3; ++i)
+            if (int8_t(v[i]) < -10 || int8_t(v[i]) > 10) return false;
+        return v[3] >= 1 && v[3] <= 6 && v[4] >= 1 && v[4] <= 10;
+    }
+    if (g == 1 && bit == kBitBracketAmount) return v[0] <= kLargestBracketAmount;
+    return true;
+}
+
+void CameraSettings::SnapIsoLimits() {
+    // Whole steps take the limits out to the nearest whole stops around them.
+    if (Field(4, kBitIsoStep) != 1) return;
+    uint8_t lower = uint8_t(Field(4, kBitIsoLower) / 8 * 8);
+    uint8_t upper = uint8_t((Field(4, kBitIsoUpper) + 7) / 8 * 8);
+    lower = std::clamp<uint8_t>(lower, kIsoAutoLowest, kIsoAutoHighest - 8);
+    upper = std::clamp<uint8_t>(upper, uint8_t(lower + 8), kIsoAutoHighest);
+    if (lower != Field(4, kBitIsoLower)) SetField(4, kBitIsoLower, lower);
+    if (upper != Field(4, kBitIsoUpper)) SetField(4, kBitIsoUpper, upper);
 }
 
 bool CameraSettings::ValueAllowed(int g, int bit, uint8_t code) {
@@ -215,9 +334,29 @@ bool CameraSettings::ValueAllowed(int g, int bit, uint8_t code) {
 }
 
 uint16_t CameraSettings::AdjustClock(const std::vector<uint8_t>& d) {
+    // 6, seconds, minutes, hours, day, month, year in the century, 0.
     if (!WriteChecksumOk(d) || d.size() < 8 || d[0] != 6) return kInvalidParameter;
-    std::copy(d.begin() + 1, d.begin() + 7, clock_.begin());
+    int sec = d[1], min = d[2], hour = d[3], day = d[4], month = d[5], year = d[6];
+    if (sec > 59 || min > 59 || hour > 23 || month < 1 || month > 12 || day < 1 || year > 99)
+        return kInvalidParameter;  // also the marker values of a host that could not read its clock
+    static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    bool leap = year % 4 == 0;
+    if (day > kDays[month - 1] || (month == 2 && day == 29 && !leap)) return kInvalidParameter;
+    clockBase_ = DaysFrom2000(2000 + year, month, day) * 86400 + hour * 3600 + min * 60 + sec;
+    clockSetAt_ = SteadySeconds();
     return kOk;
+}
+
+CameraClockTime CameraSettings::ClockNow() const {
+    return FromSeconds(clockBase_ + (SteadySeconds() - clockSetAt_));
+}
+
+uint16_t CameraSettings::CustomWhiteBalance(int slot) const {
+    return slot >= 1 && slot <= 3 ? customWb_[size_t(slot - 1)] : 0;
+}
+
+void CameraSettings::StoreCustomWhiteBalance(int slot, uint16_t kelvin) {
+    if (slot >= 1 && slot <= 3) customWb_[size_t(slot - 1)] = kelvin;
 }
 
 std::vector<uint8_t> CameraSettings::FieldBytes(int group, int bit) const {

@@ -34,6 +34,21 @@ constexpr int kBitDriveMode = 0;        // group 2
 constexpr int kBitExposureMode = 2;     // group 2
 constexpr int kBitAfMode = 5;           // group 2
 constexpr int kBitQuality = 15;         // group 2
+constexpr int kBitExposureComp = 5;     // group 1
+constexpr int kBitBracketAmount = 6;    // group 1
+constexpr int kBitExposureLevel = 14;   // group 1
+constexpr int kBitCardReady = 8;        // group 1
+constexpr int kBitCardState = 10;       // group 1
+constexpr int kBitWhiteBalance = 13;    // group 2
+constexpr int kBitIsoStep = 0;          // group 4
+constexpr int kBitIsoUpper = 1;         // group 4
+constexpr int kBitIsoLower = 2;         // group 4
+
+// The largest bracketing amount the camera offers (3.0 EV) and the ISO auto
+// range the host may choose its limits from (ISO 100..6400).
+constexpr uint8_t kLargestBracketAmount = 24;
+constexpr uint8_t kIsoAutoLowest = 32;
+constexpr uint8_t kIsoAutoHighest = 80;
 
 PictureKind KindFromQuality(uint8_t quality);
 
@@ -58,6 +73,12 @@ public:
     void SetRemainingShots(uint16_t shots);
     uint8_t Destination() const { return destination_; }
 
+    // The clock: what the last clock record set, running on since.
+    CameraClockTime ClockNow() const;
+    // Custom white balance of slot 1..3 as last measured, kelvin (0: never).
+    uint16_t CustomWhiteBalance(int slot) const;
+    void StoreCustomWhiteBalance(int slot, uint16_t kelvin);
+
     // The full record of a group (every field at its full offset).
     const std::vector<uint8_t>& Group(int group) const { return groups_[group - 1]; }
     uint16_t Changed(int group) const { return changed_[group - 1]; }
@@ -67,12 +88,18 @@ public:
 
 private:
     static bool ValueAllowed(int group, int bit, uint8_t code);
+    // Values that depend on other fields or span several bytes.
+    bool WriteAllowed(int group, int bit, std::span<const uint8_t> value) const;
+    void SnapIsoLimits();
 
     std::array<std::vector<uint8_t>, 6> groups_;
     std::array<uint16_t, 6> changed_{};
     bool setInfoChanged_ = false;
     uint8_t destination_ = 2;
-    std::array<uint8_t, 6> clock_{};
+    // Seconds since 2000-01-01 00:00:00 the clock showed at clockSetAt_.
+    int64_t clockBase_ = 0;
+    int64_t clockSetAt_ = 0;  // steady seconds
+    std::array<uint16_t, 3> customWb_{};
 };
 
 }  // namespace kvx::vcam

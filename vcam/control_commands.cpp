@@ -1,6 +1,7 @@
 #include "vcam/control_commands.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <vector>
@@ -358,6 +359,27 @@ std::string ControlCommands::Execute(VirtualCamera& cam, const std::string& line
         cam.SetCameraState(int16_t(*v));
         return "ok state " + std::to_string(*v);
     }
+    if (c == "clock" && w.size() == 1) {
+        CameraClockTime t = cam.CameraClock();
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "ok clock %04d-%02d-%02d %02d:%02d:%02d", t.year, t.month,
+                      t.day, t.hour, t.minute, t.second);
+        return buf;
+    }
+    if (c == "series" && w.size() == 1) {
+        std::string offsets;
+        for (int o : cam.LastBracketSeries())
+            offsets += (offsets.empty() ? "" : ",") + std::to_string(o);
+        return "ok series offsets=" + (offsets.empty() ? std::string("none") : offsets);
+    }
+    if (c == "custom-wb" && w.size() == 1) {
+        std::string out = "ok custom-wb";
+        for (int slot = 1; slot <= 3; ++slot) {
+            uint16_t k = cam.CustomWhiteBalance(slot);
+            out += " " + std::to_string(slot) + "=" + (k ? std::to_string(k) + "K" : "none");
+        }
+        return out;
+    }
     if (c == "info" && w.size() == 1) return Info(cam);
     if (c == "fields" && w.size() == 1) {
         std::string out = "ok fields";
@@ -366,7 +388,7 @@ std::string ControlCommands::Execute(VirtualCamera& cam, const std::string& line
     }
     if (c == "help" && w.size() == 1)
         return "ok commands: press set get battery shots card focus unplug plug fail-status "
-               "state info fields help";
+               "state clock series custom-wb info fields help";
     return Error("unknown command '" + c + "' (try 'help')");
 }
 
@@ -406,6 +428,15 @@ std::string ControlCommands::Help() {
            "                            on as success). 0 ends it. Answers \"ok fail-status N\n"
            "                            silent|error\"\n"
            "  state N                   camera state of the status records\n"
+           "  clock                     the camera's clock as it runs now, as the host's\n"
+           "                            clock record (0x9019) set it: \"ok clock YYYY-MM-DD\n"
+           "                            HH:MM:SS\"\n"
+           "  series                    exposure offsets (eighth stops) of the frames of the\n"
+           "                            last auto bracketing series: \"ok series\n"
+           "                            offsets=0,-8,8\" or \"offsets=none\"\n"
+           "  custom-wb                 custom white balances measured by releases in the\n"
+           "                            capture modes 9/11/13: \"ok custom-wb 1=5200K 2=none\n"
+           "                            3=none\"\n"
            "  info                      \"ok info instance=ID plugged=0|1 taken=N ids=...\n"
            "                            seed=N focus=ok|fails fail-status=N\"\n"
            "  fields                    \"ok fields NAME=G/BIT ...\"\n"

@@ -382,6 +382,8 @@ public:
             return ids;
         }
         bool manualFocus = (settings_.Field(2, kBitAfMode) & 3) == 3;
+        uint8_t wb = settings_.Field(2, kBitWhiteBalance);
+        if (mode != 3 && (wb == 9 || wb == 11 || wb == 13)) return MeasureWhiteBalance(wb);
         bool focus = (mode == 1 || mode == 3) && !manualFocus;
         if (focus && afFails_) {
             settings_.SetField(1, kBitFocusState, 3);  // the camera could not focus
@@ -400,6 +402,12 @@ public:
             count = setting >= 4 && setting <= 6 ? 5 : 3;
         }
         uint8_t dest = settings_.Destination() ? settings_.Destination() : 1;
+        std::vector<int> offsets;
+        if (drive == 6) {
+            offsets = SeriesOffsets(int8_t(settings_.Field(1, kBitBracketAmount)),
+                                    settings_.Field(1, kBitBracketSetting), count);
+            lastSeries_.clear();
+        }
         for (int i = 0; i < count; ++i) {
             auto id = store_.FreeId();
             if (!id) break;
@@ -411,10 +419,66 @@ public:
             }
             store_.AddPicture(*id, CurrentKind(), dest & 2);
             if (dest & 1) settings_.SetRemainingShots(uint16_t(remaining - 1));
-            if (drive == 6)
+            if (drive == 6) {
+                // Each frame is exposed at its offset and counted; the
+                // counter drops back to 0 with the series' last frame.
+                int8_t comp = int8_t(settings_.Field(1, kBitExposureComp));
+                settings_.SetField(1, kBitExposureLevel, uint8_t(comp + offsets[size_t(i)]));
+                lastSeries_.push_back(offsets[size_t(i)]);
                 settings_.SetField(1, kBitBracketCounter, uint8_t(i + 1 < count ? i + 1 : 0));
+                if (i + 1 == count) settings_.SetField(1, kBitExposureLevel, uint8_t(comp));
+            }
             ids.push_back(*id);
         }
+        return ids;
+    }
+
+    // The exposure offsets (eighth stops) of a bracketing series, frame by
+    // frame: order 1 "0, -, +", 2 "-, 0, +", 3 "+, 0, -"; five frames add the
+    // double steps.
+    static std::vector<int> SeriesOffsets(int amount, uint8_t setting, int count) {
+        int order = setting >= 1 && setting <= 6 ? (setting - 1) % 3 + 1 : 1;
+        int a = amount;
+        if (count == 5) {
+            if (order == 1) return {0, -a, a, -2 * a, 2 * a};
+            if (order == 2) return {-2 * a, -a, 0, a, 2 * a};
+            return {2 * a, a, 0, -a, -2 * a};
+        }
+        if (order == 1) return {0, -a, a};
+        if (order == 2) return {-a, 0, a};
+        return {a, 0, -a};
+    }
+
+    // A release in a custom white-balance capture mode (9, 11, 13 for slots
+    // 1, 2, 3): the camera focuses on the neutral surface, measures it and
+    // keeps the result in the slot, then shows that slot (8, 10, 12). The
+    // picture is only measured: no file for the computer, no shot off the
+    // card, but it needs a card the camera can use. A failure leaves the
+    // camera in the capture mode, so the photographer can try again.
+    std::vector<int> MeasureWhiteBalance(uint8_t captureMode) {
+        std::vector<int> ids;
+        auto id = store_.FreeId();
+        if (!id) return ids;
+        ids.push_back(*id);
+        bool manualFocus = (settings_.Field(2, kBitAfMode) & 3) == 3;
+        if (afFails_ && !manualFocus) {
+            settings_.SetField(1, kBitFocusState, 3);
+            store_.AddResult(*id, kResultFocusFailed);
+            return ids;
+        }
+        uint8_t card = settings_.Field(1, kBitCardState);
+        bool cardUsable = (card == 1 || card == 2) && settings_.Field(1, kBitCardReady) != 0;
+        if (!cardUsable || settings_.RemainingShots() == 0) {
+            store_.AddResult(*id, kResultCardFull);
+            return ids;
+        }
+        int slot = (captureMode - 7) / 2;  // 9 -> 1, 11 -> 2, 13 -> 3
+        // What the surface measured: a daylight-ish value of the camera's own.
+        uint16_t kelvin =
+            uint16_t(4800 + (opt_.seed + uint64_t(slot) * 7 + ++measured_) % 16 * 100);
+        settings_.StoreCustomWhiteBalance(slot, kelvin);
+        settings_.SetField(2, kBitWhiteBalance, uint8_t(captureMode - 1));
+        store_.AddResult(*id, kResultSuccess);
         return ids;
     }
 
@@ -448,6 +512,8 @@ public:
     };
     std::vector<Timer> timers_;
     bool afFails_ = false;
+    std::vector<int> lastSeries_;  // exposure offsets of the last bracketing series
+    uint32_t measured_ = 0;        // custom white balances measured
     uint32_t failStatus_ = 0;
     bool failStatusSilent_ = false;
     std::unique_ptr<Manifest> manifest_;
@@ -543,6 +609,21 @@ std::vector<int> VirtualCamera::TakePictureOnBody(int mode) {
     std::lock_guard lock(impl_->mu_);
     if (mode < 1 || mode > 3) return {};
     return impl_->Release(mode, 1, false);
+}
+
+CameraClockTime VirtualCamera::CameraClock() const {
+    std::lock_guard lock(impl_->mu_);
+    return impl_->settings_.ClockNow();
+}
+
+std::vector<int> VirtualCamera::LastBracketSeries() const {
+    std::lock_guard lock(impl_->mu_);
+    return impl_->lastSeries_;
+}
+
+uint16_t VirtualCamera::CustomWhiteBalance(int slot) const {
+    std::lock_guard lock(impl_->mu_);
+    return impl_->settings_.CustomWhiteBalance(slot);
 }
 
 BodyRelease VirtualCamera::PressShutterOnBody(int mode, std::optional<uint8_t> driveMode) {

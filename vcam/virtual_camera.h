@@ -51,9 +51,24 @@
 //   quality in DataGroup2 (1 RAW, 3 RAW+JPEG, else JPEG), which starts out
 //   matching the option.
 // - Releases: drive mode continuous takes 3 frames, auto bracketing 3 or 5
-//   (by the bracketing setting); the self-timers take the picture 2 or 10 s
+//   (by the bracketing setting), each frame exposed at its offset of the
+//   series (amount and order of DataGroup1) with the frame counter advancing
+//   and back at 0 after the last; the self-timers take the picture 2 or 10 s
 //   later (TakePictureOnBody then returns no ids). Focusing is skipped in
 //   manual focus; with afFails a focusing release leaves a 0x6001 entry.
+// - Custom white balance: a release (not focus only) while the white balance
+//   is a capture mode 9, 11 or 13 measures the surface instead of taking a
+//   picture: it always focuses (unless in manual focus), needs a usable card
+//   with room, and leaves a result-only entry: 0x8002 with the slot measured
+//   and the white balance switched to the slot (8, 10, 12), or 0x6001 (focus
+//   failed) / 0x6002 (card) with the capture mode kept. No file either way.
+// - Host writes the camera checks besides the masks: bracketing amount (one
+//   third stops, 0..3 EV) and setting (1..6), ISO step (1, 2) and auto limits
+//   (on the step's grid within ISO 100..6400, lower below upper; whole steps
+//   move the limits out to whole stops), QMD (0, 1), special bracketing kind
+//   (0..2), count (3, 5), amount (2..16 even), axis (1, 2), frame colour mode
+//   (0 or an offered mode) and frame parameters (5 bytes in range). The clock
+//   record takes a valid date and time only.
 // - Partial reads: at most 0x200000 bytes per reply; offset beyond the end
 //   0x201D; unknown object 0x2009; the more-data flag is 1 while bytes of the
 //   file follow the piece.
@@ -171,6 +186,11 @@ struct BodyRelease {
     bool busy = false;     // every picture id is in use: nothing happened
 };
 
+// The camera's clock as it shows it.
+struct CameraClockTime {
+    int year = 2020, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
+
 struct ReceivedOperation {
     uint16_t code = 0;
     std::vector<uint32_t> params;
@@ -270,6 +290,15 @@ public:
                                                   uint32_t pictureNumber);
     // Number of pictures taken so far.
     uint32_t PicturesTaken() const;
+
+    // The camera's clock now: what the last clock record (0x9019) set, running
+    // on since (the turn of 2020 before any).
+    CameraClockTime CameraClock() const;
+    // Exposure offsets in eighth stops of the frames of the last auto
+    // bracketing series (drive mode 6), in the order they were taken.
+    std::vector<int> LastBracketSeries() const;
+    // Custom white balance slot 1..3 as last measured, kelvin; 0 when none.
+    uint16_t CustomWhiteBalance(int slot) const;
 
     // Bytes offset..offset+n-1 of the file with this object id, for a camera
     // with this seed. Random access, any offset.

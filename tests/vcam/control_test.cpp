@@ -655,11 +655,27 @@ TEST_F(ControlTest, ExecutableTakesCommandsFromStdinAndSend) {
 
 TEST(VcamCommandLine, HelpDocumentsEveryControlCommand) {
     std::string help = kvx::vcam::HelpText();
-    for (const char* word :
-         {"press af|release|focus", "single|continuous|bracketing|timer2|timer10", "set FIELD",
-          "get FIELD", "battery MAIN", "shots N", "card present", "focus ok|fails", "unplug",
-          "plug", "fail-status N", "state N", "info", "fields", "--send", "--manifest",
-          "--no-control", ".control"})
+    for (const char* word : {"press af|release|focus",
+                             "single|continuous|bracketing|timer2|timer10",
+                             "set FIELD",
+                             "get FIELD",
+                             "battery MAIN",
+                             "shots N",
+                             "card present",
+                             "focus ok|fails",
+                             "unplug",
+                             "plug",
+                             "fail-status N",
+                             "state N",
+                             "clock",
+                             "series",
+                             "custom-wb",
+                             "info",
+                             "fields",
+                             "--send",
+                             "--manifest",
+                             "--no-control",
+                             ".control"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
     VirtualCameraOptions o;
     std::string msg;
