@@ -11,10 +11,11 @@ struct Picture {
     QImage image;
 };
 
-std::vector<Picture> MakeGlyphStrips();    // 350..379
-std::vector<Picture> MakeButtons();        // 155..179, 217..220, 268..272, 2100..2123
-std::vector<Picture> MakeSelectorParts();  // 130..134, 188..196
-std::vector<Picture> MakeBackground();     // 149
-std::vector<Picture> MakeIcons();          // 128 (program icon) in several sizes
+std::vector<Picture> MakeGlyphStrips();        // 350..379
+std::vector<Picture> MakeButtons();            // 155..179, 217..220, 268..272, 2100..2123
+std::vector<Picture> MakeSelectorParts();      // 130..134, 188..196
+std::vector<Picture> MakeBackground();         // 149
+std::vector<Picture> MakeIcons();              // 128 (program icon) in several sizes
+std::vector<Picture> MakeDialogBackgrounds();  // 150, 152, 153, 262
 
 }  // namespace kvx::gen
