@@ -1,0 +1,260 @@
+// The custom white-balance capture and the date dialog against the
+// in-process virtual camera, through the real camera link library and the
+// camera session, with the window's event loop running: the camera switches
+// to the capture mode, measures (or fails to), the result box says so, no
+// file comes to the computer, and the camera ends on the slot; the date
+// dialog sets the camera's clock to the computer's local time.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <chrono>
+#include <ctime>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "engine/camera_session.h"
+#include "engine/message_port.h"
+#include "gdip_button.h"
+#include "model/record_layout.h"
+#include "model/window_messages.h"
+#include "tests/engine/engine_fakes.h"
+#include "tests/engine/vcam_folder.h"
+#include "tests/ui/dialog_test_support.h"
+#include "ui/custom_wb_capture.h"
+#include "ui/dialog_date_time.h"
+#include "ui/dialog_look.h"
+#include "vcam/virtual_camera.h"
+
+using namespace kvx::engine;
+namespace fs = std::filesystem;
+
+namespace {
+
+class MainWindowPort final : public IMessagePort {
+public:
+    bool Post(int target, uint32_t message, uintptr_t wParam, intptr_t lParam) override {
+        std::lock_guard g(lock_);
+        if (target != kTargetMainWindow) return false;
+        queue_.push_back(PostedMessage{target, message, wParam, lParam});
+        return true;
+    }
+    bool Exists(int target) const override { return target == kTargetMainWindow; }
+    std::deque<PostedMessage> Take() {
+        std::lock_guard g(lock_);
+        std::deque<PostedMessage> out;
+        out.swap(queue_);
+        return out;
+    }
+
+private:
+    std::mutex lock_;  // guards queue_
+    std::deque<PostedMessage> queue_;
+};
+
+// Stands in for the main window: capture results and reported white
+// balances go to the capture run, as the main window's handlers pass them.
+class FrontEnd final : public ISessionFrontEnd {
+public:
+    std::function<void(uint32_t)> onResult;
+    std::function<void()> onUpdate;
+    std::vector<uint32_t> results;
+    std::vector<PictureEvent> pictures;
+    void OnCaptureResult(uint32_t code) override {
+        results.push_back(code);
+        if (onResult) onResult(code);
+    }
+    void OnSettingsUpdated(uint32_t) override {
+        if (onUpdate) onUpdate();
+    }
+    void OnPictureFinished(const PictureEvent& e) override { pictures.push_back(e); }
+};
+
+class SessionSink final : public kvx::ui::ICommandSink {
+public:
+    explicit SessionSink(CCameraSession*& s) : session_(s) {}
+    bool QueueCommand(const tag_CAM_COMMAND& c) override { return session_->QueueCommand(c); }
+
+private:
+    CCameraSession*& session_;
+};
+
+class DialogsAgainstCamera : public ::testing::Test {
+protected:
+    void SetUp() override { folder_.SetUp("kvx-dialogs"); }
+    void TearDown() override {
+        capture_.reset();
+        session_.reset();
+        folder_.TearDown();
+    }
+
+    void Link(kvx::vcam::VirtualCameraOptions o = {}) {
+        cam_ = &folder_.StartCamera(o);
+        CCameraSession::Options so;
+        so.naming.destinationFolder = (folder_.root / "pictures").string() + "/";
+        so.naming.inCamera = false;
+        so.naming.inPC = true;
+        so.watchDevices = true;
+        session_ = std::make_unique<CCameraSession>(front_, so, &port_);
+        raw_ = session_.get();
+        ASSERT_TRUE(session_->Start().started);
+        ASSERT_TRUE(Pump([&] { return session_->Linked() && session_->SettingsComplete(); }));
+    }
+
+    // The window thread's loop: Qt events, the posted messages, the tick.
+    bool Pump(const std::function<bool()>& pred) {
+        return kvx::test::WaitUntil(
+            [&] {
+                QCoreApplication::processEvents();
+                for (const auto& m : port_.Take()) session_->HandleMessage(m);
+                session_->Tick();
+                return pred();
+            },
+            60000);
+    }
+
+    uint8_t CameraWb() const { return cam_->FieldBytes(2, 13).at(0); }
+
+    void StartCaptureRun() {
+        kvx::ui::CCustomWbCapture::Host host;
+        host.connected = [this] { return session_->Linked(); };
+        host.cameraState = [this] { return session_->CameraState(); };
+        host.setLiveViewCaptureFlag = [this](bool on) { liveViewFlag_ = on; };
+        capture_ = std::make_unique<kvx::ui::CCustomWbCapture>(sink_, host, nullptr);
+        QObject::connect(capture_.get(), &kvx::ui::CCustomWbCapture::finished,
+                         [this](bool restored) { finished_.push_back(restored); });
+        front_.onResult = [this](uint32_t code) { capture_->OnCaptureResult(code); };
+        // The main window hears each white balance the camera reports.
+        front_.onUpdate = [this] {
+            const uint8_t wb = session_->Camera().DataGroupByte(2, VARNO::dg2::kWhiteBalance);
+            if (wb != lastWb_) capture_->OnWhiteBalanceReported(wb);
+            lastWb_ = wb;
+        };
+        lastWb_ = session_->Camera().DataGroupByte(2, VARNO::dg2::kWhiteBalance);
+    }
+
+    // The value of the last white-balance write the camera received.
+    int LastWbWrite() const {
+        int v = -1;
+        for (const auto& op : cam_->ReceivedOperations())
+            if (op.code == 0x9017 && op.data.size() > 3 && op.data[2] == 0x20) v = op.data[3];
+        return v;
+    }
+
+    kvx::test::VcamFolder folder_;
+    MainWindowPort port_;
+    FrontEnd front_;
+    kvx::vcam::VirtualCamera* cam_ = nullptr;
+    std::unique_ptr<CCameraSession> session_;
+    CCameraSession* raw_ = nullptr;
+    SessionSink sink_{raw_};
+    std::unique_ptr<kvx::ui::CCustomWbCapture> capture_;
+    std::vector<bool> finished_;
+    bool liveViewFlag_ = false;
+    uint8_t lastWb_ = 0;
+};
+
+TEST_F(DialogsAgainstCamera, CustomWhiteBalanceCaptureSucceeds) {
+    Link();
+    StartCaptureRun();
+    ASSERT_TRUE(capture_->Start(9));
+    EXPECT_TRUE(capture_->Running());
+    EXPECT_TRUE(liveViewFlag_);
+    EXPECT_FALSE(capture_->Start(11)) << "one run at a time";
+    ASSERT_TRUE(Pump([&] { return CameraWb() == 9 && capture_->Dialog()->isVisible(); }));
+    auto* dlg = capture_->Dialog();
+    uint32_t shown = 0;
+    QString message;
+    QObject::connect(dlg, &kvx::ui::CDialogWhiteBalance::resultShown, [&](uint32_t s) {
+        shown = s;
+        message = dlg->ResultBox()->Message();
+    });
+    dialogtest::Click(dlg->OkButton());
+    EXPECT_FALSE(dlg->OkButton()->isEnabled());
+    EXPECT_FALSE(dlg->CancelButton()->isEnabled());
+    ASSERT_TRUE(Pump([&] { return shown != 0; }));
+    EXPECT_EQ(shown, 0x8002u);
+    EXPECT_EQ(message, kvx::ui::CDialogLook::Text(34001));
+    // The camera left the capture mode for the slot: the dialog closes once
+    // the box has shown its 2 s, the run waits for standby and restores.
+    ASSERT_TRUE(Pump([&] { return !finished_.empty(); }));
+    EXPECT_EQ(finished_, std::vector<bool>{true});
+    EXPECT_FALSE(capture_->Running());
+    EXPECT_FALSE(liveViewFlag_);
+    ASSERT_TRUE(Pump([&] { return LastWbWrite() == 8; }));
+    EXPECT_EQ(CameraWb(), 8);
+    EXPECT_NE(cam_->CustomWhiteBalance(1), 0);
+    EXPECT_EQ(front_.results, std::vector<uint32_t>{0x8002});
+    EXPECT_TRUE(front_.pictures.empty()) << "a measurement brings no file";
+    EXPECT_TRUE(fs::is_empty(folder_.root / "pictures"));
+    EXPECT_TRUE(Pump([&] { return cam_->PictureIds().empty(); })) << "the result was cleared";
+}
+
+TEST_F(DialogsAgainstCamera, CustomWhiteBalanceCaptureFailsWhenFocusFails) {
+    Link();
+    cam_->SetFocusFails(true);
+    StartCaptureRun();
+    ASSERT_TRUE(capture_->Start(9));
+    ASSERT_TRUE(Pump([&] { return CameraWb() == 9 && capture_->Dialog()->isVisible(); }));
+    auto* dlg = capture_->Dialog();
+    uint32_t shown = 0;
+    QString message;
+    QObject::connect(dlg, &kvx::ui::CDialogWhiteBalance::resultShown, [&](uint32_t s) {
+        shown = s;
+        message = dlg->ResultBox()->Message();
+    });
+    dialogtest::Click(dlg->OkButton());
+    ASSERT_TRUE(Pump([&] { return shown != 0; }));
+    EXPECT_EQ(shown, 0x6001u);
+    EXPECT_EQ(message, kvx::ui::CDialogLook::Text(34002));
+    // After the box: the dialog is back with OK and Cancel, so the user may
+    // try again or give up; the camera still waits in the capture mode.
+    ASSERT_TRUE(Pump([&] { return dlg->isVisible() && dlg->ResultBox() == nullptr; }));
+    EXPECT_TRUE(dlg->OkButton()->isEnabled());
+    EXPECT_TRUE(dlg->CancelButton()->isEnabled());
+    EXPECT_TRUE(finished_.empty());
+    EXPECT_EQ(CameraWb(), 9);
+    dialogtest::Click(dlg->CancelButton());
+    ASSERT_TRUE(Pump([&] { return !finished_.empty(); }));
+    EXPECT_EQ(finished_, std::vector<bool>{true});
+    // Given up: the camera is left on the slot, nothing measured.
+    ASSERT_TRUE(Pump([&] { return CameraWb() == 8; }));
+    EXPECT_EQ(cam_->CustomWhiteBalance(1), 0);
+    EXPECT_TRUE(front_.pictures.empty());
+}
+
+TEST_F(DialogsAgainstCamera, DateDialogSetsTheCameraClockToLocalTime) {
+    Link();
+    kvx::ui::CDialogDateTime dlg(sink_, session_->ThreadRunning());
+    ASSERT_TRUE(dlg.OkButton()->isEnabled());
+    dialogtest::Click(dlg.OkButton());
+    const std::time_t sent = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&sent, &local);
+    // Read back: the camera's clock shows the computer's local time.
+    auto cameraTime = [&] {
+        kvx::vcam::CameraClockTime c = cam_->CameraClock();
+        std::tm t{};
+        t.tm_year = c.year - 1900;
+        t.tm_mon = c.month - 1;
+        t.tm_mday = c.day;
+        t.tm_hour = c.hour;
+        t.tm_min = c.minute;
+        t.tm_sec = c.second;
+        t.tm_isdst = -1;
+        return std::mktime(&t);
+    };
+    ASSERT_TRUE(Pump([&] { return std::llabs(cameraTime() - std::time(nullptr)) <= 2; }))
+        << cam_->Command("clock");
+    EXPECT_EQ(cam_->CameraClock().year, local.tm_year + 1900);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
