@@ -12,6 +12,7 @@ cd "$(dirname "$0")/.."
 
 renderers=(
   kvx-control-gallery   # every control in each state, the readouts, every picture
+  kvx-dialog-gallery    # special capture settings (each page), custom WB, ISO function, date
 )
 
 dir=build

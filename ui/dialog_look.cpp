@@ -51,9 +51,11 @@ CGdipButton* CDialogLook::TextButton(QWidget* parent, uint32_t stringId, QPoint 
 CGdipButton* CDialogLook::Toggle(QWidget* parent, uint32_t stringId, QPoint at, int width) {
     auto* b = new CGdipButton(parent);
     b->SetImages(CGdipButton::kCheckBox, 175, 176, 176, 177, 0, 174);
-    b->setText(Text(stringId));
+    // A little air between the box and its text.
+    b->setText(QStringLiteral("  ") + Text(stringId));
     b->SetWithText(true);
     b->setGeometry(at.x(), at.y(), width, 13);
+    b->SetDrawSize(QSize(13, 13));
     return b;
 }
 
@@ -69,17 +71,20 @@ QComboBox* CDialogLook::Selector(QWidget* parent, QPoint at) {
     auto* c = new QComboBox(parent);
     c->setGeometry(at.x(), at.y(), 218, 22);
     c->setFocusPolicy(Qt::NoFocus);
+    // The selector's own pictures: the field body and the drop button.
+    kvx::res::InitResources();
     c->setStyleSheet(
-        "QComboBox { background: #1e1e1e; color: white; border: 1px solid #555;"
-        " border-radius: 3px; padding: 1px 6px; }"
-        "QComboBox:disabled { color: #646464; border-color: #3a3a3a; background: #262626; }"
-        "QComboBox::drop-down { width: 20px; border-left: 1px solid #444; }"
-        "QComboBox::down-arrow { width: 0; height: 0; border-left: 4px solid transparent;"
-        " border-right: 4px solid transparent; border-top: 5px solid #e2963a; }"
-        "QComboBox::down-arrow:disabled { border-top-color: #555; }"
-        "QComboBox QAbstractItemView { background: #222; color: white;"
-        " selection-background-color: #e2963a; selection-color: #2c2c2c; border: 1px solid #555; "
-        "}");
+        "QComboBox { border-image: url(:/res/195.png); border: none; color: white;"
+        " padding-left: 6px; }"
+        "QComboBox:hover { border-image: url(:/res/194.png); }"
+        "QComboBox:disabled { border-image: url(:/res/196.png); color: #646464; }"
+        "QComboBox::drop-down { width: 26px; border: none; image: url(:/res/190.png); }"
+        "QComboBox::drop-down:hover { image: url(:/res/189.png); }"
+        "QComboBox::drop-down:disabled { image: url(:/res/191.png); }"
+        "QComboBox::down-arrow { image: none; width: 0; height: 0; }"
+        "QComboBox QAbstractItemView { background: #222; color: white; outline: none;"
+        " selection-background-color: #e2963a; selection-color: #2c2c2c;"
+        " border: 1px solid #555; }");
     return c;
 }
 
