@@ -101,12 +101,15 @@ void CDialogSpecialColor::ShowColorBracketActive(uint8_t kind) {
 }
 
 void CDialogSpecialColor::Availability(bool available) {
-    available_ = available;
+    // The message says whether the main window finds the function available;
+    // like the other pages, the page itself still asks the settable mask
+    // (and QMD) before it offers activation.
     if (!available) {
         Apply(false, false, false);
         return;
     }
-    Apply(true, !qmd_, !qmd_ && kind_ == 2);
+    const bool offered = !qmd_ && available_;
+    Apply(true, offered, offered && kind_ == 2);
 }
 
 void CDialogSpecialColor::Apply(bool enabled, bool available, bool active) {

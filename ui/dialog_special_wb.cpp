@@ -96,14 +96,15 @@ void CDialogSpecialWB::ShowWbBracketActive(uint8_t kind) {
 }
 
 void CDialogSpecialWB::Availability(bool available) {
-    // Like the other pages, availability counts only what the settable info
-    // offers (and QMD off), not just the message.
-    available_ = available;
+    // The message says whether the main window finds the function available;
+    // like the other pages, the page itself still asks the settable mask
+    // (and QMD) before it offers activation.
     if (!available) {
         Apply(false, false, false);
         return;
     }
-    Apply(true, !qmd_, !qmd_ && kind_ == 1);
+    const bool offered = !qmd_ && available_;
+    Apply(true, offered, offered && kind_ == 1);
 }
 
 void CDialogSpecialWB::Apply(bool enabled, bool available, bool active) {

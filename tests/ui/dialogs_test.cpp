@@ -503,6 +503,15 @@ TEST(SpecialDialog, AvailabilityMessagesEnableAndDisableThePages) {
         EXPECT_EQ(color->ActivateToggle()->isEnabled(), c.colorToggle);
     }
     EXPECT_FALSE(f.dlg->HandlePageMessage(kTargetSpecialWB, kMsgIsoDialogEnable, 0));
+    // The settable mask stops offering white-balance bracketing: an
+    // "available" message alone does not bring the toggle back.
+    f.dlg->SetWbBracketAvailable(false);
+    f.dlg->HandlePageMessage(kTargetSpecialWB, kMsgFunctionAvailable, 0);
+    EXPECT_FALSE(wb->ActivateToggle()->isEnabled());
+    EXPECT_FALSE(wb->Active());
+    f.dlg->SetWbBracketAvailable(true);
+    f.dlg->HandlePageMessage(kTargetSpecialWB, kMsgFunctionAvailable, 0);
+    EXPECT_TRUE(wb->Active());
     // QMD on: auto bracketing off, its toggle still usable on protocol 4.
     f.dlg->ShowQmdMode(1);
     EXPECT_FALSE(ab->AutoBracketingEnabled());
