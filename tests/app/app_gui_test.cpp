@@ -1,12 +1,14 @@
 // The program Varno_Kolvex as a user meets it: language files built by rcc,
 // and real processes in a sandbox of their own (runtime, data and state
 // folders), started, signalled and started again.
+#include <QLabel>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
 #include <memory>
 
+#include "app/about_dlg.h"
 #include "app/language_chooser.h"
 #include "app/rcc_language_file.h"
 #include "model/string_table.h"
@@ -132,6 +134,15 @@ private slots:
         QCOMPARE(QString::fromStdString(chooser.Abbrev()), abbrev);
         QCOMPARE(QString::fromUtf8(VARNO::StringText(103)), name);
         QCOMPARE(chooser.Rejected(), abbrev.isEmpty());
+    }
+
+    void aboutBoxShowsNameAndVersion() {
+        VARNO::ReplaceStrings({{103, "VARNO Kolvex (Deutsch)"}});
+        kvx::app::CAboutDlg about(nullptr, QFont());
+        QStringList texts;
+        for (const QLabel* label : about.findChildren<QLabel*>()) texts << label->text();
+        QCOMPARE(texts, QStringList({"VARNO Kolvex (Deutsch)", "Version " KVX_VERSION}));
+        QCOMPARE(about.windowTitle(), QString("VARNO Kolvex (Deutsch)"));
     }
 
     void notAResourceFileIsNoLanguageFile() {
