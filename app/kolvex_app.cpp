@@ -10,6 +10,7 @@
 #include "app/dialog_font.h"
 #include "app/main_window.h"
 #include "app/rcc_language_file.h"
+#include "app/restore_and_raise.h"
 #include "app/settings_clamp.h"
 #include "engine/review_app_lookup.h"
 #include "log/write_log.h"
@@ -171,16 +172,7 @@ void CKolvexApp::RaiseMainWindow() {
         return;
     }
     raisePending_ = false;
-    QWidget* w = mainWindow_.get();
-    w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
-    w->show();
-    w->raise();
-    w->activateWindow();
-    // A dialog the window has open in front of it comes along.
-    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != w) {
-        modal->raise();
-        modal->activateWindow();
-    }
+    RestoreAndRaise(mainWindow_.get());
     WriteLog(4, "--- second start: main window restored and raised");
 }
 

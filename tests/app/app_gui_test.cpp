@@ -11,6 +11,7 @@
 #include "app/about_dlg.h"
 #include "app/language_chooser.h"
 #include "app/rcc_language_file.h"
+#include "app/restore_and_raise.h"
 #include "model/string_table.h"
 #include "platform/locale_info.h"
 
@@ -143,6 +144,18 @@ private slots:
         for (const QLabel* label : about.findChildren<QLabel*>()) texts << label->text();
         QCOMPARE(texts, QStringList({"VARNO Kolvex (Deutsch)", "Version " KVX_VERSION}));
         QCOMPARE(about.windowTitle(), QString("VARNO Kolvex (Deutsch)"));
+    }
+
+    void minimisedWindowIsRestored() {
+        QWidget window;
+        window.showMinimized();
+        QVERIFY(window.windowState() & Qt::WindowMinimized);
+        kvx::app::RestoreAndRaise(&window);
+        QVERIFY(!(window.windowState() & Qt::WindowMinimized));
+        QVERIFY(window.isVisible());
+        QWidget hidden;
+        kvx::app::RestoreAndRaise(&hidden);  // a window not shown yet comes up too
+        QVERIFY(hidden.isVisible());
     }
 
     void notAResourceFileIsNoLanguageFile() {
