@@ -180,8 +180,8 @@ std::vector<uint8_t> RecordBuilder::SetInfo(int v, const CameraSettings& setting
             b(31, shift);
             b(32, 80);
             b(33, 32);
-            b(35, 72);
-            b(36, 32);
+            b(35, kIsoAutoHighest);  // the ISO auto limits a host may choose
+            b(36, kIsoAutoLowest);
             b(37, 40);
             b(38, 216);
             b(40, 0x03);

@@ -21,6 +21,7 @@
 #include "model/setting_commands.h"
 #include "platform/clock.h"
 #include "tests/engine/engine_fakes.h"
+#include "tests/engine/recording_port.h"
 #include "tests/engine/vcam_folder.h"
 #include "tests/model/dispatch_fakes.h"
 #include "vcam/virtual_camera.h"
@@ -30,28 +31,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A port of the kind a window supplies: it keeps what is posted for the
-// registered targets until the front end's thread takes it.
-class RecordingPort final : public IMessagePort {
-public:
-    bool Post(int target, uint32_t message, uintptr_t wParam, intptr_t lParam) override {
-        std::lock_guard g(lock_);
-        if (target != kTargetMainWindow) return false;  // no dialog is open
-        queue_.push_back(PostedMessage{target, message, wParam, lParam});
-        return true;
-    }
-    bool Exists(int target) const override { return target == kTargetMainWindow; }
-    std::deque<PostedMessage> Take() {
-        std::lock_guard g(lock_);
-        std::deque<PostedMessage> out;
-        out.swap(queue_);
-        return out;
-    }
-
-private:
-    std::mutex lock_;  // guards queue_
-    std::deque<PostedMessage> queue_;
-};
+using kvx::test::RecordingPort;
 
 class RecordingFrontEnd final : public ISessionFrontEnd {
 public:

@@ -21,6 +21,7 @@
 #include "model/record_layout.h"
 #include "model/window_messages.h"
 #include "tests/engine/engine_fakes.h"
+#include "tests/engine/recording_port.h"
 #include "tests/engine/vcam_folder.h"
 #include "tests/ui/dialog_test_support.h"
 #include "ui/custom_wb_capture.h"
@@ -32,27 +33,6 @@ using namespace kvx::engine;
 namespace fs = std::filesystem;
 
 namespace {
-
-class MainWindowPort final : public IMessagePort {
-public:
-    bool Post(int target, uint32_t message, uintptr_t wParam, intptr_t lParam) override {
-        std::lock_guard g(lock_);
-        if (target != kTargetMainWindow) return false;
-        queue_.push_back(PostedMessage{target, message, wParam, lParam});
-        return true;
-    }
-    bool Exists(int target) const override { return target == kTargetMainWindow; }
-    std::deque<PostedMessage> Take() {
-        std::lock_guard g(lock_);
-        std::deque<PostedMessage> out;
-        out.swap(queue_);
-        return out;
-    }
-
-private:
-    std::mutex lock_;  // guards queue_
-    std::deque<PostedMessage> queue_;
-};
 
 // Stands in for the main window: capture results and reported white
 // balances go to the capture run, as the main window's handlers pass them.
@@ -135,6 +115,20 @@ protected:
         lastWb_ = session_->Camera().DataGroupByte(2, VARNO::dg2::kWhiteBalance);
     }
 
+    // Once the camera waits in the capture mode and the dialog shows: OK.
+    // The result box's status and message land in shown_ and message_.
+    kvx::ui::CDialogWhiteBalance* OpenAndCapture() {
+        if (!Pump([&] { return CameraWb() == 9 && capture_->Dialog()->isVisible(); }))
+            return nullptr;
+        auto* dlg = capture_->Dialog();
+        QObject::connect(dlg, &kvx::ui::CDialogWhiteBalance::resultShown, [this, dlg](uint32_t s) {
+            shown_ = s;
+            message_ = dlg->ResultBox()->Message();
+        });
+        dialogtest::Click(dlg->OkButton());
+        return dlg;
+    }
+
     // The value of the last white-balance write the camera received.
     int LastWbWrite() const {
         int v = -1;
@@ -144,7 +138,7 @@ protected:
     }
 
     kvx::test::VcamFolder folder_;
-    MainWindowPort port_;
+    kvx::test::RecordingPort port_;
     FrontEnd front_;
     kvx::vcam::VirtualCamera* cam_ = nullptr;
     std::unique_ptr<CCameraSession> session_;
@@ -153,6 +147,8 @@ protected:
     std::unique_ptr<kvx::ui::CCustomWbCapture> capture_;
     std::vector<bool> finished_;
     bool liveViewFlag_ = false;
+    uint32_t shown_ = 0;
+    QString message_;
     uint8_t lastWb_ = 0;
 };
 
@@ -163,20 +159,13 @@ TEST_F(DialogsAgainstCamera, CustomWhiteBalanceCaptureSucceeds) {
     EXPECT_TRUE(capture_->Running());
     EXPECT_TRUE(liveViewFlag_);
     EXPECT_FALSE(capture_->Start(11)) << "one run at a time";
-    ASSERT_TRUE(Pump([&] { return CameraWb() == 9 && capture_->Dialog()->isVisible(); }));
-    auto* dlg = capture_->Dialog();
-    uint32_t shown = 0;
-    QString message;
-    QObject::connect(dlg, &kvx::ui::CDialogWhiteBalance::resultShown, [&](uint32_t s) {
-        shown = s;
-        message = dlg->ResultBox()->Message();
-    });
-    dialogtest::Click(dlg->OkButton());
+    auto* dlg = OpenAndCapture();
+    ASSERT_NE(dlg, nullptr);
     EXPECT_FALSE(dlg->OkButton()->isEnabled());
     EXPECT_FALSE(dlg->CancelButton()->isEnabled());
-    ASSERT_TRUE(Pump([&] { return shown != 0; }));
-    EXPECT_EQ(shown, 0x8002u);
-    EXPECT_EQ(message, kvx::ui::CDialogLook::Text(34001));
+    ASSERT_TRUE(Pump([&] { return shown_ != 0; }));
+    EXPECT_EQ(shown_, 0x8002u);
+    EXPECT_EQ(message_, kvx::ui::CDialogLook::Text(34001));
     // The camera left the capture mode for the slot: the dialog closes once
     // the box has shown its 2 s, the run waits for standby and restores.
     ASSERT_TRUE(Pump([&] { return !finished_.empty(); }));
@@ -197,18 +186,11 @@ TEST_F(DialogsAgainstCamera, CustomWhiteBalanceCaptureFailsWhenFocusFails) {
     cam_->SetFocusFails(true);
     StartCaptureRun();
     ASSERT_TRUE(capture_->Start(9));
-    ASSERT_TRUE(Pump([&] { return CameraWb() == 9 && capture_->Dialog()->isVisible(); }));
-    auto* dlg = capture_->Dialog();
-    uint32_t shown = 0;
-    QString message;
-    QObject::connect(dlg, &kvx::ui::CDialogWhiteBalance::resultShown, [&](uint32_t s) {
-        shown = s;
-        message = dlg->ResultBox()->Message();
-    });
-    dialogtest::Click(dlg->OkButton());
-    ASSERT_TRUE(Pump([&] { return shown != 0; }));
-    EXPECT_EQ(shown, 0x6001u);
-    EXPECT_EQ(message, kvx::ui::CDialogLook::Text(34002));
+    auto* dlg = OpenAndCapture();
+    ASSERT_NE(dlg, nullptr);
+    ASSERT_TRUE(Pump([&] { return shown_ != 0; }));
+    EXPECT_EQ(shown_, 0x6001u);
+    EXPECT_EQ(message_, kvx::ui::CDialogLook::Text(34002));
     // After the box: the dialog is back with OK and Cancel, so the user may
     // try again or give up; the camera still waits in the capture mode.
     ASSERT_TRUE(Pump([&] { return dlg->isVisible() && dlg->ResultBox() == nullptr; }));

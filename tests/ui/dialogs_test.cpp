@@ -257,6 +257,20 @@ TEST(IsoDialog, EnableAndDisableMessages) {
 
 // ---- special capture settings -----------------------------------------------
 
+// A user's step and the commands it is to queue, in order.
+struct ActionCase {
+    const char* action;
+    std::function<void()> step;
+    Strings queued;
+};
+template <size_t N>
+void RunActions(RecordingSink& sink, const ActionCase (&cases)[N]) {
+    for (const ActionCase& c : cases) {
+        c.step();
+        EXPECT_EQ(Describe(sink.Take()), c.queued) << c.action;
+    }
+}
+
 // A camera whose records hold the given special bracketing state.
 struct SpecialFixture {
     VARNO::CCamera cam;
@@ -289,13 +303,7 @@ struct SpecialFixture {
 TEST(SpecialDialog, AutoBracketPageActionsQueueTheirCommands) {
     SpecialFixture f;
     auto* ab = f.dlg->AbPage();
-    using Step = std::function<void()>;
-    struct Case {
-        const char* action;
-        Step step;
-        Strings queued;
-    };
-    const Case cases[] = {
+    const ActionCase cases[] = {
         {"plus: 1.0 -> 1.3 EV",
          [&] { Click(ab->PlusButton()); },
          {"0x9016 F1=0x40 F2=0x00 val=11"}},
@@ -313,10 +321,7 @@ TEST(SpecialDialog, AutoBracketPageActionsQueueTheirCommands) {
         {"QMD on", [&] { Click(ab->QmdToggle()); }, {"0x9024 F1=0x08 F2=0x00 val=1"}},
         {"QMD off", [&] { Click(ab->QmdToggle()); }, {"0x9024 F1=0x08 F2=0x00 val=0"}},
     };
-    for (const Case& c : cases) {
-        c.step();
-        EXPECT_EQ(Describe(f.sink.Take()), c.queued) << c.action;
-    }
+    RunActions(f.sink, cases);
 }
 
 TEST(SpecialDialog, AutoBracketPageShowsTheCameraAndNeverWalksOffTheList) {
@@ -375,13 +380,7 @@ TEST(SpecialDialog, WhiteBalancePageActionsQueueTheirCommands) {
     f.dlg->OpenPage(1);
     auto* wb = f.dlg->WbPage();
     ASSERT_TRUE(wb->Active());
-    using Step = std::function<void()>;
-    struct Case {
-        const char* action;
-        Step step;
-        Strings queued;
-    };
-    const Case cases[] = {
+    const ActionCase cases[] = {
         {"white balance Shade",
          [&] { Pick(wb->WhiteBalanceSelector(), 3); },
          {"0x9017 F1=0x00 F2=0x20 val=3"}},
@@ -402,10 +401,7 @@ TEST(SpecialDialog, WhiteBalancePageActionsQueueTheirCommands) {
          [&] { EXPECT_FALSE(wb->AxisSelector()->isEnabled()); },
          {}},
     };
-    for (const Case& c : cases) {
-        c.step();
-        EXPECT_EQ(Describe(f.sink.Take()), c.queued) << c.action;
-    }
+    RunActions(f.sink, cases);
 }
 
 TEST(SpecialDialog, WhiteBalanceMarksFollowTheCamera) {
@@ -425,13 +421,7 @@ TEST(SpecialDialog, ColourPageActionsQueueTheirCommands) {
     f.dlg->OpenPage(2);
     auto* color = f.dlg->ColorPage();
     ASSERT_TRUE(color->Active());
-    using Step = std::function<void()>;
-    struct Case {
-        const char* action;
-        Step step;
-        Strings queued;
-    };
-    const Case cases[] = {
+    const ActionCase cases[] = {
         {"base colour mode Vivid",
          [&] { Pick(color->ModeSelector(0), 4); },
          {"0x9018 F1=0x10 F2=0x00 val=4"}},
@@ -450,10 +440,7 @@ TEST(SpecialDialog, ColourPageActionsQueueTheirCommands) {
          {"0x902A F1=0x10 F2=0x00 val=11"}},
         {"deactivate", [&] { Click(color->ActivateToggle()); }, {"0x902A F1=0x01 F2=0x00 val=0"}},
     };
-    for (const Case& c : cases) {
-        c.step();
-        EXPECT_EQ(Describe(f.sink.Take()), c.queued) << c.action;
-    }
+    RunActions(f.sink, cases);
 }
 
 TEST(SpecialDialog, ColourPageBlackAndWhiteRule) {
