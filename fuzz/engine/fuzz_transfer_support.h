@@ -210,7 +210,8 @@ public:
             case 5:
                 return in_.U8() == 0 ? KVX_E_FAIL : static_cast<HResult>(0x80000000u | in_.U16());
             case 6: {  // a reply too short for its own fields
-                received = in_.U8() % 8;
+                // At most five bytes: never room for a length field and a flag.
+                received = in_.U8() % 6;
                 uint8_t* rec = piece_.Place(received);
                 for (size_t i = 0; i < received; ++i) rec[i] = in_.U8();
                 *data = rec;

@@ -134,6 +134,14 @@ write('picture_transfer', 'two_entries_odd_names', u8(1 | 2 | 4) + two)
 lone = (u8(0) + u8(1) + entry(2, b'PICT0002.Q7I', 1, 800, 102) + u8(1) +
         multipart(2, 3, 0, 40, 8, 48, 16) + u16(64) + block + u8(1) + u8(0))
 write('picture_transfer', 'q7i_part_without_first', u8(1 | 2) + lone)
+# Seven bytes that would be a whole one-byte piece: the too-short reply must
+# stay too short.
+one = u8(0) + u8(1) + entry(0, b'ONE.JPG', 0, 1, 12) + u16(0) + u16(0)
+write('picture_transfer', 'short_reply_seven_bytes',
+      u8(0) + one + u8(6) + u8(7) + u32(1) + b'X' + u16(0) + u8(0) + u8(0))
+# Renaming from 9999998: the third list's picture finds no number left.
+lst = u8(0) + u8(1) + entry(0, b'IMG_0001.JPG', 1, 500, 20) + u16(0) + u16(0) + u8(0)
+write('picture_transfer', 'numbers_run_out', u8(4 | 8 | (2 << 5)) + lst + lst + lst)
 
 
 # --- q7i_blocks: mode, 28 bytes of multi-part information, [received], record.
