@@ -1,0 +1,185 @@
+#!/usr/bin/env python3
+"""Records what the virtual camera really sends and writes it as seed inputs
+of the device-layer fuzz targets, so that their corpora start from real
+records (checksums, sizes and framing as a camera makes them).
+
+Usage: fuzz/record_vcam.py BUILD_DIR   (needs BUILD_DIR/bin/kvx-vcam)
+Writes fuzz/camlink/corpus/<target>/vcam_* ; run again after the camera's
+records change."""
+import os
+import socket
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def u8(v): return struct.pack('<B', v & 0xFF)
+def u16(v): return struct.pack('<H', v & 0xFFFF)
+def u32(v): return struct.pack('<I', v & 0xFFFFFFFF)
+
+
+def write(module, target, name, data):
+    folder = os.path.join(HERE, module, 'corpus', target)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), 'wb') as f:
+        f.write(data)
+
+
+class Camera:
+    """One kvx-vcam process with its own device folder."""
+
+    def __init__(self, build, *args):
+        self.dir = tempfile.mkdtemp(prefix='kvx-record-')
+        self.proc = subprocess.Popen(
+            [os.path.join(build, 'bin', 'kvx-vcam'), '--device-dir', self.dir,
+             '--instance', 'KVXREC01', '--picture-bytes', '3000', *args],
+            stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        path = os.path.join(self.dir, 'KVXREC01.device')
+        for _ in range(200):
+            if os.path.exists(path):
+                break
+            time.sleep(0.02)
+        with open(path, 'rb') as f:
+            self.registration = f.read()
+        fields = dict(line.split(b'=', 1) for line in self.registration.splitlines()
+                      if b'=' in line)
+        self.socket_path = fields[b'socket'].decode()
+
+    def close(self):
+        self.proc.terminate()
+        self.proc.wait()
+
+
+class Session:
+    """A PTP session to the camera that keeps every byte the camera sent
+    per transaction."""
+
+    def __init__(self, camera):
+        self.s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.s.connect(camera.socket_path)
+        self.tid = 0
+        self.open_reply = self.transact(0x1002, [1])
+
+    def recv_exact(self, n):
+        out = b''
+        while len(out) < n:
+            chunk = self.s.recv(n - len(out))
+            if not chunk:
+                raise EOFError
+            out += chunk
+        return out
+
+    def container(self):
+        head = self.recv_exact(12)
+        length, type_ = struct.unpack('<IH', head[:6])
+        return head + self.recv_exact(length - 12), type_
+
+    def transact(self, op, params, data=None):
+        """Every byte the camera sends for one transaction."""
+        tid = self.tid
+        self.tid += 1
+        self.s.sendall(struct.pack('<IHHI', 12 + 4 * len(params), 1, op, tid) +
+                       b''.join(u32(p) for p in params))
+        if data is not None:
+            self.s.sendall(struct.pack('<IHHI', 12 + len(data), 2, op, tid) + data)
+        got, type_ = self.container()
+        if type_ == 2:
+            more, _ = self.container()
+            got += more
+        return got
+
+    def close(self):
+        self.s.close()
+
+
+def checksum_record(body):
+    return body + u8(sum(body))
+
+
+def record(build):
+    cam = Camera(build, '--destination', '3')
+    out = {}
+    try:
+        ses = Session(cam)
+        out['open'] = ses.open_reply
+        for name, op, params in [('config', 0x9010, [0]), ('status', 0x9011, []),
+                                 ('status2', 0x902C, [8, 63, 0]), ('group1', 0x9012, []),
+                                 ('group3', 0x9014, []), ('set_info4', 0x902E, []),
+                                 ('capture0', 0x9015, [0])]:
+            out[name] = (op, params, None, ses.transact(op, params))
+        # A release from the computer, then the picture's list and pieces.
+        release = checksum_record(bytes([2, 2, 0]))
+        out['release'] = (0x901B, [], release, ses.transact(0x901B, [], release))
+        time.sleep(0.3)
+        out['status2_after'] = (0x902C, [8, 63, 0], None, ses.transact(0x902C, [8, 63, 0]))
+        out['list2'] = (0x902D, [], None, ses.transact(0x902D, []))
+        out['list1'] = (0x9020, [], None, ses.transact(0x9020, []))
+        out['unknown_op'] = (0x9099, [], None, ses.transact(0x9099, []))
+        ses.close()
+    finally:
+        cam.close()
+    out['registration'] = cam.registration
+    return out
+
+
+def renumbered(device_bytes, tid):
+    """The camera's containers with their transaction id set to tid."""
+    out = b''
+    while len(device_bytes) >= 12:
+        length = struct.unpack('<I', device_bytes[:4])[0]
+        out += device_bytes[:8] + u32(tid) + device_bytes[12:length]
+        device_bytes = device_bytes[length:]
+    return out + device_bytes
+
+
+def escape_seed(op, params, data, device_bytes, flags=0x0C, pieces=u8(0) + u8(3) + u8(0),
+                out_size=b''):
+    """fuzz_ptp_escape: parameter coding, flags (whole reply buffer), the
+    request as the library builds it, one empty raw piece, then the
+    camera's bytes."""
+    coding = u8(8) + u32(1) + u32(2) + u16(0x2001) + u32(7) + u8(0)
+    req = u16(op) + u8(len(params)) + b''.join(u32(p) for p in (params + [0] * 5)[:5])
+    if data is None:
+        req += u8(0)
+    else:
+        req += u8(1) + u16(len(data)) + data
+    req += u32(0) + u32(0)
+    # The escape is the transaction after the session's opening.
+    return coding + u8(flags) + req + out_size + pieces + renumbered(device_bytes, 1)
+
+
+def escape_structured(flags, op, params, data, pieces, out_size=b''):
+    """fuzz_ptp_escape with the device's answer made of structured pieces:
+    ('data', n) or ('response', code, params)."""
+    body = u8(len(pieces) - 1)
+    for p in pieces:
+        if p[0] == 'data':
+            body += u8(0) + u16(p[1])
+        else:
+            body += u8(1) + u16(p[1]) + u8(len(p[2])) + b''.join(u32(v) for v in p[2])
+    return escape_seed(op, params, data, b'', flags, body, out_size)
+
+
+def main():
+    build = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, '..', 'build')
+    rec = record(build)
+    for name in ('config', 'status2', 'group1', 'capture0', 'release', 'list2', 'unknown_op'):
+        op, params, data, got = rec[name]
+        write('camlink', 'ptp_escape', 'vcam_' + name, escape_seed(op, params, data, got))
+    write('camlink', 'ptp_escape', 'read_data_then_response',
+          escape_structured(0x0C, 0x9012, [], None, [('data', 90), ('response', 0x2001, [])]))
+    write('camlink', 'ptp_escape', 'write_then_response',
+          escape_structured(0x0C, 0x9016, [], bytes(range(40)),
+                            [('response', 0x2001, [5, 6])]))
+    write('camlink', 'ptp_escape', 'data_beyond_buffer',
+          escape_structured(0x04, 0x902C, [8, 63, 0], None,
+                            [('data', 2000), ('response', 0x2001, [])], u16(1000)))
+    return rec
+
+
+if __name__ == '__main__':
+    main()
