@@ -164,6 +164,15 @@ def escape_structured(flags, op, params, data, pieces, out_size=b''):
     return escape_seed(op, params, data, b'', flags, body, out_size)
 
 
+def registry_seed(flags, files, pick):
+    """fuzz_device_registry: flags, file count, per file (name form, raw text),
+    then which registration the engine believes linked."""
+    out = u8(flags) + u8(len(files) - 1)
+    for form, text in files:
+        out += u8(form) + u8(1) + u16(len(text)) + text
+    return out + u8(pick)
+
+
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, '..', 'build')
     rec = record(build)
@@ -178,6 +187,17 @@ def main():
     write('camlink', 'ptp_escape', 'data_beyond_buffer',
           escape_structured(0x04, 0x902C, [8, 63, 0], None,
                             [('data', 2000), ('response', 0x2001, [])], u16(1000)))
+    reg = rec['registration']
+    other = reg.replace(b'KVXREC01', b'KVXREC02').replace(b'PID_5E30', b'PID_5D10')
+    write('engine', 'device_registry', 'vcam_registration', registry_seed(0, [(0, reg)], 1))
+    write('engine', 'device_registry', 'vcam_registration_lower_case',
+          registry_seed(0, [(0, reg)], 0x81))
+    write('engine', 'device_registry', 'vcam_two_models_hidden_and_other_names',
+          registry_seed(0, [(0, reg), (0, other), (1, reg), (2, reg)], 3))
+    write('engine', 'device_registry', 'vcam_beside_pipe_folder_zero_and_big',
+          registry_seed(0x0F, [(3, reg)], 1))
+    crlf = reg.replace(b'\n', b'\r\n').replace(b'pnpId=', b'pnp=')
+    write('engine', 'device_registry', 'vcam_crlf_without_pnp', registry_seed(0, [(0, crlf)], 1))
     return rec
 
 
