@@ -119,10 +119,17 @@ def record(build):
         out['list2'] = (0x902D, [], None, ses.transact(0x902D, []))
         out['list1'] = (0x9020, [], None, ses.transact(0x9020, []))
         out['unknown_op'] = (0x9099, [], None, ses.transact(0x9099, []))
+        # The first file of picture number 1, in two pieces.
+        out['piece1'] = (0x9022, [0x101, 0, 2000], None, ses.transact(0x9022, [0x101, 0, 2000]))
+        out['piece2'] = (0x9021, [0x101, 2000, 2000], None,
+                         ses.transact(0x9021, [0x101, 2000, 2000]))
+        out['view'] = (0x902B, [], None, ses.transact(0x902B, []))
+        out['checksum'] = (0x1087, [5], None, ses.transact(0x1087, [5]))
         ses.close()
     finally:
         cam.close()
     out['registration'] = cam.registration
+    out['socket'] = cam.socket_path
     return out
 
 
@@ -173,6 +180,29 @@ def registry_seed(flags, files, pick):
     return out + u8(pick)
 
 
+def payload_of(device_bytes):
+    """The data container's body of one recorded transaction, or None."""
+    length, type_ = struct.unpack('<IH', device_bytes[:6])
+    return device_bytes[12:length] if type_ == 2 else None
+
+
+# fuzz_exports: the export numbers of the target.
+EXPORTS = {'config': 0, 'status': 2, 'status2': 3, 'group1': 4, 'group3': 6, 'set_info4': 13,
+           'capture0': 14, 'list1': 15, 'list2': 16, 'piece2': 17, 'piece1': 18, 'view': 19,
+           'checksum': 20}
+
+
+def exports_seed(rec, names):
+    out = u8(len(names) - 1)
+    for name in names:
+        payload = payload_of(rec[name][3])
+        if payload is None:
+            out += u8(EXPORTS[name]) + u8(1) + u16(0x2001)
+        else:
+            out += u8(EXPORTS[name]) + u8(0) + u16(len(payload)) + payload
+    return out
+
+
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, '..', 'build')
     rec = record(build)
@@ -187,7 +217,15 @@ def main():
     write('camlink', 'ptp_escape', 'data_beyond_buffer',
           escape_structured(0x04, 0x902C, [8, 63, 0], None,
                             [('data', 2000), ('response', 0x2001, [])], u16(1000)))
-    reg = rec['registration']
+    print('live view frame bytes:', len(payload_of(rec['view'][3]) or b''))
+    write('camlink', 'exports', 'vcam_settings',
+          exports_seed(rec, ['config', 'status', 'group1', 'group3', 'set_info4', 'capture0']))
+    write('camlink', 'exports', 'vcam_status2_and_lists',
+          exports_seed(rec, ['status2', 'list2', 'list1', 'checksum']))
+    write('camlink', 'exports', 'vcam_picture_pieces', exports_seed(rec, ['piece1', 'piece2']))
+    # The camera's private folder in a fixed form, so that seeds only
+    # change when the camera's records do.
+    reg = rec['registration'].replace(os.path.dirname(rec['socket']).encode(), b'/run/kvx-cam')
     other = reg.replace(b'KVXREC01', b'KVXREC02').replace(b'PID_5E30', b'PID_5D10')
     write('engine', 'device_registry', 'vcam_registration', registry_seed(0, [(0, reg)], 1))
     write('engine', 'device_registry', 'vcam_registration_lower_case',
