@@ -100,6 +100,29 @@ def checksum_record(body):
     return body + u8(sum(body))
 
 
+# The records fetched once per link, in the engine's order, then the status.
+LINK_RECORDS = [('can_set1', 0x901A, 39), ('can_set2', 0x9025, 57), ('can_set3', 0x9026, 112),
+                ('group1', 0x9012, 22), ('group2', 0x9013, 20), ('group3', 0x9014, 21),
+                ('group4', 0x9023, 10), ('group5', 0x9027, 34), ('group6', 0x9029, 38)]
+
+
+def record_link(build, *args):
+    """What an engine reads from a camera of these options when it links."""
+    cam = Camera(build, *args)
+    out = {}
+    try:
+        ses = Session(cam)
+        out['config'] = ses.transact(0x9010, [0])
+        for name, op, _ in LINK_RECORDS:
+            out[name] = ses.transact(op, [])
+        out['status'] = ses.transact(0x9011, [])
+        out['status2'] = ses.transact(0x902C, [8, 63, 0])
+        ses.close()
+    finally:
+        cam.close()
+    return out
+
+
 def record(build):
     cam = Camera(build, '--destination', '3')
     out = {}
@@ -223,6 +246,30 @@ def main():
     write('camlink', 'exports', 'vcam_status2_and_lists',
           exports_seed(rec, ['status2', 'list2', 'list1', 'checksum']))
     write('camlink', 'exports', 'vcam_picture_pieces', exports_seed(rec, ['piece1', 'piece2']))
+    # fuzz_main_engine: init, configuration, the link's records, then polls.
+    def fixed(payload, n):
+        payload = payload or b''
+        return payload[:n] + bytes(max(0, n - len(payload)))
+
+    def engine_link(rec):
+        out = u8(0) + u8(0) + fixed(payload_of(rec['config']), 53)
+        for name, _, size in LINK_RECORDS:
+            got = payload_of(rec[name])
+            out += (u8(0) + fixed(got, size)) if got is not None else u8(0xFF)
+        return out
+
+    for label, args in [('protocol_4_0', []), ('protocol_4_1', ['--protocol', '4.1'])]:
+        rec4 = record_link(build, *args)
+        s2 = payload_of(rec4['status2'])
+        polls = (u8(0) + u16(len(s2)) + s2) * 3
+        write('engine', 'main_engine', 'vcam_' + label, engine_link(rec4) + polls)
+    rec3 = record_link(build, '--protocol', '3.0')
+    st = fixed(payload_of(rec3['status']), 10)
+    write('engine', 'main_engine', 'vcam_protocol_3_0', engine_link(rec3) + (u8(0) + st) * 3)
+    rec3n = record_link(build, '--no-protocol')
+    write('engine', 'main_engine', 'vcam_without_version',
+          engine_link(rec3n) + (u8(0) + fixed(payload_of(rec3n['status']), 10)) * 2)
+
     # The camera's private folder in a fixed form, so that seeds only
     # change when the camera's records do.
     reg = rec['registration'].replace(os.path.dirname(rec['socket']).encode(), b'/run/kvx-cam')
