@@ -94,7 +94,9 @@ void CheckJoined(const std::vector<uint8_t>& file, const std::vector<uint32_t>& 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static ScratchFolder scratch;
     static kvx::fuzz::CheckStats stats{
-        "picture_transfer", {}, {"results", "complete", "plain", "joined"}};
+        "picture_transfer",
+        {},
+        {"results", "complete", "plain", "joined", "parts", "parts_failed"}};
     const std::string dest = scratch.Root() + "/dest";
     ::mkdir(dest.c_str(), 0755);
     ScratchFolder::Empty(dest);
@@ -138,6 +140,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
             for (const auto& r : results) {
                 ++stats.counts[0];
+                for (const auto& e : link.lastList) {
+                    if (NameOf(e.entry) == r.cameraName &&
+                        e.entry.formatCode == CPictureTransfer::kFormatQ7i && e.extended) {
+                        ++stats.counts[4];
+                        if (!r.complete) ++stats.counts[5];
+                        break;
+                    }
+                }
                 if (r.path.empty()) continue;
                 // Inside the destination folder, as one name.
                 KVX_FUZZ_CHECK(r.path.rfind(dest + "/", 0) == 0);
