@@ -15,7 +15,10 @@ case "$seconds" in
 esac
 dir=build-fuzz
 
-if [ ! -f "$dir/build.ninja" ]; then
+# Configured every time: the fuzz folders are found when cmake runs.
+if [ -f "$dir/build.ninja" ]; then
+  cmake "$dir" >/dev/null
+else
   CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKVX_FUZZ=ON -DKVX_BUILD_TESTS=OFF -DKVX_BUILD_BENCH=OFF -DKVX_BUILD_GUI=OFF >/dev/null
 fi

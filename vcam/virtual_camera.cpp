@@ -150,7 +150,6 @@ bool IsLargeRead(uint16_t op) {
 
 // Settable-info sizes by version 1..4.
 constexpr std::array<size_t, 5> kSetInfoSize{0, 39, 57, 112, 102};
-constexpr std::array<uint16_t, 5> kSetInfoOp{0, 0x901A, 0x9025, 0x9026, 0x902E};
 constexpr std::array<uint16_t, 5> kSetInfoFlag{0, 0x0010, 0x0040, 0x0200, 0x0400};
 constexpr std::array<uint16_t, 7> kGroupFlag{0, 0x0001, 0x0002, 0x0004, 0x0020, 0x0080, 0x0100};
 
