@@ -4,8 +4,9 @@ of the device-layer fuzz targets, so that their corpora start from real
 records (checksums, sizes and framing as a camera makes them).
 
 Usage: fuzz/record_vcam.py BUILD_DIR   (needs BUILD_DIR/bin/kvx-vcam)
-Writes fuzz/camlink/corpus/<target>/vcam_* ; run again after the camera's
-records change."""
+Writes the vcam_* seeds (and a few structured ones) of ptp_escape and
+exports (camlink), device_registry and main_engine (engine); run again after
+the camera's records change."""
 import os
 import socket
 import struct
@@ -14,19 +15,7 @@ import sys
 import tempfile
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-
-
-def u8(v): return struct.pack('<B', v & 0xFF)
-def u16(v): return struct.pack('<H', v & 0xFFFF)
-def u32(v): return struct.pack('<I', v & 0xFFFFFFFF)
-
-
-def write(module, target, name, data):
-    folder = os.path.join(HERE, module, 'corpus', target)
-    os.makedirs(folder, exist_ok=True)
-    with open(os.path.join(folder, name), 'wb') as f:
-        f.write(data)
+from seed_bytes import HERE, u16, u32, u8, write
 
 
 class Camera:

@@ -4,20 +4,14 @@
 written by ../record_vcam.py). Each seed is in the byte layout the target
 reads; run again after changing a layout."""
 import os
-import struct
+import sys
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-
-
-def u8(v): return struct.pack('<B', v & 0xFF)
-def u16(v): return struct.pack('<H', v & 0xFFFF)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
+from seed_bytes import u8, u16, write as write_seed  # noqa: E402
 
 
 def write(target, name, data):
-    folder = os.path.join(HERE, 'corpus', target)
-    os.makedirs(folder, exist_ok=True)
-    with open(os.path.join(folder, name), 'wb') as f:
-        f.write(data)
+    write_seed('camlink', target, name, data)
 
 
 def sysfs(which, text):

@@ -302,13 +302,7 @@ private:
             }
             e.objectId = in_.U32();
             entries[i] = e;
-            lastList.push_back(Entry{e, second});
-            // Copies: the entry is packed, and a map key binds by reference.
-            const uint32_t objectId = e.objectId;
-            const uint32_t fileSize = e.fileSize;
-            served[objectId] = 0;
-            sizes_[objectId] = fileSize;
-            if (e.formatCode == 0x380A) q7iObjects.push_back(objectId);
+            Remember(e, second);
         }
         if (second) {
             if (isMultiPart) *isMultiPart = in_.U8() & 1;
@@ -346,6 +340,17 @@ private:
         return 0;
     }
 
+    // An entry of the list just served: what the checks and the pieces need.
+    void Remember(const KVX_PICT_FILE_ENTRY& e, bool second) {
+        lastList.push_back(Entry{e, second});
+        // Copies: the entry is packed, and a map key binds by reference.
+        const uint32_t objectId = e.objectId;
+        const uint32_t fileSize = e.fileSize;
+        served[objectId] = 0;
+        sizes_[objectId] = fileSize;
+        if (e.formatCode == kQ7iFormat) q7iObjects.push_back(objectId);
+    }
+
     // The next part of a multi-part Q7I picture as a sound camera lists it
     // (one part per list, the same name, header and trailer blocks inside
     // the list record), so that joining is reached under most mutations;
@@ -378,12 +383,7 @@ private:
             e.fileSize = deviation == 13 ? 0 : 1 + in_.U16() % 6000;
             e.objectId = 0x10000u * picture_ + 0x100u * part + static_cast<uint32_t>(i);
             entries[i] = e;
-            lastList.push_back(Entry{e, second});
-            const uint32_t objectId = e.objectId;
-            const uint32_t fileSize = e.fileSize;
-            served[objectId] = 0;
-            sizes_[objectId] = fileSize;
-            if (e.formatCode == kQ7iFormat) q7iObjects.push_back(objectId);
+            Remember(e, second);
         }
         // Header block at 0 (A + B bytes), trailer block after it.
         const uint32_t a = 16 + in_.U8() % 48, b = in_.U8() % 16;
