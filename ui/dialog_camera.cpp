@@ -77,7 +77,7 @@ CDialogCamera::CDialogCamera(QWidget* parent, VARNO::CCamera& camera, kvx::ui::I
     auto make_edit = [this](int x) {
         auto* edit = new QLineEdit(this);
         edit->setGeometry(x, 327, 25, 14);
-        edit->setMaxLength(2);
+        edit->setMaxLength(3);  // "---" while the count is unlimited
         edit->setFrame(false);
         edit->setAlignment(Qt::AlignRight);
         edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]{0,2}"), edit));
@@ -359,6 +359,8 @@ void CDialogCamera::ShowInterval(bool shown) {
 
 void CDialogCamera::EnablePanel(bool enable) {
     SetPanelEnabled(enable);
+    // The drive list offers the camera's modes only while the panel is live.
+    FillDrive(DriveMaskInForce());
     ApplyEnable();
     ShowInterval(drive_mode_ == kIntervalDrive && enable);
 }

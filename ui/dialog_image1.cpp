@@ -50,8 +50,7 @@ CDialogImage1::CDialogImage1(QWidget* parent, VARNO::CCamera& camera, kvx::ui::I
         // Arrow keys go on moving the point through the main window.
         if (window() != this) window()->setFocus();
     });
-    const KelvinRange r = ColorTemperatureRange();
-    slider_->setRange(0, std::max(0, r.max / r.step - r.min / r.step));
+    UpdateKelvinRange();
     ShowKelvinPosition(slider_->value());
     EnablePanel(false);
 }
@@ -117,9 +116,17 @@ void CDialogImage1::ShowDcCrop(uint8_t code) {
     if (code <= 3) ShowCode(combos_[kDcCrop], code);
 }
 
+// The range comes from the settable info, which may arrive or change at any time.
+CDialogImage1::KelvinRange CDialogImage1::UpdateKelvinRange() {
+    const KelvinRange r = ColorTemperatureRange();
+    const int top = std::max(0, r.max / r.step - r.min / r.step);
+    if (slider_->maximum() != top) slider_->setRange(0, top);
+    return r;
+}
+
 void CDialogImage1::ShowColorTemperature(uint16_t kelvin) {
     if (slider_->isSliderDown()) return;
-    const KelvinRange r = ColorTemperatureRange();
+    const KelvinRange r = UpdateKelvinRange();
     const int v = std::clamp(kelvin / r.step, r.min / r.step, r.max / r.step);
     slider_->setValue(v - r.min / r.step);
     ShowKelvinPosition(slider_->value());
@@ -132,10 +139,9 @@ void CDialogImage1::ShowKelvinPosition(int position) {
 }
 
 void CDialogImage1::StepKelvin(int delta) {
-    const KelvinRange r = ColorTemperatureRange();
-    const int top = std::max(0, r.max / r.step - r.min / r.step);
+    const KelvinRange r = UpdateKelvinRange();
     const int before = slider_->value();
-    const int p = std::clamp(before + delta, 0, std::min(top, slider_->maximum()));
+    const int p = std::clamp(before + delta, 0, slider_->maximum());
     // A step button at the end of the range moves nothing and sends nothing.
     if (delta != 0 && p == before) return;
     if (p != before) slider_->setValue(p);

@@ -55,6 +55,7 @@ public:
 private:
     void Pick(Selector s, int index);
     void Fill(Selector s, uint32_t mask, int current);
+    KelvinRange UpdateKelvinRange();
     void StepKelvin(int delta);
     void ShowKelvinPosition(int position);
     void ApplyEnable();

@@ -138,6 +138,7 @@ CGdipButton* CDialogPanel::AddCheckButton(uint32_t string_id, const QRect& box) 
     b->SetImages(CGdipButton::kCheckBox, 175, 176, 176, 177, 0, 174);
     b->setText(QString::fromUtf8(VARNO::StringText(string_id)));
     b->SetWithText(true);
+    b->SetDrawSize(QSize(13, 13));
     b->setGeometry(box);
     return b;
 }
