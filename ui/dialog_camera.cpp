@@ -20,7 +20,7 @@ struct Row {
 constexpr Row kRows[] = {
     {21010, 171, 14, 168, VARNO::ValueTable::FrameSize},
     {21003, 203, 14, 200, VARNO::ValueTable::AfMode},
-    {21002, 256, 28, 260, VARNO::ValueTable::Metering},
+    {21002, 263, 14, 260, VARNO::ValueTable::Metering},  // one line: 263, not 256
     {21004, 293, 14, 290, VARNO::ValueTable::DriveMode},
 };
 // Offered here: AF-S and AF-C, not MANUAL; every drive mode but auto

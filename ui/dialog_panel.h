@@ -51,7 +51,7 @@ protected:
     void SetPanelEnabled(bool enable);
 
     QLabel* AddLabel(uint32_t string_id, const QRect& box,
-                     Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter);
+                     Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop);
     QLabel* AddValueText(const QPoint& at, const QString& text = {});
     // Grey while `dimmed` even when the panel is enabled.
     void SetLabelDimmed(QLabel* label, bool dimmed);
