@@ -69,9 +69,14 @@ CDialogExposure::CDialogExposure(QWidget* parent, VARNO::CCamera& camera,
     SetRange(kAperture, 0, ListSize(kAperture) - 1);
     SetRange(kIso, 0, ListSize(kIso) - 1);
     SetRange(kExpComp, 0, ListSize(kExpComp) - 1);
+    // Until the camera says otherwise, the model's default exposure flags
+    // decide whether Bulb and Sync can be reached.
     const int sync = Camera().ShutterSyncIndex();
-    shutter_lowest_ = 0;
-    shutter_highest_ = sync >= 0 ? sync : ListSize(kShutter) - 1;
+    const uint32_t flags =
+        Camera().SettableOf(1, VARNO::SettableField::ExposureFlags).value_or(0x01);
+    const int base = sync >= 0 ? sync - 1 : ListSize(kShutter) - 1;
+    shutter_lowest_ = (flags & 0x01) ? 0 : 1;
+    shutter_highest_ = base + ((sync >= 0 && (flags & 0x10)) ? 1 : 0);
     for (int q = 0; q < kQuantityCount; ++q) {
         if (q != kExpComp) ShowAt(static_cast<Quantity>(q), 0);
     }
