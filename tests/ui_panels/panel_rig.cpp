@@ -7,14 +7,29 @@ namespace kvx::test {
 
 using VARNO::SettableField;
 
-PanelRig::PanelRig() {
-    exposure = std::make_unique<CDialogExposure>(nullptr, camera, sink);
-    cameraPanel = std::make_unique<CDialogCamera>(nullptr, camera, sink);
-    image1 = std::make_unique<CDialogImage1>(nullptr, camera, sink);
-    image2 = std::make_unique<CDialogImage2>(nullptr, camera, sink);
-    setup = std::make_unique<CDialogSetup>(nullptr, camera, sink);
-    flash = std::make_unique<CDialogFlash>(nullptr, camera, sink);
+PanelSet::PanelSet(VARNO::CCamera& camera, kvx::ui::ICommandSink& sink)
+    : exposure(std::make_unique<CDialogExposure>(nullptr, camera, sink)),
+      cameraPanel(std::make_unique<CDialogCamera>(nullptr, camera, sink)),
+      image1(std::make_unique<CDialogImage1>(nullptr, camera, sink)),
+      image2(std::make_unique<CDialogImage2>(nullptr, camera, sink)),
+      setup(std::make_unique<CDialogSetup>(nullptr, camera, sink)),
+      flash(std::make_unique<CDialogFlash>(nullptr, camera, sink)) {}
+
+void PanelSet::RegisterWith(VARNO::CSettingDispatcher& dispatcher) {
     for (CDialogPanel* p : Panels()) p->RegisterWith(dispatcher);
+}
+
+std::vector<CDialogPanel*> PanelSet::Panels() const {
+    return {exposure.get(), cameraPanel.get(), image1.get(),
+            image2.get(),   setup.get(),       flash.get()};
+}
+
+void PanelSet::EnableAll(bool on) {
+    for (CDialogPanel* p : Panels()) p->EnablePanel(on);
+}
+
+PanelRig::PanelRig() : PanelSet(camera, sink) {
+    PanelSet::RegisterWith(dispatcher);
 }
 
 PanelRig::~PanelRig() {
@@ -25,11 +40,6 @@ PanelRig::~PanelRig() {
     dispatcher.SetWbAdjustGrid(nullptr);
     dispatcher.SetSetupPanel(nullptr);
     dispatcher.SetFlashPanel(nullptr);
-}
-
-std::vector<CDialogPanel*> PanelRig::Panels() const {
-    return {exposure.get(), cameraPanel.get(), image1.get(),
-            image2.get(),   setup.get(),       flash.get()};
 }
 
 void PanelRig::FeedDataGroup(int group, const std::vector<uint8_t>& record) {
@@ -109,10 +119,6 @@ void PanelRig::ConnectToVirtualCamera(uint8_t driveMode) {
     FeedCanSetInfo(3, RealisticCanSetInfo3());
     for (int g = 1; g <= 6; ++g) FeedDataGroup(g, vc.DataGroupRecord(g));
     EnableAll(true);
-}
-
-void PanelRig::EnableAll(bool on) {
-    for (CDialogPanel* p : Panels()) p->EnablePanel(on);
 }
 
 }  // namespace kvx::test

@@ -36,22 +36,34 @@ public:
     void SetLiveViewAspectIndex(uint8_t) override {}
 };
 
-class PanelRig {
+// The six panels on one camera model and one command sink, registered with
+// a dispatcher, as the main window holds them.
+class PanelSet {
 public:
-    PanelRig();
-    ~PanelRig();
+    PanelSet(VARNO::CCamera& camera, kvx::ui::ICommandSink& sink);
+    void RegisterWith(VARNO::CSettingDispatcher& dispatcher);
+    std::vector<CDialogPanel*> Panels() const;
+    void EnableAll(bool on);
 
-    VARNO::CCamera camera;
-    QuietHost host;
-    VARNO::CSettingDispatcher dispatcher{camera, host};
-    RecordingSink sink;
     std::unique_ptr<CDialogExposure> exposure;
     std::unique_ptr<CDialogCamera> cameraPanel;
     std::unique_ptr<CDialogImage1> image1;
     std::unique_ptr<CDialogImage2> image2;
     std::unique_ptr<CDialogSetup> setup;
     std::unique_ptr<CDialogFlash> flash;
-    std::vector<CDialogPanel*> Panels() const;
+};
+
+struct RigModel {
+    VARNO::CCamera camera;
+    QuietHost host;
+    VARNO::CSettingDispatcher dispatcher{camera, host};
+    RecordingSink sink;
+};
+
+class PanelRig : public RigModel, public PanelSet {
+public:
+    PanelRig();
+    ~PanelRig();
 
     // A received record goes through the dispatcher as the window thread's
     // update message handler would run it.
@@ -70,7 +82,6 @@ public:
     // Connect: the realistic settable info, then every data group as the
     // in-process virtual camera holds it; the panels are enabled.
     void ConnectToVirtualCamera(uint8_t driveMode = 1);
-    void EnableAll(bool on);
 };
 
 }  // namespace kvx::test

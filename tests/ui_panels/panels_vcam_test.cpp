@@ -21,12 +21,7 @@
 #include "pick.h"
 #include "platform/clock.h"
 #include "tests/engine/engine_fakes.h"
-#include "ui/dialog_camera.h"
-#include "ui/dialog_exposure.h"
-#include "ui/dialog_flash.h"
-#include "ui/dialog_image1.h"
-#include "ui/dialog_image2.h"
-#include "ui/dialog_setup.h"
+#include "tests/ui_panels/panel_rig.h"
 #include "vcam/virtual_camera.h"
 
 namespace fs = std::filesystem;
@@ -60,13 +55,8 @@ protected:
         CMainEngine::ResetStatusFailureCount();
         port.Register(kTargetMainWindow);
         engine.SetCaptureDestination(false, true);
-        exposure = std::make_unique<CDialogExposure>(nullptr, camera, sink);
-        cameraPanel = std::make_unique<CDialogCamera>(nullptr, camera, sink);
-        image1 = std::make_unique<CDialogImage1>(nullptr, camera, sink);
-        image2 = std::make_unique<CDialogImage2>(nullptr, camera, sink);
-        setup = std::make_unique<CDialogSetup>(nullptr, camera, sink);
-        flash = std::make_unique<CDialogFlash>(nullptr, camera, sink);
-        for (CDialogPanel* p : Panels()) p->RegisterWith(glue.Dispatcher());
+        panels = std::make_unique<kvx::test::PanelSet>(camera, sink);
+        panels->RegisterWith(glue.Dispatcher());
     }
     void TearDown() override {
         engine.StopCommThread();
@@ -74,10 +64,6 @@ protected:
         kvx::SetClock(nullptr);
         std::error_code ec;
         fs::remove_all(root_, ec);
-    }
-    std::vector<CDialogPanel*> Panels() const {
-        return {exposure.get(), cameraPanel.get(), image1.get(),
-                image2.get(),   setup.get(),       flash.get()};
     }
     // The window thread's loop: posted messages, then Qt's own events.
     bool PumpUntil(const std::function<bool()>& pred, int timeoutMs = 20000) {
@@ -104,12 +90,7 @@ protected:
     CMainEngine engine{link, port, window, camera};
     CEngineMessageGlue glue{engine, port, camera};
     EngineSink sink{engine};
-    std::unique_ptr<CDialogExposure> exposure;
-    std::unique_ptr<CDialogCamera> cameraPanel;
-    std::unique_ptr<CDialogImage1> image1;
-    std::unique_ptr<CDialogImage2> image2;
-    std::unique_ptr<CDialogSetup> setup;
-    std::unique_ptr<CDialogFlash> flash;
+    std::unique_ptr<kvx::test::PanelSet> panels;
 };
 
 TEST_F(PanelsOnVirtualCamera, APickInEveryPanelReachesTheCameraAndIsNotEchoed) {
@@ -120,7 +101,7 @@ TEST_F(PanelsOnVirtualCamera, APickInEveryPanelReachesTheCameraAndIsNotEchoed) {
     ASSERT_TRUE(engine.StartCommThread());
     ASSERT_TRUE(PumpUntil([&] { return engine.LinkReady(); }));
     ASSERT_TRUE(PumpUntil([&] { return camera.CanSetInfoReceived(4); }));
-    for (CDialogPanel* p : Panels()) p->EnablePanel(true);
+    panels->EnableAll(true);
     // Every record of the link has been dispatched; nothing went back.
     PumpUntil([] { return false; }, 300);
     ASSERT_EQ(sink.queued, 0);
@@ -134,12 +115,12 @@ TEST_F(PanelsOnVirtualCamera, APickInEveryPanelReachesTheCameraAndIsNotEchoed) {
         uint8_t field1, field2;
     };
     const Step steps[] = {
-        {"exposure mode", exposure->ModeSelector(), 2, 0x04, 0},
-        {"metering", cameraPanel->SelectorAt(CDialogCamera::kMetering), 2, 0x08, 0},
-        {"white balance", image1->SelectorAt(CDialogImage1::kWhiteBalance), 2, 0, 0x20},
-        {"colour mode", image2->SelectorAt(CDialogImage2::kColorMode), 3, 0x10, 0},
-        {"AF volume", setup->SelectorAt(CDialogSetup::kAfVolume), 3, 0, 0x02},
-        {"rear curtain sync", flash->SelectorAt(CDialogFlash::kRearCurtain), 2, 0, 0x02},
+        {"exposure mode", panels->exposure->ModeSelector(), 2, 0x04, 0},
+        {"metering", panels->cameraPanel->SelectorAt(CDialogCamera::kMetering), 2, 0x08, 0},
+        {"white balance", panels->image1->SelectorAt(CDialogImage1::kWhiteBalance), 2, 0, 0x20},
+        {"colour mode", panels->image2->SelectorAt(CDialogImage2::kColorMode), 3, 0x10, 0},
+        {"AF volume", panels->setup->SelectorAt(CDialogSetup::kAfVolume), 3, 0, 0x02},
+        {"rear curtain sync", panels->flash->SelectorAt(CDialogFlash::kRearCurtain), 2, 0, 0x02},
     };
     for (const Step& s : steps) {
         int target = -1;
@@ -161,14 +142,15 @@ TEST_F(PanelsOnVirtualCamera, APickInEveryPanelReachesTheCameraAndIsNotEchoed) {
         EXPECT_EQ(sink.queued, before + 1) << s.what << " echoed";
     }
     // A step of the manual shutter goes out and comes back.
-    if (exposure->ModeSelector()->SelectedCode() != 4) {
-        ASSERT_TRUE(PickText(exposure->ModeSelector(), "M - Manual Exposure"));
+    if (panels->exposure->ModeSelector()->SelectedCode() != 4) {
+        ASSERT_TRUE(PickText(panels->exposure->ModeSelector(), "M - Manual Exposure"));
     }
     ASSERT_TRUE(PumpUntil([&] { return ModelByte(2, 0x04, 0) == 4; }));
     const int before = sink.queued;
-    exposure->PlusButton(CDialogExposure::kShutter)->click();
+    panels->exposure->PlusButton(CDialogExposure::kShutter)->click();
     EXPECT_EQ(sink.queued, before + 1);
-    const int sent = camera.ShutterCodeAt(exposure->Slider(CDialogExposure::kShutter)->value());
+    const int sent =
+        camera.ShutterCodeAt(panels->exposure->Slider(CDialogExposure::kShutter)->value());
     EXPECT_TRUE(PumpUntil(
         [&] { return vcam_->DataGroupField(1, 0x01, 0) == std::vector<uint8_t>{uint8_t(sent)}; }));
 }
