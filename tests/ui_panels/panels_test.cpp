@@ -610,3 +610,88 @@ TEST(ArrowKeys, ReachTheGridOnlyWhileTheFilterSaysImageOneIsOpen) {
 }
 
 }  // namespace
+
+// ---- the interval timer's fields ----
+
+struct TypingCase {
+    const char* name;
+    int max_seconds;
+    const char* field;  // "min", "sec" or "count"
+    const char* typed;
+    bool leave;  // the field loses the focus afterwards
+    const char* minutes;
+    const char* seconds;
+    const char* count;
+    int sent_interval;  // -1: nothing sent
+    int sent_count;
+};
+
+class IntervalTyping : public ::testing::TestWithParam<TypingCase> {};
+
+TEST_P(IntervalTyping, FieldsAreClampedAndSentOnce) {
+    const TypingCase& c = GetParam();
+    PanelRig rig;
+    rig.FeedCanSetInfo(
+        3, PanelRig::CanSetRecord(3, {{SettableField::DriveModeMask, 0x7F},
+                                      {SettableField::IntervalMax, uint32_t(c.max_seconds)},
+                                      {SettableField::IntervalMin, 7},
+                                      {SettableField::IntervalMaxCount, 99}}));
+    rig.EnableAll(true);
+    rig.FeedField(2, 0x01, 0, {7});
+    rig.cameraPanel->ShowIntervalTimer(0, 5);
+    ASSERT_TRUE(rig.cameraPanel->IntervalShown());
+    rig.sink.commands.clear();
+    QLineEdit* edit = std::string(c.field) == "min"   ? rig.cameraPanel->MinutesEdit()
+                      : std::string(c.field) == "sec" ? rig.cameraPanel->SecondsEdit()
+                                                      : rig.cameraPanel->CountEdit();
+    edit->clear();
+    for (const char* p = c.typed; *p; ++p) {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_0 + (*p - '0'), Qt::NoModifier, QString(*p));
+        QCoreApplication::sendEvent(edit, &key);
+    }
+    if (c.leave) emit edit->editingFinished();
+    EXPECT_EQ(rig.cameraPanel->MinutesEdit()->text(), c.minutes);
+    EXPECT_EQ(rig.cameraPanel->SecondsEdit()->text(), c.seconds);
+    EXPECT_EQ(rig.cameraPanel->CountEdit()->text(), c.count);
+    if (c.sent_interval < 0) {
+        EXPECT_TRUE(rig.sink.commands.empty());
+        return;
+    }
+    ASSERT_EQ(rig.sink.commands.size(), 1u);
+    const auto& s = rig.sink.commands[0].payload.setting;
+    EXPECT_EQ(s.Field1, 0x01);
+    EXPECT_EQ(s.data[0] | (s.data[1] << 8), c.sent_interval);
+    EXPECT_EQ(s.data[2], c.sent_count);
+}
+
+const TypingCase kTypingCases[] = {
+    {"one_small_digit_waits", 3600, "min", "5", false, "5", "00", "05", -1, 0},
+    {"fifty_minutes", 3600, "min", "50", false, "50", "00", "05", 3000, 5},
+    {"minutes_held_to_the_maximum", 1800, "min", "50", false, "30", "00", "05", 1800, 5},
+    {"seconds_raised_to_the_minimum", 3600, "sec", "03", false, "00", "07", "05", 7, 5},
+    {"seconds_held_below_sixty", 3600, "sec", "75", false, "00", "59", "05", 59, 5},
+    {"count_one_on_leaving", 3600, "count", "1", true, "00", "00", "02", 7, 2},
+    {"count_zero_zero", 3600, "count", "00", false, "00", "00", "02", 7, 2},
+};
+
+INSTANTIATE_TEST_SUITE_P(CameraPanel, IntervalTyping, ::testing::ValuesIn(kTypingCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ExposurePanel, WholeStepMaskRefusesIsoSteps) {
+    PanelRig rig;
+    rig.FeedCanSetInfo(1, PanelRig::CanSetRecord(1, {{SettableField::IsoWholeStepMask, 0x0006},
+                                                     {SettableField::IsoUpper, 80},
+                                                     {SettableField::IsoLower, 32}}));
+    rig.FeedField(4, 0x01, 0, {2});  // one-third steps
+    rig.EnableAll(true);
+    rig.FeedField(1, 0x10, 0, {40});  // ISO 200
+    rig.sink.commands.clear();
+    auto* plus = rig.exposure->PlusButton(CDialogExposure::kIso);
+    plus->click();
+    plus->click();
+    plus->click();  // 400: bit 0x08 is clear
+    ASSERT_EQ(rig.sink.commands.size(), 2u);
+    EXPECT_EQ(rig.sink.commands[0].payload.setting.value, 43);  // 250
+    EXPECT_EQ(rig.sink.commands[1].payload.setting.value, 45);  // 320
+    EXPECT_EQ(rig.exposure->ValueText(CDialogExposure::kIso)->text(), "320");
+}
