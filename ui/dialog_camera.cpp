@@ -101,7 +101,7 @@ CDialogCamera::CDialogCamera(QWidget* parent, VARNO::CCamera& camera, kvx::ui::I
                         AddLabel(21012, QRect(233, 327, 40, 14)),
                         AddLabel(21013, QRect(334, 327, 40, 14))};
     unlimited_ = AddCheckButton(0, QRect(298, 349, 60, 13));
-    unlimited_->setText(QStringLiteral("\u221E"));
+    unlimited_->setText(QStringLiteral(" \u221E"));
     connect(unlimited_, &CGdipButton::clicked, this, [this] {
         SetUnlimited(!unlimited_on_);
         SendIntervalTimer();

@@ -70,8 +70,11 @@ void CDialogPanel::SetLabelDimmed(QLabel* label, bool dimmed) {
 void CDialogPanel::RefreshLabels() {
     for (QLabel* label : labels_) {
         const bool grey = !enabled_ || label->property(kDimmed).toBool();
+        const QColor& colour = grey ? kGrey : kWhite;
+        // Only a real change: a palette change re-polishes and repaints the label.
+        if (label->palette().color(QPalette::WindowText) == colour) continue;
         QPalette pal = label->palette();
-        pal.setColor(QPalette::WindowText, grey ? kGrey : kWhite);
+        pal.setColor(QPalette::WindowText, colour);
         label->setPalette(pal);
     }
 }
@@ -85,20 +88,25 @@ CStaticCombo* CDialogPanel::AddSelector(int x, int y, int width) {
 bool CDialogPanel::FillSelector(CStaticCombo* combo, VARNO::ValueTable table, uint32_t mask,
                                 int current_code) {
     const VARNO::FilteredList list = VARNO::FilterValueTable(table, mask, -1);
-    combo->Clear();
+    const VARNO::tag_VALUE_ITEM* rows = VARNO::GetValueTable(table).data();
     const auto placeholder = VARNO::PlaceholderCode(table);
-    bool first_is_placeholder = false;
-    for (size_t i = 0; i < list.items.size(); ++i) {
-        const VARNO::tag_VALUE_ITEM* item = list.items[i];
-        if (i == 0 && placeholder && item->stringId == VARNO::kStrPlaceholder)
-            first_is_placeholder = true;
-        const auto row = static_cast<uint8_t>(item - VARNO::GetValueTable(table).data());
-        combo->AddItem(QString::fromUtf8(VARNO::ValueText(*item)), row, item->code);
+    const bool first_is_placeholder =
+        placeholder && !list.items.empty() && list.items[0]->stringId == VARNO::kStrPlaceholder;
+    // A status update refills lists whose mask has not changed: keep the
+    // items (and an open drop list) when the rows are the same.
+    bool same = combo->Count() == static_cast<int>(list.items.size());
+    for (int i = 0; same && i < combo->Count(); ++i)
+        same = combo->Row(i) == static_cast<uint8_t>(list.items[i] - rows);
+    if (!same) {
+        combo->Clear();
+        for (const VARNO::tag_VALUE_ITEM* item : list.items)
+            combo->AddItem(QString::fromUtf8(VARNO::ValueText(*item)),
+                           static_cast<uint8_t>(item - rows), item->code);
+        combo->SetFirstOffered(first_is_placeholder ? 1 : 0);
     }
-    combo->SetFirstOffered(first_is_placeholder ? 1 : 0);
     int selected = current_code >= 0 ? combo->IndexOfOfferedCode(uint8_t(current_code)) : -1;
     if (selected < 0) selected = first_is_placeholder ? 0 : -1;
-    combo->Select(selected);
+    if (selected != combo->Selected()) combo->Select(selected);
     return HasOptions(combo);
 }
 
@@ -136,7 +144,8 @@ CGdipSlider* CDialogPanel::AddSlider(const QPoint& at, int minimum, int maximum)
 CGdipButton* CDialogPanel::AddCheckButton(uint32_t string_id, const QRect& box) {
     auto* b = new CGdipButton(this);
     b->SetImages(CGdipButton::kCheckBox, 175, 176, 176, 177, 0, 174);
-    b->setText(QString::fromUtf8(VARNO::StringText(string_id)));
+    // A space keeps the text clear of the box the picture draws.
+    b->setText(QStringLiteral(" ") + QString::fromUtf8(VARNO::StringText(string_id)));
     b->SetWithText(true);
     b->SetDrawSize(QSize(13, 13));
     b->setGeometry(box);
