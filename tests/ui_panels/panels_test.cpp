@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QTest>
 #include <functional>
 #include <string>
 
@@ -694,4 +695,24 @@ TEST(ExposurePanel, WholeStepMaskRefusesIsoSteps) {
     EXPECT_EQ(rig.sink.commands[0].payload.setting.value, 43);  // 250
     EXPECT_EQ(rig.sink.commands[1].payload.setting.value, 45);  // 320
     EXPECT_EQ(rig.exposure->ValueText(CDialogExposure::kIso)->text(), "320");
+}
+
+TEST(HoldButtons, OneStepPerRepeatAndNoneForTheReleasingClick) {
+    PanelRig rig;
+    rig.ConnectToVirtualCamera();
+    rig.FeedField(3, 0x01, 0, {uint8_t(-10)});  // contrast at its lowest: slider 0
+    CGdipHoldButton* plus = rig.image2->PlusButton(CDialogImage2::kContrast);
+    plus->SetTiming(5, 5);
+    rig.sink.commands.clear();
+    Press(plus, {5, 5});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.sink.commands.size() >= 3; }));
+    Release(plus, {5, 5});
+    const int steps = rig.image2->Slider(CDialogImage2::kContrast)->value();
+    ASSERT_EQ(rig.sink.commands.size(), static_cast<size_t>(steps));
+    for (int i = 0; i < steps; ++i)
+        EXPECT_EQ(rig.sink.commands[i].payload.setting.value, -10 + 2 * (i + 1)) << i;
+    // A plain click afterwards is one step again.
+    rig.image2->MinusButton(CDialogImage2::kContrast)->click();
+    ASSERT_EQ(rig.sink.commands.size(), static_cast<size_t>(steps + 1));
+    EXPECT_EQ(rig.sink.commands.back().payload.setting.value, -10 + 2 * (steps - 1));
 }
