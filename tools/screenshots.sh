@@ -12,6 +12,7 @@ cd "$(dirname "$0")/.."
 
 renderers=(
   kvx-control-gallery   # every control in each state, the readouts, every picture
+  kvx-panel-gallery     # the six setting panels from a virtual camera, a drop list, focus area, WB grid
   kvx-dialog-gallery    # special capture settings (each page), custom WB, ISO function, date
 )
 

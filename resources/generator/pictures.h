@@ -16,6 +16,8 @@ std::vector<Picture> MakeButtons();            // 155..179, 217..220, 268..272, 
 std::vector<Picture> MakeSelectorParts();      // 130..134, 188..196
 std::vector<Picture> MakeBackground();         // 149
 std::vector<Picture> MakeIcons();              // 128 (program icon) in several sizes
+std::vector<Picture> MakeFocusAreaPictures();  // 235..246
+std::vector<Picture> MakeWbGridPictures();     // 247..251
 std::vector<Picture> MakeDialogBackgrounds();  // 150, 152, 153, 262
 
 }  // namespace kvx::gen
