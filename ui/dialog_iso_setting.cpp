@@ -1,6 +1,5 @@
 #include "ui/dialog_iso_setting.h"
 
-#include <QComboBox>
 #include <QLabel>
 
 #include "gdip_button.h"
@@ -8,6 +7,7 @@
 #include "model/record_layout.h"
 #include "model/setting_commands.h"
 #include "model/window_messages.h"
+#include "static_combo.h"
 #include "ui/dialog_look.h"
 
 namespace kvx::ui {
@@ -26,13 +26,13 @@ CDialogIsoSetting::CDialogIsoSetting(ICommandSink& sink, const VARNO::CCamera& c
     lowerSel_ = CDialogLook::Selector(this, QPoint(150, 41));
     upperSel_ = CDialogLook::Selector(this, QPoint(150, 73));
     stepSel_ = CDialogLook::Selector(this, QPoint(150, 156));
-    stepSel_->addItem(CDialogLook::Text(35005), 1);
-    stepSel_->addItem(CDialogLook::Text(35006), 2);
+    stepSel_->AddItem(CDialogLook::Text(35005), 0, 1);
+    stepSel_->AddItem(CDialogLook::Text(35006), 1, 2);
     ok_ = CDialogLook::TextButton(this, 30003, QPoint(78, 210));
     cancel_ = CDialogLook::TextButton(this, 30004, QPoint(208, 210));
-    connect(lowerSel_, &QComboBox::activated, this, &CDialogIsoSetting::PickLower);
-    connect(upperSel_, &QComboBox::activated, this, &CDialogIsoSetting::PickUpper);
-    connect(stepSel_, &QComboBox::activated, this, &CDialogIsoSetting::PickStep);
+    connect(lowerSel_, &CStaticCombo::picked, this, &CDialogIsoSetting::PickLower);
+    connect(upperSel_, &CStaticCombo::picked, this, &CDialogIsoSetting::PickUpper);
+    connect(stepSel_, &CStaticCombo::picked, this, &CDialogIsoSetting::PickStep);
     connect(ok_, &CGdipButton::clicked, this, &CDialogIsoSetting::Ok);
     connect(cancel_, &CGdipButton::clicked, this, &QDialog::reject);
     step_ = camera_.DataGroupByte(4, VARNO::dg4::kIsoStep);
@@ -45,23 +45,24 @@ bool CDialogIsoSetting::WholeSteps() const {
     return camera_.DataGroupByte(4, VARNO::dg4::kIsoStep) == 1;
 }
 
-void CDialogIsoSetting::FillLimits(QComboBox* selector, const IsoLimitList& list,
+void CDialogIsoSetting::FillLimits(CStaticCombo* selector, const IsoLimitList& list,
                                    bool keepWhenAbsent) {
     const int previous = CDialogLook::SelectedCode(selector);
-    selector->clear();
-    for (uint8_t code : list.codes)
-        selector->addItem(QString::fromStdString(IsoLimitText(code)), int(code));
+    selector->Clear();
+    for (size_t i = 0; i < list.codes.size(); ++i)
+        selector->AddItem(QString::fromStdString(IsoLimitText(list.codes[i])), uint8_t(i),
+                          list.codes[i]);
     if (list.selection >= 0)
-        selector->setCurrentIndex(list.selection);
+        selector->Select(list.selection);
     else if (!(keepWhenAbsent && previous >= 0 && CDialogLook::SelectCode(selector, previous)))
-        selector->setCurrentIndex(-1);
+        selector->Select(-1);
 }
 
 void CDialogIsoSetting::BuildLists() {
     const uint8_t s = camera_.DataGroupByte(4, VARNO::dg4::kIsoStep);
     const uint8_t upper = camera_.DataGroupByte(4, VARNO::dg4::kIsoAutoUpper);
     const uint8_t lower = camera_.DataGroupByte(4, VARNO::dg4::kIsoAutoLower);
-    stepSel_->setCurrentIndex(s == 1 ? 0 : 1);
+    stepSel_->Select(s == 1 ? 0 : 1);
     const IsoAutoRange range = IsoAutoRangeOf(camera_);
     // A value the lists do not hold leaves the previous selection.
     FillLimits(lowerSel_, IsoLowerLimitList(s == 1, range, upper, lower), true);
@@ -69,8 +70,8 @@ void CDialogIsoSetting::BuildLists() {
 }
 
 void CDialogIsoSetting::PickLower(int index) {
-    if (index < 0 || index >= lowerSel_->count()) return;
-    const uint8_t l = uint8_t(lowerSel_->itemData(index).toInt());
+    if (index < 0 || index >= lowerSel_->Count()) return;
+    const uint8_t l = uint8_t(lowerSel_->Code(index));
     const int previousUpper = CDialogLook::SelectedCode(upperSel_);
     FillLimits(upperSel_,
                IsoUpperLimitList(WholeSteps(), IsoAutoRangeOf(camera_), l,
@@ -81,8 +82,8 @@ void CDialogIsoSetting::PickLower(int index) {
 }
 
 void CDialogIsoSetting::PickUpper(int index) {
-    if (index < 0 || index >= upperSel_->count()) return;
-    const uint8_t u = uint8_t(upperSel_->itemData(index).toInt());
+    if (index < 0 || index >= upperSel_->Count()) return;
+    const uint8_t u = uint8_t(upperSel_->Code(index));
     const int previousLower = CDialogLook::SelectedCode(lowerSel_);
     FillLimits(lowerSel_,
                IsoLowerLimitList(WholeSteps(), IsoAutoRangeOf(camera_), u,
@@ -111,7 +112,7 @@ bool CDialogIsoSetting::HandleMessage(uint32_t message, uintptr_t, intptr_t) {
 void CDialogIsoSetting::Enable(bool on) {
     for (QLabel* l : labels_)
         if (l) CDialogLook::SetGrey(l, !on);
-    for (QComboBox* c : {lowerSel_, upperSel_, stepSel_}) c->setEnabled(on);
+    for (CStaticCombo* c : {lowerSel_, upperSel_, stepSel_}) c->Enable(on);
     ok_->setEnabled(on);
     ok_->SetDisabledLook(!on);
 }
@@ -119,7 +120,7 @@ void CDialogIsoSetting::Enable(bool on) {
 void CDialogIsoSetting::Ok() {
     // A selector left without a selection keeps the last value chosen or
     // reported rather than reading a row that is not there.
-    if (stepSel_->currentIndex() >= 0) step_ = uint8_t(stepSel_->currentIndex() + 1);
+    if (stepSel_->Selected() >= 0) step_ = uint8_t(stepSel_->Selected() + 1);
     if (int u = CDialogLook::SelectedCode(upperSel_); u >= 0) upper_ = uint8_t(u);
     if (int l = CDialogLook::SelectedCode(lowerSel_); l >= 0) lower_ = uint8_t(l);
     accept();

@@ -17,7 +17,7 @@
 #include "ui/special_dialog_rules.h"
 
 class CGdipButton;
-class QComboBox;
+class CStaticCombo;
 class QLabel;
 
 namespace VARNO {
@@ -39,14 +39,14 @@ public:
     uint8_t Upper() const { return upper_; }
     uint8_t Lower() const { return lower_; }
 
-    QComboBox* LowerSelector() const { return lowerSel_; }
-    QComboBox* UpperSelector() const { return upperSel_; }
-    QComboBox* StepSelector() const { return stepSel_; }
+    CStaticCombo* LowerSelector() const { return lowerSel_; }
+    CStaticCombo* UpperSelector() const { return upperSel_; }
+    CStaticCombo* StepSelector() const { return stepSel_; }
     CGdipButton* OkButton() const { return ok_; }
 
 private:
     void BuildLists();
-    void FillLimits(QComboBox* selector, const IsoLimitList& list, bool keepWhenAbsent);
+    void FillLimits(CStaticCombo* selector, const IsoLimitList& list, bool keepWhenAbsent);
     void PickLower(int index);
     void PickUpper(int index);
     void PickStep(int index);
@@ -56,9 +56,9 @@ private:
 
     ICommandSink& sink_;
     const VARNO::CCamera& camera_;
-    QComboBox* lowerSel_ = nullptr;
-    QComboBox* upperSel_ = nullptr;
-    QComboBox* stepSel_ = nullptr;
+    CStaticCombo* lowerSel_ = nullptr;
+    CStaticCombo* upperSel_ = nullptr;
+    CStaticCombo* stepSel_ = nullptr;
     QLabel* labels_[5] = {};
     CGdipButton* ok_ = nullptr;
     CGdipButton* cancel_ = nullptr;

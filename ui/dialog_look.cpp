@@ -1,6 +1,5 @@
 #include "ui/dialog_look.h"
 
-#include <QAbstractItemView>
 #include <QPalette>
 #include <QPixmap>
 
@@ -9,6 +8,7 @@
 #include "gdip_slider.h"
 #include "model/string_table.h"
 #include "resource_images.h"
+#include "static_combo.h"
 
 namespace kvx::ui {
 
@@ -67,49 +67,40 @@ CGdipButton* CDialogLook::RowButton(QWidget* parent, QPoint at) {
     return b;
 }
 
-QComboBox* CDialogLook::Selector(QWidget* parent, QPoint at) {
-    auto* c = new QComboBox(parent);
-    c->setGeometry(at.x(), at.y(), 218, 22);
-    c->setFocusPolicy(Qt::NoFocus);
-    // The selector's own pictures: the field body and the drop button.
-    kvx::res::InitResources();
-    c->setStyleSheet(
-        "QComboBox { border-image: url(:/res/195.png); border: none; color: white;"
-        " padding-left: 6px; }"
-        "QComboBox:hover { border-image: url(:/res/194.png); }"
-        "QComboBox:disabled { border-image: url(:/res/196.png); color: #646464; }"
-        "QComboBox::drop-down { width: 26px; border: none; image: url(:/res/190.png); }"
-        "QComboBox::drop-down:hover { image: url(:/res/189.png); }"
-        "QComboBox::drop-down:disabled { image: url(:/res/191.png); }"
-        "QComboBox::down-arrow { image: none; width: 0; height: 0; }"
-        "QComboBox QAbstractItemView { background: #222; color: white; outline: none;"
-        " selection-background-color: #e2963a; selection-color: #2c2c2c;"
-        " border: 1px solid #555; }");
+CStaticCombo* CDialogLook::Selector(QWidget* parent, QPoint at) {
+    auto* c = new CStaticCombo(parent);
+    c->Place(at.x(), at.y(), 218);
     return c;
 }
 
-int CDialogLook::Fill(QComboBox* selector, std::span<const VARNO::tag_VALUE_ITEM* const> rows) {
-    selector->clear();
-    for (const auto* row : rows) selector->addItem(Text(row->stringId), QVariant(int(row->code)));
-    return selector->count();
+int CDialogLook::Fill(CStaticCombo* selector, std::span<const VARNO::tag_VALUE_ITEM* const> rows,
+                      bool offerPlaceholder) {
+    selector->Clear();
+    uint8_t row = 0;
+    for (const auto* item : rows) selector->AddItem(Text(item->stringId), row++, item->code);
+    const bool placeholderFirst = !rows.empty() &&
+                                  rows.front()->settable == VARNO::kAlwaysSettable &&
+                                  rows.front()->stringId == VARNO::kStrPlaceholder;
+    selector->SetFirstOffered(placeholderFirst && !offerPlaceholder ? 1 : 0);
+    return selector->Count();
 }
 
-int CDialogLook::FillTable(QComboBox* selector, VARNO::ValueTable table) {
+int CDialogLook::FillTable(CStaticCombo* selector, VARNO::ValueTable table, bool offerPlaceholder) {
     std::vector<const VARNO::tag_VALUE_ITEM*> rows;
     for (const auto& row : VARNO::GetValueTable(table)) rows.push_back(&row);
-    return Fill(selector, rows);
+    return Fill(selector, rows, offerPlaceholder);
 }
 
-bool CDialogLook::SelectCode(QComboBox* selector, int code) {
-    const int i = selector->findData(QVariant(code));
+bool CDialogLook::SelectCode(CStaticCombo* selector, int code) {
+    if (code < 0 || code > 255) return false;
+    const int i = selector->IndexOfCode(uint8_t(code));
     if (i < 0) return false;
-    selector->setCurrentIndex(i);
+    selector->Select(i);
     return true;
 }
 
-int CDialogLook::SelectedCode(const QComboBox* selector) {
-    if (selector->currentIndex() < 0) return -1;
-    return selector->currentData().toInt();
+int CDialogLook::SelectedCode(const CStaticCombo* selector) {
+    return selector->SelectedCode();
 }
 
 CGdipSlider* CDialogLook::Slider(QWidget* parent, QPoint at, int max) {

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <QColor>
-#include <QComboBox>
 #include <QLabel>
 #include <QPoint>
 #include <QRect>
@@ -19,6 +18,7 @@
 class CGdipButton;
 class CGdipHoldButton;
 class CGdipSlider;
+class CStaticCombo;
 
 namespace kvx::ui {
 
@@ -41,15 +41,18 @@ public:
     static CGdipButton* Toggle(QWidget* parent, uint32_t stringId, QPoint at, int width = 200);
     // A radio look button without text (pictures 178, 179), 17 x 16.
     static CGdipButton* RowButton(QWidget* parent, QPoint at);
-    // A value selector, 218 x 22; user picks come as activated(int).
-    static QComboBox* Selector(QWidget* parent, QPoint at);
-    // Fills a selector with table rows (code as item data); returns the count.
-    static int Fill(QComboBox* selector, std::span<const VARNO::tag_VALUE_ITEM* const> rows);
-    static int FillTable(QComboBox* selector, VARNO::ValueTable table);
+    // A value selector, 218 x 22; user picks come as picked(int).
+    static CStaticCombo* Selector(QWidget* parent, QPoint at);
+    // Fills a selector with table rows; returns the count. A table's "---"
+    // row (code 0 first) is shown but offered only with `offerPlaceholder`.
+    static int Fill(CStaticCombo* selector, std::span<const VARNO::tag_VALUE_ITEM* const> rows,
+                    bool offerPlaceholder = false);
+    static int FillTable(CStaticCombo* selector, VARNO::ValueTable table,
+                         bool offerPlaceholder = false);
     // Selects the row with `code`; false (selection kept) when none has it.
-    static bool SelectCode(QComboBox* selector, int code);
+    static bool SelectCode(CStaticCombo* selector, int code);
     // Code of the selected row; -1 when nothing is selected.
-    static int SelectedCode(const QComboBox* selector);
+    static int SelectedCode(const CStaticCombo* selector);
     // Slider (176 x 18, range 0..max, page and line 1) and its minus and plus
     // hold buttons (17 x 18, 500 ms first delay and repeat).
     static CGdipSlider* Slider(QWidget* parent, QPoint at, int max);

@@ -1,6 +1,5 @@
 #include "ui/dialog_special_ab.h"
 
-#include <QComboBox>
 #include <QLabel>
 #include <algorithm>
 
@@ -9,6 +8,7 @@
 #include "gdip_slider.h"
 #include "model/setting_commands.h"
 #include "model/value_tables.h"
+#include "static_combo.h"
 #include "ui/dialog_look.h"
 #include "ui/special_dialog_rules.h"
 
@@ -33,8 +33,8 @@ CDialogSpecialAB::CDialogSpecialAB(ICommandSink& sink, const Start& start, QWidg
     connect(minus_, &CGdipHoldButton::stepped, this, [this] { Step(-1); });
     connect(plus_, &CGdipHoldButton::stepped, this, [this] { Step(1); });
     connect(slider_, &CGdipSlider::userChanged, this, &CDialogSpecialAB::UserPosition);
-    connect(number_, &QComboBox::activated, this, &CDialogSpecialAB::PickSelectors);
-    connect(order_, &QComboBox::activated, this, &CDialogSpecialAB::PickSelectors);
+    connect(number_, &CStaticCombo::picked, this, &CDialogSpecialAB::PickSelectors);
+    connect(order_, &CStaticCombo::picked, this, &CDialogSpecialAB::PickSelectors);
     connect(qmdToggle_, &CGdipButton::clicked, this, &CDialogSpecialAB::ToggleQmd);
 
     keep_ = start.amount;
@@ -95,12 +95,12 @@ void CDialogSpecialAB::SelectSetting(uint8_t code) {
     // than a row the camera did not report.
     auto s = VARNO::BracketSettingOf(code);
     if (!s) {
-        number_->setCurrentIndex(number_->count() == 1 ? 0 : -1);
-        order_->setCurrentIndex(order_->count() == 1 ? 0 : -1);
+        number_->Select(number_->Count() == 1 ? 0 : -1);
+        order_->Select(order_->Count() == 1 ? 0 : -1);
         return;
     }
-    if (!CDialogLook::SelectCode(number_, s->shotsClass)) number_->setCurrentIndex(0);
-    if (!CDialogLook::SelectCode(order_, s->order)) order_->setCurrentIndex(0);
+    if (!CDialogLook::SelectCode(number_, s->shotsClass)) number_->Select(0);
+    if (!CDialogLook::SelectCode(order_, s->order)) order_->Select(0);
 }
 
 void CDialogSpecialAB::ShowBracketSetting(uint8_t code) {
@@ -110,13 +110,13 @@ void CDialogSpecialAB::ShowBracketSetting(uint8_t code) {
 }
 
 void CDialogSpecialAB::FillBracketLists(uint32_t mask) {
-    auto fill = [&](QComboBox* sel, VARNO::ValueTable table, bool& empty) {
+    auto fill = [&](CStaticCombo* sel, VARNO::ValueTable table, bool& empty) {
         auto list = VARNO::FilterValueTable(table, mask, -1);
         empty = list.items.empty();
         if (empty) {
-            sel->clear();
-            sel->addItem(CDialogLook::Text(33001), 0);
-            sel->setEnabled(false);
+            sel->Clear();
+            sel->AddItem(CDialogLook::Text(33001), 0, 0);
+            sel->Enable(false);
             return 0;
         }
         CDialogLook::Fill(sel, list.items);
@@ -159,8 +159,8 @@ void CDialogSpecialAB::Availability(bool available, bool connected) {
 }
 
 void CDialogSpecialAB::Apply() {
-    number_->setEnabled(abEnabled_ && hasOptions_ && !numberEmpty_);
-    order_->setEnabled(abEnabled_ && hasOptions_ && !orderEmpty_);
+    number_->Enable(abEnabled_ && hasOptions_ && !numberEmpty_);
+    order_->Enable(abEnabled_ && hasOptions_ && !orderEmpty_);
     slider_->setEnabled(abEnabled_);
     for (CGdipHoldButton* b : {minus_, plus_}) {
         b->setEnabled(abEnabled_);

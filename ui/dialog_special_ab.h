@@ -13,7 +13,7 @@
 class CGdipButton;
 class CGdipHoldButton;
 class CGdipSlider;
-class QComboBox;
+class CStaticCombo;
 class QLabel;
 
 namespace kvx::ui {
@@ -44,8 +44,8 @@ public:
     uint8_t SettingCode() const { return setting_; }
     bool AutoBracketingEnabled() const { return abEnabled_; }
 
-    QComboBox* NumberSelector() const { return number_; }
-    QComboBox* OrderSelector() const { return order_; }
+    CStaticCombo* NumberSelector() const { return number_; }
+    CStaticCombo* OrderSelector() const { return order_; }
     CGdipSlider* AmountSlider() const { return slider_; }
     CGdipHoldButton* MinusButton() const { return minus_; }
     CGdipHoldButton* PlusButton() const { return plus_; }
@@ -61,8 +61,8 @@ private:
     void SelectSetting(uint8_t code);
 
     ICommandSink& sink_;
-    QComboBox* number_ = nullptr;
-    QComboBox* order_ = nullptr;
+    CStaticCombo* number_ = nullptr;
+    CStaticCombo* order_ = nullptr;
     CGdipSlider* slider_ = nullptr;
     CGdipHoldButton* minus_ = nullptr;
     CGdipHoldButton* plus_ = nullptr;

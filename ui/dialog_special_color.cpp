@@ -1,6 +1,5 @@
 #include "ui/dialog_special_color.h"
 
-#include <QComboBox>
 #include <QLabel>
 #include <algorithm>
 
@@ -9,6 +8,7 @@
 #include "gdip_slider.h"
 #include "model/setting_commands.h"
 #include "model/value_tables.h"
+#include "static_combo.h"
 #include "ui/dialog_look.h"
 
 namespace kvx::ui {
@@ -37,12 +37,13 @@ CDialogSpecialColor::CDialogSpecialColor(ICommandSink& sink, const Start& start,
         const int y = row == 0 ? 40 : 72 + 32 * (row - 1);
         rowLabels_[size_t(row)] = CDialogLook::Label(
             this, row == 0 ? 22007u : uint32_t(31300 + row), QRect(10, y, 118, 14));
-        QComboBox* sel = CDialogLook::Selector(this, QPoint(138, y - 3));
-        CDialogLook::FillTable(sel, VARNO::ValueTable::ColorMode);
+        CStaticCombo* sel = CDialogLook::Selector(this, QPoint(138, y - 3));
+        // "---" for a frame means "not used", so the frames offer it.
+        CDialogLook::FillTable(sel, VARNO::ValueTable::ColorMode, row != 0);
         modes_[size_t(row)] = sel;
         CGdipButton* b = CDialogLook::RowButton(this, QPoint(362, y - 1));
         rowButtons_[size_t(row)] = b;
-        connect(sel, &QComboBox::activated, this, [this, row] { PickMode(row); });
+        connect(sel, &CStaticCombo::picked, this, [this, row] { PickMode(row); });
         connect(b, &CGdipButton::clicked, this, [this, row] { SelectRow(row); });
     }
     for (int i = 0; i < 3; ++i) {
@@ -67,11 +68,11 @@ CDialogSpecialColor::CDialogSpecialColor(ICommandSink& sink, const Start& start,
     toningLabel_ = CDialogLook::Label(this, 31307, QRect(10, 385, 130, 14), right);
     toning_ = CDialogLook::Selector(this, QPoint(150, 382));
     CDialogLook::FillTable(toning_, VARNO::ValueTable::ToningEffect);
-    connect(filter_, &QComboBox::activated, this, [this] {
+    connect(filter_, &CStaticCombo::picked, this, [this] {
         const int code = CDialogLook::SelectedCode(filter_);
         if (code > 0) SendParam(3, uint8_t(code));
     });
-    connect(toning_, &QComboBox::activated, this, [this] {
+    connect(toning_, &CStaticCombo::picked, this, [this] {
         const int code = CDialogLook::SelectedCode(toning_);
         if (code > 0) SendParam(4, uint8_t(code));
     });
@@ -116,7 +117,7 @@ void CDialogSpecialColor::Apply(bool enabled, bool available, bool active) {
     enabled_ = enabled;
     active_ = active;
     const bool on = enabled && active;
-    for (QComboBox* c : modes_) c->setEnabled(on);
+    for (CStaticCombo* c : modes_) c->Enable(on);
     for (CGdipButton* b : rowButtons_) {
         b->setEnabled(on);
         b->SetDisabledLook(!on);
@@ -141,8 +142,8 @@ void CDialogSpecialColor::Apply(bool enabled, bool available, bool active) {
 void CDialogSpecialColor::ApplyBwRule() {
     const bool on = enabled_ && active_;
     const bool bw = rowModes_[size_t(shown_)] == kBw;
-    filter_->setEnabled(bw && on);
-    toning_->setEnabled(bw && on);
+    filter_->Enable(bw && on);
+    toning_->Enable(bw && on);
     sliders_[2]->setEnabled(!bw && on);
     for (CGdipHoldButton* b : {minus_[2], plus_[2]}) {
         b->setEnabled(!bw && on);

@@ -15,7 +15,7 @@
 class CGdipButton;
 class CGdipHoldButton;
 class CGdipSlider;
-class QComboBox;
+class CStaticCombo;
 class QLabel;
 
 namespace kvx::ui {
@@ -47,12 +47,12 @@ public:
     void SelectRow(int row);
 
     bool Active() const { return active_; }
-    QComboBox* ModeSelector(int row) const { return modes_[size_t(row)]; }
+    CStaticCombo* ModeSelector(int row) const { return modes_[size_t(row)]; }
     CGdipButton* RowButton(int row) const { return rowButtons_[size_t(row)]; }
     CGdipSlider* ParamSlider(int i) const { return sliders_[size_t(i)]; }
     CGdipHoldButton* ParamPlus(int i) const { return plus_[size_t(i)]; }
-    QComboBox* FilterSelector() const { return filter_; }
-    QComboBox* ToningSelector() const { return toning_; }
+    CStaticCombo* FilterSelector() const { return filter_; }
+    CStaticCombo* ToningSelector() const { return toning_; }
     CGdipButton* ActivateToggle() const { return toggle_; }
     QString ParamText(int i) const;
 
@@ -67,7 +67,7 @@ private:
 
     ICommandSink& sink_;
     CGdipButton* toggle_ = nullptr;
-    std::array<QComboBox*, 6> modes_{};
+    std::array<CStaticCombo*, 6> modes_{};
     std::array<CGdipButton*, 6> rowButtons_{};
     std::array<QLabel*, 6> rowLabels_{};
     std::array<CGdipSlider*, 3> sliders_{};
@@ -75,8 +75,8 @@ private:
     std::array<CGdipHoldButton*, 3> plus_{};
     std::array<QLabel*, 3> paramLabels_{};
     std::array<QLabel*, 3> paramValues_{};
-    QComboBox* filter_ = nullptr;
-    QComboBox* toning_ = nullptr;
+    CStaticCombo* filter_ = nullptr;
+    CStaticCombo* toning_ = nullptr;
     QLabel* filterLabel_ = nullptr;
     QLabel* toningLabel_ = nullptr;
 

@@ -1,8 +1,6 @@
 #include "ui/dialog_special_wb.h"
 
-#include <QComboBox>
 #include <QLabel>
-#include <QPainter>
 #include <algorithm>
 
 #include "gdip_button.h"
@@ -10,19 +8,11 @@
 #include "gdip_slider.h"
 #include "model/setting_commands.h"
 #include "model/value_tables.h"
+#include "static_combo.h"
+#include "static_wb_adjust.h"
 #include "ui/dialog_look.h"
 
 namespace kvx::ui {
-
-namespace {
-
-constexpr QRect kGrid(121, 60, 149, 149);
-// Grid cell k = 0..16 at pixel 18 + 7k inside the grid; value 2k - 16.
-int CellOf(int value) {
-    return (std::clamp(value, -16, 16) + 16) / 2;
-}
-
-}  // namespace
 
 CDialogSpecialWB::CDialogSpecialWB(ICommandSink& sink, const Start& start, QWidget* parent)
     : QWidget(parent), sink_(sink) {
@@ -40,6 +30,11 @@ CDialogSpecialWB::CDialogSpecialWB(ICommandSink& sink, const Start& start, QWidg
     slider_ = CDialogLook::Slider(this, QPoint(86, 322), 7);
     plus_ = CDialogLook::StepButton(this, QPoint(262, 322), true);
     value_ = CDialogLook::Label(this, QString(), QRect(290, 324, 80, 14));
+    grid_ = new CStaticWbAdjust(this);
+    grid_->move(121, 60);
+    connect(grid_, &CStaticWbAdjust::committed, this, [this](int8_t ba, int8_t gm) {
+        sink_.QueueCommand(VARNO::MakeWbAdjustCommand(ba, gm));
+    });
 
     // The complete lists: the page never filters them.
     CDialogLook::FillTable(wb_, VARNO::ValueTable::WhiteBalance);
@@ -53,17 +48,17 @@ CDialogSpecialWB::CDialogSpecialWB(ICommandSink& sink, const Start& start, QWidg
     CDialogLook::Fill(number_, rows);
 
     connect(toggle_, &CGdipButton::clicked, this, &CDialogSpecialWB::ToggleActive);
-    connect(wb_, &QComboBox::activated, this, [this] {
+    connect(wb_, &CStaticCombo::picked, this, [this] {
         const int code = CDialogLook::SelectedCode(wb_);
         if (code > 0)
             sink_.QueueCommand(VARNO::MakeSettingCommand(VARNO::Setting::WhiteBalance, code));
     });
-    connect(axis_, &QComboBox::activated, this, [this] {
+    connect(axis_, &CStaticCombo::picked, this, [this] {
         const int code = CDialogLook::SelectedCode(axis_);
         if (code > 0)
             sink_.QueueCommand(VARNO::MakeSettingCommand(VARNO::Setting::WbBracketAxis, code));
     });
-    connect(number_, &QComboBox::activated, this, [this] {
+    connect(number_, &CStaticCombo::picked, this, [this] {
         const int code = CDialogLook::SelectedCode(number_);
         if (code == 1 || code == 2)
             sink_.QueueCommand(
@@ -111,7 +106,7 @@ void CDialogSpecialWB::Apply(bool enabled, bool available, bool active) {
     enabled_ = enabled;
     active_ = active;
     const bool on = enabled && active;
-    for (QComboBox* c : {wb_, axis_, number_}) c->setEnabled(on);
+    for (CStaticCombo* c : {wb_, axis_, number_}) c->Enable(on);
     slider_->setEnabled(on);
     for (CGdipHoldButton* b : {minus_, plus_}) {
         b->setEnabled(on);
@@ -122,7 +117,8 @@ void CDialogSpecialWB::Apply(bool enabled, bool available, bool active) {
     toggle_->SetState(active ? CGdipButton::kStateChecked : CGdipButton::kStateNormal);
     for (QLabel* l : labels_) CDialogLook::SetGrey(l, !on);
     CDialogLook::SetGrey(value_, !on);
-    update(kGrid);
+    grid_->setEnabled(on);
+    grid_->SetDisabledLook(!on);
 }
 
 void CDialogSpecialWB::ToggleActive() {
@@ -177,76 +173,19 @@ void CDialogSpecialWB::ShowWbBracketAmount(uint8_t code) {
 }
 
 void CDialogSpecialWB::ShowAdjustValue(int8_t blueAmber, int8_t greenMagenta) {
-    adjust_[0] = blueAmber;
-    adjust_[1] = greenMagenta;
-    update(kGrid);
+    grid_->SetAdjustValue(blueAmber, greenMagenta);
 }
 
 bool CDialogSpecialWB::StepGrid(int dx, int dy) {
-    if (!GridEnabled()) return false;
-    const int ba = std::clamp(CellOf(adjust_[0]) + dx, 0, 16) * 2 - 16;
-    const int gm = std::clamp(CellOf(adjust_[1]) + dy, 0, 16) * 2 - 16;
-    adjust_[0] = int8_t(ba);
-    adjust_[1] = int8_t(gm);
-    sink_.QueueCommand(VARNO::MakeWbAdjustCommand(int8_t(ba), int8_t(gm)));
-    update(kGrid);
+    if (!GridEnabled() || (dx == 0 && dy == 0)) return false;
+    using D = CStaticWbAdjust::Direction;
+    grid_->StepCursor(dx < 0 ? D::kLeft : dx > 0 ? D::kRight : dy < 0 ? D::kUp : D::kDown);
     return true;
 }
 
 void CDialogSpecialWB::UpdateMarks() {
     marks_ = WbBracketMarks(axisCode_, numberCode_, stepCode_);
-    update(kGrid);
-}
-
-void CDialogSpecialWB::paintEvent(QPaintEvent* event) {
-    QWidget::paintEvent(event);
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    const bool on = GridEnabled();
-    const QRect g = kGrid;
-    p.fillRect(g, CDialogLook::kPanel);
-    // Colour field: blue to amber across, green to magenta down.
-    QRect field(g.x() + 18, g.y() + 18, 113, 113);
-    QLinearGradient h(field.topLeft(), field.topRight());
-    h.setColorAt(0, QColor(40, 80, 150));
-    h.setColorAt(0.5, QColor(70, 70, 70));
-    h.setColorAt(1, QColor(170, 120, 40));
-    p.fillRect(field, h);
-    QLinearGradient v(field.topLeft(), field.bottomLeft());
-    v.setColorAt(0, QColor(60, 160, 70, 120));
-    v.setColorAt(0.5, QColor(0, 0, 0, 0));
-    v.setColorAt(1, QColor(170, 60, 150, 120));
-    p.fillRect(field, v);
-    if (!on) p.fillRect(field, QColor(44, 44, 44, 170));
-    p.setPen(QColor(255, 255, 255, on ? 40 : 20));
-    for (int k = 0; k <= 16; ++k) {
-        const int c = 18 + 7 * k;
-        p.drawLine(g.x() + c, field.top(), g.x() + c, field.bottom());
-        p.drawLine(field.left(), g.y() + c, field.right(), g.y() + c);
-    }
-    p.setPen(QColor(255, 255, 255, on ? 110 : 50));
-    p.drawLine(g.x() + 74, field.top(), g.x() + 74, field.bottom());
-    p.drawLine(field.left(), g.y() + 74, field.right(), g.y() + 74);
-    QFont f = font();
-    f.setPixelSize(10);
-    p.setFont(f);
-    p.setPen(on ? QColor(Qt::white) : CDialogLook::kGrey);
-    p.drawText(QRect(g.x(), g.y() + 2, g.width(), 12), Qt::AlignHCenter, "G");
-    p.drawText(QRect(g.x(), g.bottom() - 14, g.width(), 12), Qt::AlignHCenter, "M");
-    p.drawText(QRect(g.x() + 2, g.y() + 68, 12, 12), Qt::AlignLeft, "B");
-    p.drawText(QRect(g.right() - 12, g.y() + 68, 12, 12), Qt::AlignRight, "A");
-    if (!on) return;
-    const QPoint centre(g.x() + 18 + 7 * CellOf(adjust_[0]), g.y() + 18 + 7 * CellOf(adjust_[1]));
-    p.setPen(QPen(QColor(20, 20, 20), 1));
-    p.setBrush(QColor(255, 255, 255, 170));
-    for (const GridMark& m : marks_) {
-        const QPoint at(
-            std::clamp(centre.x() + 7 * m.blueAmber / 2, field.left(), field.right()),
-            std::clamp(centre.y() + 7 * m.greenMagenta / 2, field.top(), field.bottom()));
-        p.drawEllipse(at, 3, 3);
-    }
-    p.setBrush(QColor(226, 150, 58));
-    p.drawEllipse(centre, 4, 4);
+    grid_->SetBracketMarks(axisCode_, numberCode_, stepCode_);
 }
 
 }  // namespace kvx::ui

@@ -14,7 +14,8 @@
 class CGdipButton;
 class CGdipHoldButton;
 class CGdipSlider;
-class QComboBox;
+class CStaticCombo;
+class CStaticWbAdjust;
 class QLabel;
 
 namespace kvx::ui {
@@ -52,17 +53,15 @@ public:
     bool Active() const { return active_; }
     bool GridEnabled() const { return enabled_ && active_; }
     std::vector<GridMark> Marks() const { return marks_; }
-    QComboBox* WhiteBalanceSelector() const { return wb_; }
-    QComboBox* AxisSelector() const { return axis_; }
-    QComboBox* NumberSelector() const { return number_; }
+    CStaticCombo* WhiteBalanceSelector() const { return wb_; }
+    CStaticCombo* AxisSelector() const { return axis_; }
+    CStaticCombo* NumberSelector() const { return number_; }
     CGdipSlider* StepSlider() const { return slider_; }
     CGdipHoldButton* PlusButton() const { return plus_; }
     CGdipHoldButton* MinusButton() const { return minus_; }
     CGdipButton* ActivateToggle() const { return toggle_; }
     QString AmountText() const;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
+    CStaticWbAdjust* Grid() const { return grid_; }
 
 private:
     void Apply(bool enabled, bool available, bool active);
@@ -72,20 +71,20 @@ private:
 
     ICommandSink& sink_;
     CGdipButton* toggle_ = nullptr;
-    QComboBox* wb_ = nullptr;
-    QComboBox* axis_ = nullptr;
-    QComboBox* number_ = nullptr;
+    CStaticCombo* wb_ = nullptr;
+    CStaticCombo* axis_ = nullptr;
+    CStaticCombo* number_ = nullptr;
     CGdipSlider* slider_ = nullptr;
     CGdipHoldButton* minus_ = nullptr;
     CGdipHoldButton* plus_ = nullptr;
     QLabel* value_ = nullptr;
+    CStaticWbAdjust* grid_ = nullptr;
     QLabel* labels_[4] = {};
 
     uint8_t axisCode_ = 1;
     uint8_t numberCode_ = 2;
     uint8_t stepCode_ = 2;
     int lastSentPosition_ = 0;
-    int8_t adjust_[2] = {0, 0};
     bool enabled_ = true;
     bool available_ = false;
     bool active_ = false;

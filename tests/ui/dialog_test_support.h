@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <cstring>
@@ -15,6 +14,7 @@
 
 #include "model/cam_command.h"
 #include "model/setting_commands.h"
+#include "static_combo.h"
 #include "ui/command_sink.h"
 
 namespace dialogtest {
@@ -70,16 +70,17 @@ inline void Click(QAbstractButton* b) {
 }
 
 // The user picks the row with `code` in a selector (as a pick, not a set).
-inline void Pick(QComboBox* c, int code) {
-    const int i = c->findData(code);
-    ASSERT_GE(i, 0) << "no row with code " << code;
-    c->setCurrentIndex(i);
-    emit c->activated(i);
+// Only offered rows can be picked, as in the drop list.
+inline void Pick(CStaticCombo* c, int code) {
+    const int i = c->IndexOfOfferedCode(uint8_t(code));
+    ASSERT_GE(i, 0) << "no offered row with code " << code;
+    c->Select(i);
+    emit c->picked(i);
 }
 
-inline std::vector<int> Codes(const QComboBox* c) {
+inline std::vector<int> Codes(const CStaticCombo* c) {
     std::vector<int> out;
-    for (int i = 0; i < c->count(); ++i) out.push_back(c->itemData(i).toInt());
+    for (int i = 0; i < c->Count(); ++i) out.push_back(c->Code(i));
     return out;
 }
 

@@ -14,6 +14,7 @@
 #include "model/camera.h"
 #include "model/record_layout.h"
 #include "model/window_messages.h"
+#include "static_wb_adjust.h"
 #include "tests/ui/dialog_test_support.h"
 #include "ui/dialog_date_time.h"
 #include "ui/dialog_iso_setting.h"
@@ -197,7 +198,7 @@ TEST(IsoDialog, LimitListsFollowStepRangeAndTheOtherLimit) {
         EXPECT_EQ(Codes(dlg.UpperSelector()), c.upperList);
         EXPECT_EQ(kvx::ui::CDialogLook::SelectedCode(dlg.LowerSelector()), c.lowerSelected);
         EXPECT_EQ(kvx::ui::CDialogLook::SelectedCode(dlg.UpperSelector()), c.upperSelected);
-        EXPECT_EQ(dlg.StepSelector()->currentIndex(), c.step == 1 ? 0 : 1);
+        EXPECT_EQ(dlg.StepSelector()->Selected(), c.step == 1 ? 0 : 1);
         EXPECT_TRUE(sink.commands.empty());
     }
 }
@@ -217,8 +218,8 @@ TEST(IsoDialog, PicksQueueAtOnceAndRebuildTheOtherList) {
     EXPECT_EQ(Codes(dlg.LowerSelector()), (std::vector<int>{32, 40, 48, 56}));
     EXPECT_EQ(kvx::ui::CDialogLook::SelectedCode(dlg.LowerSelector()), 48);
     // The step is sent; the lists wait for the camera's report.
-    dlg.StepSelector()->setCurrentIndex(1);
-    emit dlg.StepSelector()->activated(1);
+    dlg.StepSelector()->Select(1);
+    emit dlg.StepSelector()->picked(1);
     EXPECT_EQ(Describe(sink.Take()), Strings{"0x9024 F1=0x01 F2=0x00 val=2"});
     EXPECT_EQ(Codes(dlg.LowerSelector()).size(), 4u);
     SetIsoGroup(cam, 2, 64, 48);
@@ -232,7 +233,7 @@ TEST(IsoDialog, OkKeepsTheChoicesAndNeverReadsAMissingRow) {
     SetIsoGroup(cam, 1, 56, 40);
     RecordingSink sink;
     CDialogIsoSetting dlg(sink, cam);
-    dlg.LowerSelector()->setCurrentIndex(-1);  // nothing selected
+    dlg.LowerSelector()->Select(-1);  // nothing selected
     Click(dlg.OkButton());
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(dlg.Step(), 1);
@@ -351,9 +352,9 @@ TEST(SpecialDialog, AutoBracketPageShowsTheCameraAndNeverWalksOffTheList) {
 
     // Setting 0 names no series: nothing is selected and nothing is sent.
     f.dlg->ShowBracketSetting(0);
-    EXPECT_EQ(ab->NumberSelector()->currentIndex(), -1);
-    EXPECT_EQ(ab->OrderSelector()->currentIndex(), -1);
-    emit ab->OrderSelector()->activated(-1);
+    EXPECT_EQ(ab->NumberSelector()->Selected(), -1);
+    EXPECT_EQ(ab->OrderSelector()->Selected(), -1);
+    emit ab->OrderSelector()->picked(-1);
     EXPECT_TRUE(f.sink.commands.empty());
     f.dlg->ShowBracketSetting(4);
     EXPECT_EQ(kvx::ui::CDialogLook::SelectedCode(ab->NumberSelector()), 2);
@@ -409,6 +410,9 @@ TEST(SpecialDialog, WhiteBalanceMarksFollowTheCamera) {
     auto* wb = f.dlg->WbPage();
     using kvx::ui::GridMark;
     EXPECT_EQ(wb->Marks(), (std::vector<GridMark>{{0, -6}, {0, 6}, {0, -12}, {0, 12}}));
+    // The page's grid draws them: 5 frames of 6 on the magenta-green line.
+    EXPECT_EQ(wb->Grid()->SatelliteOffset(1), QPoint(0, -21));
+    EXPECT_EQ(wb->Grid()->SatelliteOffset(4), QPoint(0, 42));
     f.dlg->ShowWbBracketAxis(1);
     f.dlg->ShowWbBracketCount(3);
     EXPECT_EQ(wb->Marks(), (std::vector<GridMark>{{-6, 0}, {6, 0}}));
