@@ -88,6 +88,10 @@ CDialogSpecialSetting::CDialogSpecialSetting(ICommandSink& sink, const VARNO::CC
     connect(cancel_, &CGdipButton::clicked, this, &QDialog::reject);
     SetConnected(h.connected);
     OpenPage(0);
+    // Keys belong to the dialog (arrows to the grid), never to a child that
+    // happens to hold the focus.
+    for (QWidget* w : findChildren<QWidget*>()) w->setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 CDialogSpecialSetting::~CDialogSpecialSetting() = default;
