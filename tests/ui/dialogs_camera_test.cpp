@@ -18,6 +18,7 @@
 #include "engine/camera_session.h"
 #include "engine/message_port.h"
 #include "gdip_button.h"
+#include "gdip_hold_button.h"
 #include "model/record_layout.h"
 #include "model/window_messages.h"
 #include "tests/engine/engine_fakes.h"
@@ -27,6 +28,9 @@
 #include "ui/custom_wb_capture.h"
 #include "ui/dialog_date_time.h"
 #include "ui/dialog_look.h"
+#include "ui/dialog_special_ab.h"
+#include "ui/dialog_special_setting.h"
+#include "ui/dialog_special_wb.h"
 #include "vcam/virtual_camera.h"
 
 using namespace kvx::engine;
@@ -231,6 +235,45 @@ TEST_F(DialogsAgainstCamera, DateDialogSetsTheCameraClockToLocalTime) {
     ASSERT_TRUE(Pump([&] { return std::llabs(cameraTime() - std::time(nullptr)) <= 2; }))
         << cam_->Command("clock");
     EXPECT_EQ(cam_->CameraClock().year, local.tm_year + 1900);
+}
+
+TEST_F(DialogsAgainstCamera, BracketingSetInTheDialogShapesTheSeries) {
+    kvx::vcam::VirtualCameraOptions o;
+    o.pictureBytes = 100'000;
+    Link(o);
+    kvx::ui::CDialogSpecialSetting::Handover h;
+    h.amount = int8_t(session_->Camera().DataGroupByte(1, VARNO::dg1::kBracketAmount));
+    h.setting = session_->Camera().DataGroupByte(1, VARNO::dg1::kBracketSetting);
+    h.autoBracketAvailable = true;
+    h.wbBracketAvailable = true;
+    h.colorBracketAvailable = true;
+    h.connected = true;
+    h.protocolMajor = 4;
+    kvx::ui::CDialogSpecialSetting dlg(sink_, session_->Camera(), h);
+    session_->Dispatcher().SetSpecialSettingsDialog(&dlg);
+    auto* ab = dlg.AbPage();
+    ASSERT_EQ(ab->AmountText(), "+1.0");
+
+    // Each step goes to the camera at once; the page shows what comes back.
+    dialogtest::Click(ab->PlusButton());
+    dialogtest::Pick(ab->NumberSelector(), 2);  // 5 shots, order "0 -> - -> +"
+    ASSERT_TRUE(Pump(
+        [&] { return cam_->FieldBytes(1, 6).at(0) == 11 && cam_->FieldBytes(1, 7).at(0) == 4; }));
+    dlg.OpenPage(1);
+    dialogtest::Pick(dlg.WbPage()->AxisSelector(), 2);
+    ASSERT_TRUE(Pump([&] {
+        return cam_->FieldBytes(6, 3).at(0) == 2 && !dlg.WbPage()->Marks().empty() &&
+               dlg.WbPage()->Marks()[0].blueAmber == 0;
+    })) << "the marks turn to the magenta-green line when the camera reports the axis";
+    EXPECT_EQ(ab->AmountText(), "+1.3");
+    session_->Dispatcher().SetSpecialSettingsDialog(nullptr);
+
+    // The camera takes the series the dialog set up.
+    session_->QueueCommand(VARNO::MakeSettingCommand(VARNO::Setting::DriveMode, 6));
+    session_->QueueCommand(VARNO::MakeCaptureDestinationCommand(false, true));
+    session_->QueueCommand(VARNO::MakeReleaseCommand(2));
+    ASSERT_TRUE(Pump([&] { return front_.pictures.size() >= 5; }));
+    EXPECT_EQ(cam_->LastBracketSeries(), (std::vector<int>{0, -11, 11, -22, 22}));
 }
 
 }  // namespace
