@@ -27,6 +27,7 @@
 #include "tests/ui/dialog_test_support.h"
 #include "ui/custom_wb_capture.h"
 #include "ui/dialog_date_time.h"
+#include "ui/dialog_iso_setting.h"
 #include "ui/dialog_look.h"
 #include "ui/dialog_special_ab.h"
 #include "ui/dialog_special_setting.h"
@@ -274,6 +275,33 @@ TEST_F(DialogsAgainstCamera, BracketingSetInTheDialogShapesTheSeries) {
     session_->QueueCommand(VARNO::MakeReleaseCommand(2));
     ASSERT_TRUE(Pump([&] { return front_.pictures.size() >= 5; }));
     EXPECT_EQ(cam_->LastBracketSeries(), (std::vector<int>{0, -11, 11, -22, 22}));
+}
+
+TEST_F(DialogsAgainstCamera, IsoFunctionLimitsReachTheCameraAndComeBack) {
+    Link();  // one-third steps, auto range ISO 100..3200, CanSetInfo4 (no auto range)
+    kvx::ui::CDialogIsoSetting dlg(sink_, session_->Camera());
+    // The lists come from the camera's ISO range, not empty for want of an auto range.
+    ASSERT_FALSE(dialogtest::Codes(dlg.UpperSelector()).empty());
+    EXPECT_EQ(dialogtest::Codes(dlg.UpperSelector()).back(), 80);
+    EXPECT_EQ(kvx::ui::CDialogLook::SelectedCode(dlg.UpperSelector()), 72);
+    // DataGroup4 reports reach the open dialog as its rebuild message.
+    front_.onUpdate = [&] { dlg.HandleMessage(VARNO::kMsgIsoDataGroup4Changed, 0, 0); };
+    dialogtest::Pick(dlg.LowerSelector(), 48);
+    dialogtest::Pick(dlg.UpperSelector(), 64);
+    ASSERT_TRUE(Pump([&] {
+        return cam_->FieldBytes(4, 2).at(0) == 48 && cam_->FieldBytes(4, 1).at(0) == 64 &&
+               session_->Camera().DataGroupByte(4, VARNO::dg4::kIsoAutoUpper) == 64;
+    }));
+    dlg.StepSelector()->Select(0);
+    emit dlg.StepSelector()->picked(0);
+    // Whole steps: the camera keeps 400..1600, and the lists follow its report.
+    ASSERT_TRUE(Pump([&] {
+        return session_->Camera().DataGroupByte(4, VARNO::dg4::kIsoStep) == 1 &&
+               dialogtest::Codes(dlg.LowerSelector()) == std::vector<int>{32, 40, 48, 56};
+    }));
+    EXPECT_EQ(kvx::ui::CDialogLook::SelectedCode(dlg.LowerSelector()), 48);
+    EXPECT_EQ(dialogtest::Codes(dlg.UpperSelector()), (std::vector<int>{56, 64, 72, 80}));
+    EXPECT_EQ(kvx::ui::CDialogLook::SelectedCode(dlg.UpperSelector()), 64);
 }
 
 }  // namespace
