@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QKeyEvent>
+#include <QTimer>
 #include <array>
 
 #include "gdip_button.h"
@@ -16,6 +18,7 @@
 #include "model/window_messages.h"
 #include "static_wb_adjust.h"
 #include "tests/ui/dialog_test_support.h"
+#include "ui/custom_wb_capture.h"
 #include "ui/dialog_date_time.h"
 #include "ui/dialog_iso_setting.h"
 #include "ui/dialog_look.h"
@@ -533,6 +536,89 @@ TEST(SpecialDialog, KeysNeverCloseAndOkFollowsTheConnection) {
     EXPECT_EQ(f.dlg->Amount(), 8);
     EXPECT_EQ(f.dlg->Setting(), 2);
     EXPECT_TRUE(f.sink.commands.empty()) << "OK sends nothing";
+}
+
+// ---- custom white-balance capture run ------------------------------------
+
+struct CaptureRig {
+    RecordingSink sink;
+    bool connected = true;
+    int state = 3;  // busy until the test says standby
+    bool liveView = false;
+    std::vector<bool> finished;
+    std::unique_ptr<kvx::ui::CCustomWbCapture> run;
+    CaptureRig() {
+        kvx::ui::CCustomWbCapture::Host host;
+        host.connected = [this] { return connected; };
+        host.cameraState = [this] { return state; };
+        host.setLiveViewCaptureFlag = [this](bool on) { liveView = on; };
+        run = std::make_unique<kvx::ui::CCustomWbCapture>(sink, host, nullptr);
+        QObject::connect(run.get(), &kvx::ui::CCustomWbCapture::finished,
+                         [this](bool restored) { finished.push_back(restored); });
+    }
+    void Spin(int ms) {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+};
+
+TEST(CustomWbCapture, CancelBeforeCapturingLeavesTheCameraOnTheSlot) {
+    CaptureRig r;
+    ASSERT_TRUE(r.run->Start(13));
+    EXPECT_EQ(Describe(r.sink.Take()), Strings{"0x9017 F1=0x00 F2=0x20 val=13"});
+    EXPECT_TRUE(r.liveView);
+    // Started from inside a caller (a dispatch): the dialog opens only from
+    // the event loop.
+    EXPECT_FALSE(r.run->Dialog()->isVisible());
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(r.run->Dialog()->isVisible());
+    Click(r.run->Dialog()->CancelButton());
+    // Waiting for standby runs on a timer: the window keeps going meanwhile.
+    r.Spin(250);
+    EXPECT_TRUE(r.finished.empty());
+    EXPECT_TRUE(r.sink.commands.empty());
+    r.state = 1;
+    r.Spin(250);
+    EXPECT_EQ(r.finished, std::vector<bool>{true});
+    EXPECT_EQ(Describe(r.sink.Take()), Strings{"0x9017 F1=0x00 F2=0x20 val=12"});
+    EXPECT_FALSE(r.liveView);
+    EXPECT_FALSE(r.run->Running());
+}
+
+TEST(CustomWbCapture, DisconnectWhileWaitingRestoresNothingAndClearsLiveView) {
+    CaptureRig r;
+    ASSERT_TRUE(r.run->Start(9));
+    QCoreApplication::processEvents();
+    Click(r.run->Dialog()->OkButton());
+    EXPECT_EQ(Describe(r.sink.Take()),
+              (Strings{"0x9017 F1=0x00 F2=0x20 val=9", "0x9018 F1=0x00 F2=0x80 val=1",
+                       "release 2 2 1 0"}));
+    EXPECT_FALSE(r.run->Dialog()->CancelButton()->isEnabled());
+    // The camera leaves the capture mode while the result is still due: the
+    // dialog stays until the result has been shown.
+    r.run->OnWhiteBalanceReported(8);
+    EXPECT_TRUE(r.run->Dialog()->isVisible());
+    r.run->OnCaptureResult(0x6002);
+    ASSERT_NE(r.run->Dialog()->ResultBox(), nullptr);
+    r.run->Dialog()->ResultBox()->accept();
+    r.connected = false;
+    r.Spin(250);
+    EXPECT_EQ(r.finished, std::vector<bool>{false});
+    EXPECT_TRUE(r.sink.commands.empty()) << "nothing restored on a camera that went away";
+    EXPECT_FALSE(r.liveView);
+}
+
+TEST(CustomWbCapture, ReportedWhiteBalanceStartsARunOrIsTheOneToRestore) {
+    CaptureRig r;
+    r.run->OnWhiteBalanceReported(5);
+    EXPECT_EQ(r.run->RestoreCode(), 5);
+    EXPECT_FALSE(r.run->Running());
+    r.run->OnWhiteBalanceReported(11);  // chosen on the camera body
+    EXPECT_TRUE(r.run->Running());
+    EXPECT_EQ(r.run->Dialog()->Mode(), 11);
+    EXPECT_EQ(r.run->RestoreCode(), 10);
+    EXPECT_FALSE(r.run->Start(9));
 }
 
 // ---- rules without a window ------------------------------------------------
