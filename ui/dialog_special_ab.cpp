@@ -151,10 +151,12 @@ void CDialogSpecialAB::ShowQmdMode(uint8_t value) {
     }
 }
 
-void CDialogSpecialAB::Availability(bool available, bool connected) {
+void CDialogSpecialAB::Availability(bool available, bool qmdUsable) {
+    // wParam only says whether the QMD section is usable; auto bracketing
+    // follows the availability and the QMD flag.
     available_ = available;
-    qmdUsable_ = connected;
-    abEnabled_ = available && connected && !mainQmd_;
+    qmdUsable_ = qmdUsable;
+    abEnabled_ = available && !mainQmd_;
     Apply();
 }
 

@@ -35,8 +35,9 @@ public:
     void ShowBracketSetting(uint8_t code);
     void FillBracketLists(uint32_t mask);
     void ShowQmdMode(uint8_t value);
-    // WM_USER+113 (available) / +108 (not), wParam = camera connected.
-    void Availability(bool available, bool connected);
+    // WM_USER+113 (available) / +108 (not); wParam (the camera connected)
+    // makes the QMD section usable.
+    void Availability(bool available, bool qmdUsable);
     void SetMainQmd(bool on) { mainQmd_ = on; }
 
     // The amount to keep and the setting code, handed back on OK.

@@ -496,6 +496,12 @@ TEST(SpecialDialog, AvailabilityMessagesEnableAndDisableThePages) {
         EXPECT_EQ(wb->Active(), c.wbActive);
         EXPECT_EQ(color->ActivateToggle()->isEnabled(), c.colorToggle);
     }
+    // wParam 0: auto bracketing stays available, the QMD section is not usable.
+    f.dlg->HandlePageMessage(kTargetSpecialAB, kMsgFunctionAvailable, 0);
+    EXPECT_TRUE(ab->AutoBracketingEnabled());
+    EXPECT_FALSE(ab->QmdToggle()->isEnabled());
+    f.dlg->HandlePageMessage(kTargetSpecialAB, kMsgFunctionAvailable, 1);
+    EXPECT_TRUE(ab->QmdToggle()->isEnabled());
     EXPECT_FALSE(f.dlg->HandlePageMessage(kTargetSpecialWB, kMsgIsoDialogEnable, 0));
     // The settable mask stops offering white-balance bracketing: an
     // "available" message alone does not bring the toggle back.
