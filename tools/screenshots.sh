@@ -12,6 +12,7 @@ cd "$(dirname "$0")/.."
 
 renderers=(
   kvx-control-gallery   # every control in each state, the readouts, every picture
+  kvx-liveview-gallery  # the live view window on virtual-camera frames: grids, mask, zooms, focus frame
 )
 
 dir=build

@@ -10,6 +10,7 @@
 // when it opens and detaches it when it closes.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -30,6 +31,14 @@ public:
     void Attach(std::shared_ptr<CLiveViewCanvas> canvas);
     void Detach();
 
+    // Frames taken from record to composed picture, and the communication
+    // thread's CPU time spent on them (fetching excluded).
+    struct Cost {
+        uint64_t frames = 0;
+        uint64_t cpuNs = 0;
+    };
+    Cost FrameCost() const { return {frames_.load(), cpuNs_.load()}; }
+
     // ---- kvx::engine::ILiveViewStep, communication thread ----
     void OnCommunicationStart() override;
     int GetLiveViewFrame() override;
@@ -43,6 +52,8 @@ private:
     mutable std::mutex lock_;
     std::shared_ptr<CLiveViewCanvas> canvas_;
     CFramePipeline pipeline_;  // communication thread only
+    std::atomic<uint64_t> frames_{0};
+    std::atomic<uint64_t> cpuNs_{0};
 };
 
 }  // namespace kvx::liveview

@@ -3,6 +3,7 @@
 // (1450..1456), the lit faces of the overlay buttons (1460..1463) and the
 // navigator frames (1480, 1481). Drawn on the window's
 // near-black RGB(22, 22, 22).
+#include <QFont>
 #include <QPainterPath>
 #include <functional>
 
@@ -58,7 +59,12 @@ void AddButton(std::vector<Picture>& out, int first, const Icon& icon) {
 }
 
 void Text(QPainter& p, const QRectF& a, const QString& t, const QColor& c) {
-    DrawPixelTextCentred(p, a.toRect(), t, c);
+    QFont f("DejaVu Sans");
+    f.setPixelSize(10);
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(c);
+    p.drawText(a, Qt::AlignCenter, t);
 }
 
 void FitIcon(QPainter& p, const QRectF& a, const QColor& c) {
@@ -180,10 +186,12 @@ QImage Navigator(int w, int h) {
 
 std::vector<Picture> MakeLiveView() {
     std::vector<Picture> out;
-    AddToggle(out, 1406,
-              [](QPainter& p, const QRectF& a, const QColor& c) { Text(p, a, "X4", c); });
-    AddToggle(out, 1411,
-              [](QPainter& p, const QRectF& a, const QColor& c) { Text(p, a, "X8", c); });
+    AddToggle(out, 1406, [](QPainter& p, const QRectF& a, const QColor& c) {
+        Text(p, a, QString::fromUtf8("\u00D74"), c);
+    });
+    AddToggle(out, 1411, [](QPainter& p, const QRectF& a, const QColor& c) {
+        Text(p, a, QString::fromUtf8("\u00D78"), c);
+    });
     AddToggle(out, 1416, FitIcon);
     AddButton(out, 1421, FocusIcon);
     AddButton(out, 1425, MaskIcon);
