@@ -39,7 +39,8 @@ public:
 private:
     // One chroma row's offsets, each repeated for the two luma columns it covers.
     void PrepareChromaRow(const FrameRecord& frame, int chromaRow);
-    void ConvertRow(const uint8_t* luma, int width, uint32_t* out) const;
+    // `stream`: write past the cache (the picture, not the strip read back at once).
+    void ConvertRow(const uint8_t* luma, int width, uint32_t* out, bool stream) const;
     void ConvertRowReversed(const uint8_t* luma, int width, uint32_t* out) const;
     // Puts the exact green into the pixels of the current row's exceptions.
     void PatchGreen(const uint8_t* luma, int width, uint32_t* out, bool reversed) const;
@@ -47,22 +48,27 @@ private:
 
     std::array<int16_t, 256> red_{};
     std::array<int16_t, 256> blue_{};
-    std::vector<int16_t> green_;  // [cb * 256 + cr]
-    // Where Cb's and Cr's green terms add up to within rounding of a whole
-    // number, the formula's (Y + a) + b falls on either side of it depending
-    // on Y: those few pairs keep their exact green for every Y.
-    std::vector<uint16_t> greenException_;  // [cb * 256 + cr]: 0 none, else 1 + index
-    std::vector<std::array<uint8_t, 256>> exactGreen_;
-    // Chroma columns of the current row that need the exact green.
+    // [cb * 256 + cr]. Where Cb's and Cr's green terms add up to within
+    // rounding of a whole number, the formula's (Y + a) + b falls on either
+    // side of it depending on Y; those few pairs are marked by kExceptionFlag
+    // added to their offset and keep their exact green for every Y.
+    static constexpr int16_t kExceptionFlag = 1024;
+    std::vector<int16_t> green_;
+    struct GreenException {
+        int pair;  // cb * 256 + cr
+        std::array<uint8_t, 256> exact;
+    };
+    std::vector<GreenException> exceptions_;
+    // Offsets of the current chroma row, one per chroma sample, plus a copy
+    // of the last one for an odd width's last column and padding.
+    std::vector<int16_t> rowRed_, rowGreen_, rowBlue_;
+    int preparedRow_ = -1;
     struct RowException {
         int chromaColumn;
-        int table;  // index into exactGreen_
+        int table;  // index into exceptions_
     };
     std::vector<RowException> rowExceptions_;
     int rowExceptionCount_ = 0;
-    // Per-luma-column offsets of the current chroma row (sized for the widest frame).
-    std::vector<int16_t> rowRed_, rowGreen_, rowBlue_;
-    int preparedRow_ = -1;
     // Rows converted upright before they are turned into columns.
     std::vector<uint32_t> strip_;
 };
