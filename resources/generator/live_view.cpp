@@ -3,7 +3,6 @@
 // (1450..1456), the lit faces of the overlay buttons (1460..1463) and the
 // navigator frames (1480, 1481). Drawn on the window's
 // near-black RGB(22, 22, 22).
-#include <QFont>
 #include <QPainterPath>
 #include <functional>
 
@@ -58,13 +57,17 @@ void AddButton(std::vector<Picture>& out, int first, const Icon& icon) {
     out.push_back({QString::number(first + 3), Face24(27, 28, Face::kDisabled, false, icon)});
 }
 
-void Text(QPainter& p, const QRectF& a, const QString& t, const QColor& c) {
-    QFont f("DejaVu Sans");
-    f.setPixelSize(10);
-    f.setBold(true);
-    p.setFont(f);
-    p.setPen(c);
-    p.drawText(a, Qt::AlignCenter, t);
+// "×n": a drawn multiplication sign and the pixel font's digit (the
+// generator runs without a font system).
+void Times(QPainter& p, const QRectF& a, const QString& digit, const QColor& c) {
+    const QPointF m = a.center();
+    p.setPen(QPen(c, 1.5, Qt::SolidLine, Qt::RoundCap));
+    const QPointF x(m.x() - 4, m.y());
+    p.drawLine(x + QPointF(-2.5, -2.5), x + QPointF(2.5, 2.5));
+    p.drawLine(x + QPointF(-2.5, 2.5), x + QPointF(2.5, -2.5));
+    p.setRenderHint(QPainter::Antialiasing, false);
+    DrawPixelText(p, int(m.x()) + 1, int(m.y()) - 3, digit, c);
+    p.setRenderHint(QPainter::Antialiasing, true);
 }
 
 void FitIcon(QPainter& p, const QRectF& a, const QColor& c) {
@@ -186,12 +189,10 @@ QImage Navigator(int w, int h) {
 
 std::vector<Picture> MakeLiveView() {
     std::vector<Picture> out;
-    AddToggle(out, 1406, [](QPainter& p, const QRectF& a, const QColor& c) {
-        Text(p, a, QString::fromUtf8("\u00D74"), c);
-    });
-    AddToggle(out, 1411, [](QPainter& p, const QRectF& a, const QColor& c) {
-        Text(p, a, QString::fromUtf8("\u00D78"), c);
-    });
+    AddToggle(out, 1406,
+              [](QPainter& p, const QRectF& a, const QColor& c) { Times(p, a, "4", c); });
+    AddToggle(out, 1411,
+              [](QPainter& p, const QRectF& a, const QColor& c) { Times(p, a, "8", c); });
     AddToggle(out, 1416, FitIcon);
     AddButton(out, 1421, FocusIcon);
     AddButton(out, 1425, MaskIcon);

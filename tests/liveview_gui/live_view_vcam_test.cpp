@@ -41,6 +41,19 @@ private:
     CMainEngine& engine_;
 };
 
+// Real time shifted so the 32-bit millisecond counter wraps a little after
+// the test starts; the engine's long waits are shortened as ScaledClock does.
+class WrappingClock final : public kvx::Clock {
+public:
+    explicit WrappingClock(uint32_t msBeforeWrap) : offset_(0u - msBeforeWrap - base_.NowMs()) {}
+    uint32_t NowMs() override { return base_.NowMs() + offset_; }
+    void SleepMs(uint32_t ms) override { base_.SleepMs(ms >= 100 ? ms / 100 : ms); }
+
+private:
+    kvx::SystemClock base_;
+    uint32_t offset_;
+};
+
 class LiveViewVcam : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -50,7 +63,8 @@ protected:
         fs::create_directories(root_ / "devices");
         ::setenv("KVX_DEVICE_DIR", (root_ / "devices").c_str(), 1);
         ::setenv("KVX_DEVICE_USB", "0", 1);
-        kvx::SetClock(std::make_shared<kvx::ScaledClock>(100));
+        clock = std::make_shared<WrappingClock>(4000);
+        kvx::SetClock(clock);
         CMainEngine::ResetStatusFailureCount();
         port.Register(kTargetMainWindow);
         engine.SetLiveViewStep(&step);
@@ -109,6 +123,7 @@ protected:
     }
 
     fs::path root_;
+    std::shared_ptr<WrappingClock> clock;
     kvx::test::LogCapture log;
     LibraryCameraLink link;
     QueuedMessagePort port;
@@ -198,6 +213,25 @@ TEST_F(LiveViewVcam, ClosingAndUnpluggingMidFrameNeverCrashesOrHangs) {
     ASSERT_TRUE(Pump([&] { return window->Canvas()->HasPicture(); }));
     EXPECT_TRUE(engine.StopCommThread());
     CloseWindow();
+}
+
+// The counter wraps while frames flow: the tick neither stops fetching nor
+// races through frames, and keeps its 30 ms pace on both sides of the wrap.
+TEST_F(LiveViewVcam, PacingCarriesOnAcrossTheCounterWrap) {
+    OpenWindow();
+    ASSERT_TRUE(Pump([&] { return window->Canvas()->HasPicture(); }));
+    // Up to just before the wrap, then across it.
+    ASSERT_TRUE(Pump([&] { return clock->NowMs() > 0xFFFFFFFFu - 1200; }));
+    const uint64_t before = step.FrameCost().frames;
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_TRUE(Pump([&] { return clock->NowMs() < 0x80000000u && clock->NowMs() > 1200; }));
+    const double secs =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const double frames = double(step.FrameCost().frames - before);
+    // About 33 a second; at most one is lost at the wrap, and none come faster
+    // than the 30 ms tick allows.
+    EXPECT_GT(frames, secs * 1000 / 30 * 0.5) << frames << " frames in " << secs << " s";
+    EXPECT_LE(frames, secs * 1000 / 30 + 2) << frames << " frames in " << secs << " s";
 }
 
 }  // namespace
