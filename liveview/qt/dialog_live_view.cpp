@@ -234,7 +234,8 @@ void CDialogLiveView::Open(bool running) {
     const CameraFocus& f = overlay_.focus;
     InitFocusFrame(f.mode, f.x, f.y, f.size);
     ShowPeakingLevel(GroupByte(camera_, 5, true, 0x01));
-    ShowMagnification(GroupByte(camera_, 4, false, 0x20));
+    // 0: the camera has not reported its magnification yet; stay at Fit.
+    if (const uint8_t zoom = GroupByte(camera_, 4, false, 0x20); zoom != 0) ShowMagnification(zoom);
     SetRunning(running);
     show();
 }
