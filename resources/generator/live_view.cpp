@@ -57,17 +57,26 @@ void AddButton(std::vector<Picture>& out, int first, const Icon& icon) {
     out.push_back({QString::number(first + 3), Face24(27, 28, Face::kDisabled, false, icon)});
 }
 
-// "×n": a drawn multiplication sign and the pixel font's digit (the
-// generator runs without a font system).
-void Times(QPainter& p, const QRectF& a, const QString& digit, const QColor& c) {
+// "×n": a drawn multiplication sign and a 5 × 7 digit (the generator runs
+// without a font system, and the shared pixel font stops at 3).
+void Times(QPainter& p, const QRectF& a, int digit, const QColor& c) {
+    static constexpr uint8_t kFour[7] = {0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02};
+    static constexpr uint8_t kEight[7] = {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E};
+    const uint8_t* rows = digit == 4 ? kFour : kEight;
     const QPointF m = a.center();
     p.setPen(QPen(c, 1.5, Qt::SolidLine, Qt::RoundCap));
     const QPointF x(m.x() - 4, m.y());
     p.drawLine(x + QPointF(-2.5, -2.5), x + QPointF(2.5, 2.5));
     p.drawLine(x + QPointF(-2.5, 2.5), x + QPointF(2.5, -2.5));
+    p.save();
     p.setRenderHint(QPainter::Antialiasing, false);
-    DrawPixelText(p, int(m.x()) + 1, int(m.y()) - 3, digit, c);
-    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(Qt::NoPen);
+    p.setBrush(c);
+    const int left = int(m.x()) + 1, top = int(m.y()) - 3;
+    for (int row = 0; row < 7; ++row)
+        for (int col = 0; col < 5; ++col)
+            if (rows[row] & (0x10 >> col)) p.drawRect(left + col, top + row, 1, 1);
+    p.restore();
 }
 
 void FitIcon(QPainter& p, const QRectF& a, const QColor& c) {
@@ -189,10 +198,8 @@ QImage Navigator(int w, int h) {
 
 std::vector<Picture> MakeLiveView() {
     std::vector<Picture> out;
-    AddToggle(out, 1406,
-              [](QPainter& p, const QRectF& a, const QColor& c) { Times(p, a, "4", c); });
-    AddToggle(out, 1411,
-              [](QPainter& p, const QRectF& a, const QColor& c) { Times(p, a, "8", c); });
+    AddToggle(out, 1406, [](QPainter& p, const QRectF& a, const QColor& c) { Times(p, a, 4, c); });
+    AddToggle(out, 1411, [](QPainter& p, const QRectF& a, const QColor& c) { Times(p, a, 8, c); });
     AddToggle(out, 1416, FitIcon);
     AddButton(out, 1421, FocusIcon);
     AddButton(out, 1425, MaskIcon);
