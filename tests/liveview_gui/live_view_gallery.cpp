@@ -15,16 +15,9 @@
 #include <thread>
 
 #include "dialog_live_view.h"
-#include "engine/engine_message_glue.h"
-#include "engine/library_camera_link.h"
-#include "engine/main_engine.h"
-#include "engine/queued_message_port.h"
+#include "live_view_rig.h"
 #include "live_view_step.h"
-#include "model/camera.h"
 #include "platform/clock.h"
-#include "tests/engine/engine_fakes.h"
-#include "ui/command_sink.h"
-#include "vcam/virtual_camera.h"
 
 using namespace kvx::engine;
 using namespace kvx::liveview;
@@ -32,49 +25,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class EngineSink final : public kvx::ui::ICommandSink {
-public:
-    explicit EngineSink(CMainEngine& e) : engine_(e) {}
-    bool QueueCommand(const tag_CAM_COMMAND& c) override { return engine_.QueueCommand(c); }
-
-private:
-    CMainEngine& engine_;
-};
-
-struct Rig {
-    LibraryCameraLink link;
-    QueuedMessagePort port;
-    kvx::test::FakeMainWindow mainWindow;
-    VARNO::CCamera camera;
-    CMainEngine engine{link, port, mainWindow, camera};
-    CEngineMessageGlue glue{engine, port, camera};
-    CLiveViewStep step{link, [this] { return int(glue.LiveViewAspect()); }};
-    EngineSink sink{engine};
-    std::unique_ptr<kvx::vcam::VirtualCamera> cam;
-    std::unique_ptr<CDialogLiveView> window;
-
-    bool Pump(const std::function<bool()>& pred, int ms = 20000) {
-        return kvx::test::WaitUntil(
-            [&] {
-                for (const auto& m : port.Drain()) {
-                    if (m.target == kTargetLiveView) {
-                        if (window) window->HandleMessage(m.message, m.wParam, m.lParam);
-                    } else {
-                        glue.Handle(m);
-                    }
-                }
-                QCoreApplication::processEvents();
-                return pred();
-            },
-            ms);
-    }
-    // Lets a few fresh frames through, so the picture shows the last change.
-    void Settle() {
-        const uint64_t target = step.FrameCost().frames + 4;
-        Pump([&] { return step.FrameCost().frames >= target; });
-        QCoreApplication::processEvents();
-    }
-};
+// Lets a few fresh frames through, so the picture shows the last change.
+void Settle(kvx::test::LiveViewRig& rig) {
+    const uint64_t target = rig.step.FrameCost().frames + 4;
+    rig.Pump([&] { return rig.step.FrameCost().frames >= target; });
+    QCoreApplication::processEvents();
+}
 
 }  // namespace
 
@@ -96,14 +52,8 @@ int main(int argc, char** argv) {
 
     int failures = 0;
     {
-        Rig rig;
-        rig.port.Register(kTargetMainWindow);
-        rig.engine.SetLiveViewStep(&rig.step);
-        kvx::vcam::VirtualCameraOptions o;
-        o.deviceDir = (root / "devices").string();
-        rig.cam = std::make_unique<kvx::vcam::VirtualCamera>(o);
-        if (!rig.cam->Start() || !rig.engine.StartCommThread() ||
-            !rig.Pump([&] { return rig.engine.LinkReady() && rig.camera.CanSetInfoReceived(4); })) {
+        kvx::test::LiveViewRig rig;
+        if (!rig.StartAndLink((root / "devices").string())) {
             std::fprintf(stderr, "kvx-liveview-gallery: the virtual camera did not link\n");
             return 1;
         }
@@ -111,10 +61,7 @@ int main(int argc, char** argv) {
         s.width = 900;
         s.height = 700;
         s.focusSelect = 4;  // free range always shown
-        rig.window = std::make_unique<CDialogLiveView>(rig.sink, rig.step, rig.camera, s);
-        rig.port.Register(kTargetLiveView);
-        rig.glue.Dispatcher().SetLiveViewWindow(rig.window.get());
-        rig.window->Open(true);
+        rig.OpenWindow(s);
         CDialogLiveView& w = *rig.window;
         if (!rig.Pump([&] { return w.Canvas()->HasPicture(); })) {
             std::fprintf(stderr, "kvx-liveview-gallery: no frame arrived\n");
@@ -122,7 +69,7 @@ int main(int argc, char** argv) {
         }
 
         // The frame rate and CPU cost over two seconds of plain live view.
-        rig.Settle();
+        Settle(rig);
         const auto c0 = rig.step.FrameCost();
         const auto t0 = std::chrono::steady_clock::now();
         rig.Pump([&] { return std::chrono::steady_clock::now() - t0 > std::chrono::seconds(2); });
@@ -139,7 +86,7 @@ int main(int argc, char** argv) {
         }
 
         auto shot = [&](const QString& name) {
-            rig.Settle();
+            Settle(rig);
             w.repaint();
             if (!w.grab().save(out.filePath("liveview_" + name + ".png"))) ++failures;
         };
@@ -182,10 +129,7 @@ int main(int argc, char** argv) {
         w.SetRunning(false);
         shot("not_running");
 
-        rig.window->close();
-        rig.glue.Dispatcher().SetLiveViewWindow(nullptr);
-        rig.port.Unregister(kTargetLiveView);
-        rig.window.reset();
+        rig.CloseWindow();
         rig.engine.StopCommThread();
     }
     kvx::SetClock(nullptr);

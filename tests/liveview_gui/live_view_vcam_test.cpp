@@ -13,33 +13,18 @@
 #include <memory>
 
 #include "dialog_live_view.h"
-#include "engine/engine_message_glue.h"
-#include "engine/library_camera_link.h"
 #include "engine/main_engine.h"
-#include "engine/queued_message_port.h"
+#include "live_view_rig.h"
 #include "live_view_step.h"
 #include "model/camera.h"
-#include "model/setting_commands.h"
 #include "platform/clock.h"
-#include "tests/engine/engine_fakes.h"
 #include "tests/engine/log_capture.h"
-#include "ui/command_sink.h"
-#include "vcam/virtual_camera.h"
 
 using namespace kvx::engine;
 using namespace kvx::liveview;
 namespace fs = std::filesystem;
 
 namespace {
-
-class EngineSink final : public kvx::ui::ICommandSink {
-public:
-    explicit EngineSink(CMainEngine& e) : engine_(e) {}
-    bool QueueCommand(const tag_CAM_COMMAND& c) override { return engine_.QueueCommand(c); }
-
-private:
-    CMainEngine& engine_;
-};
 
 // Real time shifted so the 32-bit millisecond counter wraps a little after
 // the test starts; the engine's long waits are shortened as ScaledClock does.
@@ -54,7 +39,7 @@ private:
     uint32_t offset_;
 };
 
-class LiveViewVcam : public ::testing::Test {
+class LiveViewVcam : public ::testing::Test, protected kvx::test::LiveViewRig {
 protected:
     void SetUp() override {
         char tmpl[] = "/tmp/kvx-liveview-vcam-XXXXXX";
@@ -66,14 +51,7 @@ protected:
         clock = std::make_shared<WrappingClock>(4000);
         kvx::SetClock(clock);
         CMainEngine::ResetStatusFailureCount();
-        port.Register(kTargetMainWindow);
-        engine.SetLiveViewStep(&step);
-        kvx::vcam::VirtualCameraOptions o;
-        o.deviceDir = (root_ / "devices").string();
-        cam = std::make_unique<kvx::vcam::VirtualCamera>(o);
-        ASSERT_TRUE(cam->Start());
-        ASSERT_TRUE(engine.StartCommThread());
-        ASSERT_TRUE(Pump([&] { return engine.LinkReady() && camera.CanSetInfoReceived(4); }));
+        ASSERT_TRUE(StartAndLink((root_ / "devices").string()));
     }
     void TearDown() override {
         CloseWindow();
@@ -84,39 +62,11 @@ protected:
         fs::remove_all(root_, ec);
     }
 
-    // The window thread: messages to the main window and the live view
-    // window, and Qt's own events (the queued repaints).
-    bool Pump(const std::function<bool()>& pred, int timeoutMs = 20000) {
-        return kvx::test::WaitUntil(
-            [&] {
-                for (const auto& m : port.Drain()) {
-                    if (m.target == kTargetLiveView) {
-                        if (window) window->HandleMessage(m.message, m.wParam, m.lParam);
-                    } else {
-                        glue.Handle(m);
-                    }
-                }
-                QCoreApplication::processEvents();
-                return pred();
-            },
-            timeoutMs);
-    }
-
     void OpenWindow() {
         LiveViewSettings s;
         s.width = 900;
         s.height = 700;
-        window = std::make_unique<CDialogLiveView>(sink, step, camera, s);
-        port.Register(kTargetLiveView);
-        glue.Dispatcher().SetLiveViewWindow(window.get());
-        window->Open(engine.ProtocolMajor() >= 4);
-    }
-    void CloseWindow() {
-        if (!window) return;
-        window->close();
-        glue.Dispatcher().SetLiveViewWindow(nullptr);
-        port.Unregister(kTargetLiveView);
-        window.reset();
+        LiveViewRig::OpenWindow(s);
     }
     std::vector<uint8_t> Field(int g, uint8_t f1, uint8_t f2) {
         return cam->DataGroupField(g, f1, f2);
@@ -125,16 +75,6 @@ protected:
     fs::path root_;
     std::shared_ptr<WrappingClock> clock;
     kvx::test::LogCapture log;
-    LibraryCameraLink link;
-    QueuedMessagePort port;
-    kvx::test::FakeMainWindow mainWindow;
-    VARNO::CCamera camera;
-    CMainEngine engine{link, port, mainWindow, camera};
-    CEngineMessageGlue glue{engine, port, camera};
-    CLiveViewStep step{link, [this] { return int(glue.LiveViewAspect()); }};
-    EngineSink sink{engine};
-    std::unique_ptr<kvx::vcam::VirtualCamera> cam;
-    std::unique_ptr<CDialogLiveView> window;
 };
 
 TEST_F(LiveViewVcam, FramesArriveFocusMovesAndClosingLeavesLiveView) {
