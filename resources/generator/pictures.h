@@ -16,5 +16,6 @@ std::vector<Picture> MakeButtons();        // 155..179, 217..220, 268..272, 2100
 std::vector<Picture> MakeSelectorParts();  // 130..134, 188..196
 std::vector<Picture> MakeBackground();     // 149
 std::vector<Picture> MakeIcons();          // 128 (program icon) in several sizes
+std::vector<Picture> MakeDialogBackgrounds();  // 148, 153, 154
 
 }  // namespace kvx::gen
