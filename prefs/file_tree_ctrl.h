@@ -11,6 +11,7 @@
 #pragma once
 
 #include <QFileSystemWatcher>
+#include <QIcon>
 #include <QSet>
 #include <QTimer>
 #include <QTreeWidget>
@@ -92,6 +93,7 @@ private:
     QTreeWidgetItem* TopItemFor(const std::string& path, size_t& rootLength) const;
     static std::vector<std::string> Components(const std::string& rest);
 
+    QIcon folderIcon_, driveIcon_, networkIcon_, homeIcon_;
     QFileSystemWatcher watcher_;
     std::unordered_map<std::string, QTreeWidgetItem*> watched_;
     QSet<QString> pending_;

@@ -1,5 +1,6 @@
 #include "prefs/preference_rules.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -157,12 +158,15 @@ std::optional<std::string> CPreferenceRules::DestinationProblem(const std::strin
     struct stat st {};
     if (::stat(folder.c_str(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR) return "The folder " + folder + " does not exist.";
+        if (errno == EACCES) return "You have no right to open the folder " + folder + ".";
         return "The folder " + folder + " cannot be reached: " + ErrnoText(errno) + ".";
     }
     if (!S_ISDIR(st.st_mode)) return folder + " is not a folder.";
     struct statvfs vfs {};
     const bool haveVfs = ::statvfs(folder.c_str(), &vfs) == 0;
-    if (::access(folder.c_str(), W_OK | X_OK) != 0 || (haveVfs && (vfs.f_flag & ST_RDONLY)))
+    // The rights of the effective user, the one that will write the pictures.
+    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0 ||
+        (haveVfs && (vfs.f_flag & ST_RDONLY)))
         return "Pictures cannot be written to " + folder + ": you have no right to write there.";
     if (!haveVfs)
         return "The free room in " + folder + " cannot be read: " + ErrnoText(errno) + ".";
@@ -178,7 +182,7 @@ std::optional<std::string> CPreferenceRules::ReviewProgramProblem(const std::str
     if (program.empty()) return "Choose the program that opens the pictures.";
     struct stat st {};
     if (::stat(program.c_str(), &st) != 0) return "The program " + program + " does not exist.";
-    if (!S_ISREG(st.st_mode) || ::access(program.c_str(), X_OK) != 0)
+    if (!S_ISREG(st.st_mode) || ::faccessat(AT_FDCWD, program.c_str(), X_OK, AT_EACCESS) != 0)
         return program + " is not a program that can be started.";
     return std::nullopt;
 }

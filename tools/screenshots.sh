@@ -12,6 +12,7 @@ cd "$(dirname "$0")/.."
 
 renderers=(
   kvx-control-gallery   # every control in each state, the readouts, every picture
+  kvx-prefs-gallery     # the preferences dialog, the folder picker, the new folder dialog
 )
 
 dir=build
