@@ -23,6 +23,7 @@
 #include "model/camera.h"
 #include "platform/clock.h"
 #include "prefs/dialog_preference.h"
+#include "tests/engine/engine_fakes.h"
 #include "vcam/virtual_camera.h"
 
 namespace {
@@ -31,19 +32,6 @@ namespace fs = std::filesystem;
 using kvx::vcam::PictureKind;
 using kvx::vcam::VirtualCamera;
 using kvx::vcam::VirtualCameraOptions;
-
-class QuietWindow final : public kvx::engine::IMainWindow {
-public:
-    bool HasWindowHandle() const override { return true; }
-    bool IsMessageBoxOpen() const override { return false; }
-    uint32_t MessageBoxAutoCloseMs() const override { return 0; }
-    void ShowMessageBox(int, uint32_t) override {}
-    void EnableControls(bool) override {}
-    void ClearStatusLines() override {}
-    void ShowCameraLine(const std::string&) override {}
-    void ResetDisplay() override {}
-    void ResetPanelsForNewLink() override {}
-};
 
 std::vector<std::string> Files(const std::string& folder) {
     std::vector<std::string> names;
@@ -92,7 +80,7 @@ private slots:
         o.pictureBytes = 400'000;
         VirtualCamera camera(o);
         QVERIFY(camera.Start());
-        QuietWindow window;
+        kvx::test::FakeMainWindow window;
         kvx::engine::QueuedMessagePort port;
         port.Register(kvx::engine::kTargetMainWindow);
         VARNO::CCamera model;
