@@ -172,6 +172,10 @@ public:
     void Tick();
     // The user closed the notice box.
     void DismissNotice();
+    // The front end's own notice of the close path (the low-battery message):
+    // the same box as the engine's notices, so the engine waits for it the
+    // same way before it ends the program. Nothing when a box is open.
+    void PostNotice(int stringId, uint32_t autoCloseMs) { ShowMessageBox(stringId, autoCloseMs); }
 
     // ---- commands (any thread) ----
     bool QueueCommand(const tag_CAM_COMMAND& command) { return engine_.QueueCommand(command); }
