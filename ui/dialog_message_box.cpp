@@ -11,6 +11,10 @@ namespace kvx::ui {
 namespace {
 constexpr int kMessageTop = 46;
 constexpr int kMessageHeight = 30;
+constexpr int kSideMargin = 16;
+constexpr int kDefaultWidth = 440;
+constexpr int kButtonWidth = 88;
+constexpr int kButtonHeight = 28;
 }  // namespace
 
 CDialogMessageBox::CDialogMessageBox(QWidget* parent)
@@ -18,26 +22,15 @@ CDialogMessageBox::CDialogMessageBox(QWidget* parent)
       message_(new QLabel(this)),
       ok_(new QPushButton(tr("OK"), this)) {
     background_ = kvx::res::LoadPicture(151);
-    QSize size = background_.isNull() ? QSize(400, 130) : background_.size();
-    // The message is two lines at most; a taller font grows the box
-    // downwards rather than cutting the text.
-    const int lineHeight = fontMetrics().lineSpacing();
-    const int messageHeight = std::max(kMessageHeight, 2 * lineHeight + 4);
-    size.setHeight(std::max(size.height(), kMessageTop + messageHeight + 12 + 28 + 12));
-    setFixedSize(size);
-    setAutoFillBackground(false);
-
-    message_->setGeometry(0, kMessageTop, size.width(), messageHeight);
-    message_->setAlignment(Qt::AlignCenter);
-    message_->setWordWrap(true);
-    message_->setContentsMargins(16, 0, 16, 0);
     QPalette pal = message_->palette();
     pal.setColor(QPalette::WindowText, Qt::white);
     message_->setPalette(pal);
-
-    ok_->setGeometry((size.width() - 88) / 2, size.height() - 12 - 28, 88, 28);
+    message_->setAlignment(Qt::AlignCenter);
+    message_->setWordWrap(true);
+    message_->setContentsMargins(kSideMargin, 0, kSideMargin, 0);
     ok_->setDefault(true);
     connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+    LayOut();
 
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &CDialogMessageBox::OnTimer);
@@ -56,6 +49,23 @@ void CDialogMessageBox::SetMessage(const QString& message) {
     QString text = message.left(kMaxText);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     message_->setText(text);
+    LayOut();
+}
+
+void CDialogMessageBox::LayOut() {
+    // The picture gives the width; the message's own height (a long file
+    // name, a larger font) grows the box downwards instead of being cut.
+    const int width = background_.isNull() ? kDefaultWidth : background_.width();
+    const QRect text =
+        message_->fontMetrics().boundingRect(QRect(0, 0, width - 2 * kSideMargin, 10000),
+                                             Qt::AlignCenter | Qt::TextWordWrap, message_->text());
+    const int messageHeight = std::max(kMessageHeight, text.height() + 4);
+    int height = kMessageTop + messageHeight + 12 + kButtonHeight + 12;
+    if (!background_.isNull()) height = std::max(height, background_.height());
+    setFixedSize(width, height);
+    message_->setGeometry(0, kMessageTop, width, messageHeight);
+    ok_->setGeometry((width - kButtonWidth) / 2, height - 12 - kButtonHeight, kButtonWidth,
+                     kButtonHeight);
 }
 
 void CDialogMessageBox::Open() {
@@ -83,7 +93,11 @@ void CDialogMessageBox::paintEvent(QPaintEvent*) {
     if (background_.isNull())
         p.fillRect(rect(), QColor(0x2C, 0x2C, 0x2C));
     else
-        p.drawImage(rect(), background_);
+        p.drawImage(0, 0, background_);
+    // A box grown for a long message continues the picture's bottom row.
+    if (height() > background_.height())
+        p.drawImage(QRect(0, background_.height(), width(), height() - background_.height()),
+                    background_, QRect(0, background_.height() - 1, background_.width(), 1));
 }
 
 void CDialogMessageBox::closeEvent(QCloseEvent* event) {

@@ -49,6 +49,7 @@ protected:
 
 private:
     void OnTimer();
+    void LayOut();
 
     QImage background_;
     QLabel* message_;

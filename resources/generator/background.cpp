@@ -27,7 +27,7 @@ void Lcd(QPainter& p, const QRect& r) {
 // The notice box: a plain panel; its message sits in a band 46 pixels down,
 // the OK button below it.
 QImage NoticeBackground() {
-    constexpr int w = 400, h = 130;
+    constexpr int w = 440, h = 130;
     QImage img(w, h, QImage::Format_RGB32);
     QPainter p(&img);
     QLinearGradient g(0, 0, 0, h);
