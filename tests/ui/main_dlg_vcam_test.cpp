@@ -1,0 +1,205 @@
+// The main window against the virtual camera through the real camera link
+// library and socket: it connects and shows the camera's values, a setting
+// turned on the body reaches the readouts, AF Capture brings the pictures
+// into the destination folder, unplugging disables the controls and
+// plugging in connects again; the status override of a failed focus clears
+// itself, a low battery ends the program, and a close while a picture is
+// still in the camera waits for it.
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <filesystem>
+#include <fstream>
+
+#include "model/string_table.h"
+#include "tests/ui/main_dlg_bench.h"
+#include "ui/main_dlg.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kvx::test::MainDlgBench;
+using kvx::ui::CMainDlg;
+
+class MainDlgCamera : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(bench_.SetUp("kvx-maindlg-vcam")); }
+
+    CMainDlg& Connect(kvx::vcam::VirtualCameraOptions o = {}) {
+        bench_.StartCamera(o);
+        CMainDlg::Options wo = bench_.WindowOptions();
+        // The readout timer is stepped by the tests that need it.
+        wo.readoutTickMs = 3600 * 1000;
+        bench_.window = std::make_unique<CMainDlg>(wo);
+        bench_.window->show();
+        bench_.window->Start();
+        EXPECT_TRUE(bench_.WaitConnected());
+        return *bench_.window;
+    }
+
+    fs::path Pictures() const { return bench_.root / "pictures"; }
+
+    // Every file of picture n is in the folder under its own name, whole.
+    bool PictureArrived(uint32_t n) const {
+        for (const auto& f : bench_.camera->ExpectedFiles(n)) {
+            std::error_code ec;
+            if (fs::file_size(Pictures() / f.name, ec) != f.size || ec) return false;
+        }
+        return true;
+    }
+
+    std::vector<int> Glyphs(const CDigitalPanel& p, int first, int count) const {
+        std::vector<int> out;
+        for (int i = 0; i < count; ++i) out.push_back(p.Cell(first + i).glyph);
+        return out;
+    }
+    std::vector<int> TextGlyphs(int readout, int first, const QString& text) const {
+        CDigitalPanel ref;
+        ref.LayOut(readout);
+        ref.WriteText(first, static_cast<int>(text.size()), text);
+        return Glyphs(ref, first, static_cast<int>(text.size()));
+    }
+    bool Shows(CMainDlg& w, int readout, int first, const QString& text) const {
+        return Glyphs(*w.Readout(readout), first, static_cast<int>(text.size())) ==
+               TextGlyphs(readout, first, text);
+    }
+
+    MainDlgBench bench_;
+};
+
+QString IsoText(CMainDlg& w, uint8_t code) {
+    const auto* e = w.Session().Camera().IsoEntry(code);
+    return e ? QStringLiteral("%1").arg(e->value, 5) : QString();
+}
+
+TEST_F(MainDlgCamera, ConnectsShowsValuesCapturesAndFollowsThePlug) {
+    kvx::vcam::VirtualCameraOptions o;
+    o.pictureBytes = 300'000;
+    CMainDlg& w = Connect(o);
+    auto& cam = *bench_.camera;
+
+    // The camera's own values in the readouts and the camera line.
+    const uint8_t iso = cam.DataGroupField(1, 0x10, 0).at(0);
+    EXPECT_TRUE(Shows(w, 3, 1, IsoText(w, iso)));
+    const auto shots = cam.DataGroupField(1, 0, 0x02);
+    ASSERT_EQ(shots.size(), 2u);
+    EXPECT_TRUE(Shows(w, 1, 1, QStringLiteral("%1").arg(shots[0] | shots[1] << 8, 4)));
+    EXPECT_TRUE(w.CameraLineText().contains("VARNO ZX-130")) << w.CameraLineText().toStdString();
+    EXPECT_EQ(w.StatusLineText(), "Status: Standby");
+
+    // A setting turned on the body shows without anything done here.
+    const auto& list = w.Session().Camera().IsoList();
+    uint8_t other = 0;
+    for (const auto& e : list)
+        if (e->code != iso && e->value >= 100 && e->value <= 6400) other = e->code;
+    ASSERT_NE(other, 0);
+    ASSERT_TRUE(cam.SetDataGroupFieldOnBody(1, 0x10, 0, {other}));
+    EXPECT_TRUE(MainDlgBench::Pump([&] { return Shows(w, 3, 1, IsoText(w, other)); }));
+
+    // AF Capture: the picture comes to the destination folder.
+    auto* afCapture = w.Button(CMainDlg::kIdAfCapture);
+    ASSERT_TRUE(afCapture->isEnabled());
+    afCapture->click();
+    EXPECT_TRUE(MainDlgBench::Pump([&] {
+        return cam.PicturesTaken() == 1 && PictureArrived(1) && w.Session().PendingPictures() == 0;
+    }));
+    EXPECT_FALSE(w.TransferBar()->isVisible());
+
+    // Unplugged: the link ends and everything that talks to the camera is off.
+    cam.Unplug();
+    EXPECT_TRUE(MainDlgBench::Pump([&] {
+        return !w.ControlsEnabled() && !w.Session().ThreadRunning() && !afCapture->isEnabled();
+    }));
+    EXPECT_TRUE(afCapture->DisabledLook());
+    EXPECT_TRUE(w.CameraLineText().isEmpty());
+
+    // Plugged in again: connected again, and capturing again.
+    ASSERT_TRUE(cam.Plug());
+    EXPECT_TRUE(bench_.WaitConnected());
+    EXPECT_TRUE(MainDlgBench::Pump([&] { return afCapture->isEnabled(); }));
+    afCapture->click();
+    EXPECT_TRUE(MainDlgBench::Pump([&] { return cam.PicturesTaken() == 2 && PictureArrived(2); }));
+}
+
+TEST_F(MainDlgCamera, FailedFocusShowsUntilTheSeventeenthTick) {
+    kvx::vcam::VirtualCameraOptions o;
+    o.afFails = true;
+    CMainDlg& w = Connect(o);
+    w.Button(CMainDlg::kIdAfCapture)->click();
+    ASSERT_TRUE(MainDlgBench::Pump([&] {
+        return w.StatusOverride() == 12 && w.StatusLineText() == "Status: Autofocus cannot set";
+    }));
+    for (int tick = 1; tick <= 16; ++tick) {
+        w.ReadoutTick();
+        ASSERT_EQ(w.StatusOverride(), 12) << "tick " << tick;
+    }
+    w.ReadoutTick();
+    EXPECT_EQ(w.StatusOverride(), 0);
+    EXPECT_TRUE(MainDlgBench::Pump([&] { return w.StatusLineText() == "Status: Standby"; }));
+}
+
+TEST_F(MainDlgCamera, LowBatteryTellsTheUserAndEndsTheProgram) {
+    CMainDlg& w = Connect();
+    QSignalSpy ends(&w, &CMainDlg::programEnds);
+    auto& cam = *bench_.camera;
+    // Additional batteries low (4) and without power (7), then the main
+    // battery low (5).
+    ASSERT_TRUE(cam.SetDataGroupFieldOnBody(5, 0, 0x10, {4, 7}));
+    ASSERT_TRUE(cam.SetDataGroupFieldOnBody(1, 0, 0x10, {5}));
+    const QString text = QString::fromUtf8(VARNO::StringText(10202)).replace("\r\n", "\n");
+    ASSERT_TRUE(
+        MainDlgBench::Pump([&] { return w.NoticeBox() && w.NoticeBox()->Message() == text; }));
+    EXPECT_FALSE(w.ControlsEnabled());
+    // The notice has its five seconds, then the program ends.
+    EXPECT_TRUE(MainDlgBench::Pump([&] { return ends.count() == 1; }));
+    EXPECT_EQ(ends.count() ? ends.at(0).at(0).toInt() : -1, 0);
+    EXPECT_FALSE(w.Session().ThreadRunning());
+}
+
+TEST_F(MainDlgCamera, ClosingWhileAPictureIsInTheCameraWaitsForIt) {
+    kvx::vcam::VirtualCameraOptions o;
+    o.pictureBytes = 96ull << 20;  // long enough to be closed in the middle of it
+    CMainDlg& w = Connect(o);
+    QSignalSpy ends(&w, &CMainDlg::programEnds);
+    auto& cam = *bench_.camera;
+    ASSERT_EQ(cam.TakePictureOnBody(2).size(), 1u);
+    ASSERT_TRUE(MainDlgBench::Pump([&] { return w.Session().PendingPictures() > 0; }));
+    w.close();
+    // Deferred: the window stays, tells the user, and ends only when the
+    // picture is in.
+    EXPECT_TRUE(w.isVisible());
+    const QString text = QString::fromUtf8(VARNO::StringText(10200)).replace("\r\n", "\n");
+    bool told = false;
+    EXPECT_TRUE(MainDlgBench::Pump([&] {
+        told = told || (w.NoticeBox() && w.NoticeBox()->Message() == text);
+        return ends.count() == 1;
+    }));
+    EXPECT_TRUE(told);
+    EXPECT_TRUE(PictureArrived(1));
+    EXPECT_FALSE(w.ControlsEnabled());
+    // A second close of the window after the end changes nothing.
+    EXPECT_EQ(ends.count(), 1);
+}
+
+TEST_F(MainDlgCamera, APictureCutOffIsToldOnce) {
+    kvx::vcam::VirtualCameraOptions o;
+    o.pictureBytes = 6ull << 20;
+    o.vanishAfterBytes = 3ull << 20;
+    CMainDlg& w = Connect(o);
+    ASSERT_EQ(bench_.camera->TakePictureOnBody(2).size(), 1u);
+    ASSERT_TRUE(MainDlgBench::Pump([&] { return w.PictureFailureNotices() == 1; }));
+    ASSERT_NE(w.NoticeBox(), nullptr);
+    EXPECT_TRUE(w.NoticeBox()->Message().contains("not downloaded whole"))
+        << w.NoticeBox()->Message().toStdString();
+    // What arrived is on disk under the kept name.
+    bool kept = false;
+    for (const auto& e : fs::directory_iterator(Pictures()))
+        kept = kept || e.path().filename().string().find(".incomplete") != std::string::npos;
+    EXPECT_TRUE(kept);
+    // Plugged in again, nothing more is told about the same picture.
+    ASSERT_TRUE(bench_.camera->Plug());
+    MainDlgBench::Pump([&] { return false; }, 1500);
+    EXPECT_EQ(w.PictureFailureNotices(), 1);
+}
+
+}  // namespace
