@@ -24,6 +24,9 @@ public:
     // Sets every capture status code to 0 (the linked camera has gone, or a
     // transfer gave up); called on the window thread by the camera search.
     virtual void ClearCaptureStatusTable() = 0;
+    // Forgets the last capture status record: a new link starts without
+    // the previous camera's record.
+    virtual void ClearLastCaptureStatus() = 0;
     // Picture bits of the camera status record (bit n = picture id n ready).
     virtual void SetPictureBits(uint32_t bits) = 0;
     // Picture ids of status record 2; count is bounded by the received bytes.

@@ -418,6 +418,7 @@ bool CMainEngine::ResetCommStatus(int& errorCode, bool& pollResult) {
         major_.store(3);
         minor_.store(0);
         ClearReceived();
+        if (ICaptureSteps* steps = Steps()) steps->ClearLastCaptureStatus();
         std::memset(config, 0, sizeof config);
         HResult hr = link_.GetCamConfigEx(config);
         if (hr != 0) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -288,6 +289,71 @@ std::optional<std::string> CPictureNamer::RenamePictureFile(const NamingOptions&
         }
     }
     return folder + finalName + std::string(kTempSuffix);
+}
+
+std::vector<std::optional<std::string>> CPictureNamer::NamePicture(
+    const NamingOptions& options, const std::vector<PictureFile>& files, int& number, bool moveOn) {
+    std::vector<std::optional<std::string>> names(files.size());
+    const std::string folder = DestinationFolder(options);
+    const auto stems = FolderStems(folder);
+
+    if (options.rename) {
+        int digits = kvx::IniFile::ParseInt(options.columns, 0);
+        if (digits < 0) digits = 0;
+        if (digits > kMaxDigits) digits = kMaxDigits;
+        const std::string prefix = CutUtf8(SanitizeComponent(options.prefix),
+                                           kMaxNameBytes - kMaxDigits - kMaxKeptExtension);
+        int start = kvx::IniFile::ParseInt(options.startNum, 0);
+        if (moveOn) {
+            if (number >= kMaxNumber) return names;
+            start = std::max(start, number + 1);
+        }
+        // A free stem leaves every extension free, so one search serves
+        // every file of the picture.
+        auto found = SearchNumber(stems, prefix, digits, start);
+        if (!found) return names;
+        number = *found;
+        for (size_t i = 0; i < files.size(); ++i) {
+            auto extension = ExtensionFor(files[i].formatCode);
+            if (!extension) {
+                WriteLog(1, "+++ Invalid file format=0x%x at %s +++", files[i].formatCode,
+                         kRenameWhere);
+                continue;
+            }
+            names[i] = folder + Numbered(prefix, digits, number, *extension);
+        }
+        return names;
+    }
+
+    struct Split {
+        std::string safe, base, extension;
+    };
+    std::vector<Split> split;
+    for (const auto& f : files) {
+        Split s;
+        s.safe = SafeFileName(f.cameraName);
+        auto dot = s.safe.rfind('.');
+        s.base = dot == std::string::npos ? s.safe : s.safe.substr(0, dot);
+        s.extension = dot == std::string::npos ? std::string() : s.safe.substr(dot + 1);
+        split.push_back(std::move(s));
+    }
+    // Suffix a is free when no file of the folder has the stem of any of
+    // the picture's names with it. Every taken candidate is a file of the
+    // folder, so the search ends.
+    auto taken = [&](int a) {
+        for (const auto& s : split) {
+            if (StemTaken(stems, a == 0 ? s.base : s.base + "_" + std::to_string(a))) return true;
+        }
+        return false;
+    };
+    int a = moveOn ? std::max(number, 0) + 1 : 0;
+    while (taken(a)) ++a;
+    number = a;
+    for (size_t i = 0; i < files.size(); ++i) {
+        names[i] =
+            folder + (a == 0 ? split[i].safe : Suffixed(split[i].base, a, split[i].extension));
+    }
+    return names;
 }
 
 std::string CPictureNamer::FinalPathOf(const std::string& destinationPath) {

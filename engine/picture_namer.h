@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 namespace kvx::engine {
 
@@ -65,6 +66,24 @@ public:
     static std::optional<std::string> RenamePictureFile(const NamingOptions& options, bool first,
                                                         uint16_t formatCode,
                                                         const std::string& cameraName, int& number);
+
+    // One file of a picture as the camera lists it.
+    struct PictureFile {
+        uint16_t formatCode = 0;
+        std::string cameraName;
+    };
+
+    // Final paths (without "_temp") for every file of one picture, chosen
+    // together so that they share one number (renaming) or one suffix
+    // (camera names) and none of them is taken: a RAW and its JPEG never end
+    // up under two different numbers. An entry is empty where that file
+    // cannot be named (unlisted format); all are empty when no number is
+    // left. number is the picture's number or suffix (0: the camera's names
+    // as they are). With moveOn the search starts after number: the picture
+    // has to move because one of its names was taken meanwhile.
+    static std::vector<std::optional<std::string>> NamePicture(
+        const NamingOptions& options, const std::vector<PictureFile>& files, int& number,
+        bool moveOn = false);
 
     // The final name for a destination path: without its trailing "_temp".
     static std::string FinalPathOf(const std::string& destinationPath);

@@ -13,7 +13,9 @@
 #include <system_error>
 #include <thread>
 
+#include "engine/leftover_files.h"
 #include "engine/message_port.h"
+#include "engine/q7i_join_record.h"
 #include "engine/record_checksums.h"
 #include "engine/write_all.h"
 #include "log/write_log.h"
@@ -44,6 +46,13 @@ uint32_t ReadU32(const uint8_t* p) {
 
 std::string EntryName(const KVX_PICT_FILE_ENTRY& e) {
     return std::string(e.fileName, strnlen(e.fileName, sizeof e.fileName));
+}
+
+bool SyncFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return false;
+    const bool ok = ::fdatasync(fd) == 0;
+    return ::close(fd) == 0 && ok;
 }
 
 bool Exists(const std::string& path) {
@@ -162,6 +171,11 @@ int CPictureTransfer::PendingPictureCount() {
 
 void CPictureTransfer::ClearCaptureStatusTable() {
     table_.ClearCodes();
+}
+
+void CPictureTransfer::ClearLastCaptureStatus() {
+    std::lock_guard guard(resultsLock_);
+    lastCaptureStatus_.fill(0);
 }
 
 void CPictureTransfer::SetPictureBits(uint32_t bits) {
@@ -315,42 +329,300 @@ void CPictureTransfer::ClearDatabaseEntry(int id) {
 // ---------------------------------------------------------------------------
 // Transfer
 
-std::string CPictureTransfer::FinishFile(const std::string& onDisk, const std::string& finalPath,
-                                         bool complete) {
-    if (onDisk.empty() || !Exists(onDisk)) return {};
-    if (complete) {
-        if (onDisk == finalPath) return finalPath;
-        if (CPictureNamer::RenameNoReplace(onDisk, finalPath)) return finalPath;
-        WriteLog(1, "+++ Could not rename %s to %s (errno=%d) at %s +++", onDisk.c_str(),
-                 finalPath.c_str(), errno, kWhereInfo);
+namespace {
+// Times a picture moves on because one of its names was taken meanwhile.
+constexpr int kMaxMoves = 16;
+
+// What decides a file's name within its picture: two files of one picture
+// with the same key would get the same name.
+std::string NameKey(const NamingOptions& options, const CPictureNamer::PictureFile& file) {
+    std::string key = options.rename ? CPictureNamer::ExtensionFor(file.formatCode).value_or("")
+                                     : CPictureNamer::SafeFileName(file.cameraName);
+    for (auto& c : key) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
-    // Visible, never over another file: the first free of a few names.
-    const std::string base = finalPath + (complete ? std::string(CPictureNamer::kTempSuffix)
-                                                   : std::string(CPictureNamer::kIncompleteSuffix));
-    if (onDisk == base) return base;
-    for (int i = 0; i < 10; ++i) {
-        std::string candidate = i == 0 ? base : base + "_" + std::to_string(i);
-        if (CPictureNamer::RenameNoReplace(onDisk, candidate)) {
+    return key;
+}
+
+std::string NameOf(const std::string& path) {
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+}  // namespace
+
+std::string CPictureTransfer::PlaceFile(PictureNaming& naming, size_t which,
+                                        const std::string& onDisk, bool complete) {
+    if (onDisk.empty() || !Exists(onDisk) || which >= naming.names.size() || !naming.names[which]) {
+        return {};
+    }
+    // Nothing gets a name before its bytes are on the disk; a picture whose
+    // bytes cannot be made durable is not complete.
+    if (!SyncFile(onDisk) && complete) {
+        WriteLog(1, "+++ Could not flush %s (errno=%d) at %s +++", onDisk.c_str(), errno,
+                 kWhereInfo);
+        complete = false;
+    }
+    const std::string form = complete ? "" : std::string(CPictureNamer::kIncompleteSuffix);
+    for (int move = 0; move < kMaxMoves; ++move) {
+        if (move > 0) {
+            // The whole picture moves to the next free number or suffix, the
+            // files already named included, so its files never part.
+            auto next =
+                CPictureNamer::NamePicture(naming.options, naming.files, naming.number, true);
+            if (!next[which]) break;
+            naming.names = std::move(next);
+            bool again = false;
+            for (auto& placed : naming.placed) {
+                const auto& name = naming.names[placed.which];
+                if (!name) continue;
+                const std::string target = *name + placed.form;
+                if (CPictureNamer::RenameNoReplace(placed.path, target)) {
+                    WriteLog(1, "+++ %s moved to %s with its picture at %s +++",
+                             placed.path.c_str(), target.c_str(), kWhereInfo);
+                    placed.path = target;
+                } else if (errno == EEXIST) {
+                    again = true;
+                } else {
+                    WriteLog(1, "+++ Could not rename %s (errno=%d) at %s +++", placed.path.c_str(),
+                             errno, kWhereInfo);
+                }
+            }
+            if (again) continue;
+        }
+        const std::string target = *naming.names[which] + form;
+        if (onDisk == target || CPictureNamer::RenameNoReplace(onDisk, target)) {
+            naming.placed.push_back(PictureNaming::Placed{which, target, form, -1});
             if (!complete) {
-                WriteLog(1, "+++ transfer incomplete, data kept as %s at %s +++", candidate.c_str(),
+                WriteLog(1, "+++ transfer incomplete, data kept as %s at %s +++", target.c_str(),
                          kWhereInfo);
             }
+            return target;
+        }
+        if (errno != EEXIST) break;
+        WriteLog(1, "+++ %s was taken meanwhile at %s +++", target.c_str(), kWhereInfo);
+    }
+    WriteLog(1, "+++ Could not rename %s (errno=%d) at %s +++", onDisk.c_str(), errno, kWhereInfo);
+    // No name of the rules was left: still never hidden, and never complete.
+    const std::string base = *naming.names[which] + std::string(CPictureNamer::kIncompleteSuffix);
+    for (int i = 1; i <= kMaxMoves; ++i) {
+        const std::string candidate = base + "_" + std::to_string(i);
+        if (CPictureNamer::RenameNoReplace(onDisk, candidate)) {
+            naming.placed.push_back(PictureNaming::Placed{
+                which, candidate, std::string(CPictureNamer::kIncompleteSuffix), -1});
+            WriteLog(1, "+++ transfer incomplete, data kept as %s at %s +++", candidate.c_str(),
+                     kWhereInfo);
             return candidate;
         }
         if (errno != EEXIST) break;
     }
-    WriteLog(1, "+++ Could not rename %s (errno=%d) at %s +++", onDisk.c_str(), errno, kWhereInfo);
     return onDisk;
+}
+
+Q7iJoinState CPictureTransfer::JoinStateNow() const {
+    const MultiPartPicture& mp = multiPart_;
+    Q7iJoinState state;
+    state.cameraName = mp.cameraName;
+    state.finalName = NameOf(mp.finalPath);
+    state.numberOfParts = mp.info.numberOfParts;
+    state.headerLengthA = mp.info.headerLengthA;
+    state.headerLengthB = mp.info.headerLengthB;
+    state.parts = assembler_.JoinedParts();
+    state.nextPart = static_cast<uint16_t>(state.parts.size() + 1);
+    state.joinedLength = CQ7iAssembler::JoinedLengthAfter(state.parts);
+    return state;
+}
+
+void CPictureTransfer::DropJoinRecord() {
+    MultiPartPicture& mp = multiPart_;
+    if (!mp.recordAt) return;
+    if (!CQ7iJoinRecord::Truncate(mp.filePath, *mp.recordAt)) {
+        // The next part lands behind the record; joining then finds the
+        // file longer than its parts and keeps it as it is.
+        WriteLog(1, "+++ Could not cut the join record of %s at %s +++", mp.filePath.c_str(),
+                 kWhereInfo);
+    }
+    mp.recordAt.reset();
+}
+
+CPictureTransfer::FileResult CPictureTransfer::KeepForJoining(uint32_t nextPartSize) {
+    MultiPartPicture& mp = multiPart_;
+    DropJoinRecord();
+    Q7iJoinState state = JoinStateNow();
+    state.nextPartSize = nextPartSize;
+    // Only joined parts are worth a record. A part 1 that failed is never
+    // taken up again: a later picture of the same camera name (a new card
+    // starts the names again) could not be told from it, and taking it up
+    // would cut away the only copy of what arrived. Its part 1, when it
+    // comes again, starts a file of its own, and this one goes once that
+    // file holds all of it.
+    if (!state.parts.empty() && Exists(mp.filePath) &&
+        !CQ7iJoinRecord::Append(mp.filePath, state, &mp.hash)) {
+        WriteLog(1, "+++ Q7I join record not written to %s at %s +++", mp.filePath.c_str(),
+                 kWhereInfo);
+    }
+    FileResult result{mp.cameraName, PlaceFile(mp.naming, 0, mp.filePath, false), false};
+    if (!result.path.empty()) {
+        WriteLog(1, "+++ Q7I parts not joined, kept as %s until part %u comes at %s +++",
+                 result.path.c_str(), state.nextPart, kWhereInfo);
+    }
+    multiPart_ = MultiPartPicture{};
+    assembler_.EndPicture();
+    return result;
 }
 
 void CPictureTransfer::AbandonMultiPart(const char* why) {
     WriteLog(1, "+++ Q7I parts not joined (%s) at %s +++", why, kWhereInfo);
     if (multiPart_.named) {
-        std::string kept = FinishFile(multiPart_.filePath, multiPart_.finalPath, false);
-        AddResult(FileResult{"", kept, false});
+        if (!multiPart_.broken) {
+            AddResult(KeepForJoining(0));
+            return;
+        }
+        AddResult(FileResult{multiPart_.cameraName,
+                             PlaceFile(multiPart_.naming, 0, multiPart_.filePath, false), false});
     }
     multiPart_ = MultiPartPicture{};
     assembler_.EndPicture();
+}
+
+bool CPictureTransfer::StartMultiPart(const KVX_PICT_FILE_ENTRY& entry, const MultiPartInfo& info,
+                                      const NamingOptions& options) {
+    const std::string cameraName = EntryName(entry);
+    const std::string folder = CPictureNamer::DestinationFolder(options);
+    MultiPartPicture& mp = multiPart_;
+    mp = MultiPartPicture{};
+    mp.active = true;
+    mp.cameraName = cameraName;
+    mp.info = info;
+    mp.naming.options = options;
+    mp.naming.files = {CPictureNamer::PictureFile{entry.formatCode, cameraName}};
+
+    // A picture kept earlier, by this run or another, that waits for this
+    // part: the part joins it, or, when parts in between are missing, is
+    // kept with it unjoined, so the picture stays in one file.
+    if (auto found = CQ7iJoinRecord::Find(folder, cameraName, info, entry.fileSize)) {
+        const Q7iJoinState& kept = found->state;
+        mp.named = true;
+        mp.finalPath = folder + kept.finalName;
+        mp.filePath = found->path;
+        mp.naming.names = {mp.finalPath};
+        if (kept.nextPart == info.partNumber && assembler_.ResumePicture(info, kept.parts)) {
+            // What arrived of this part before is cut away: the camera still
+            // holds the part and sends it again now.
+            if (CQ7iJoinRecord::Truncate(found->path, kept.joinedLength)) {
+                WriteLog(4, "--- Q7I part %u of %u joins the picture kept as %s", info.partNumber,
+                         info.numberOfParts, found->path.c_str());
+                return true;
+            }
+            assembler_.EndPicture();
+        } else if (kept.nextPart < info.partNumber &&
+                   CQ7iJoinRecord::Truncate(found->path, kept.dataLength)) {
+            WriteLog(1, "+++ Q7I part %u of %u without part %u, kept unjoined in %s at %s +++",
+                     info.partNumber, info.numberOfParts, kept.nextPart, found->path.c_str(),
+                     kWhereInfo);
+            mp.broken = true;
+            return true;
+        }
+        mp.named = false;
+        mp.finalPath.clear();
+        mp.filePath.clear();
+    }
+
+    mp.naming.names = CPictureNamer::NamePicture(options, mp.naming.files, mp.naming.number);
+    mp.named = mp.naming.names[0].has_value();
+    if (mp.named) {
+        mp.finalPath = *mp.naming.names[0];
+        mp.filePath =
+            CPictureNamer::HiddenPathOf(mp.finalPath + std::string(CPictureNamer::kTempSuffix));
+    }
+    if (info.partNumber == 1 && assembler_.BeginPicture(info)) return false;
+
+    if (info.partNumber == 1) {
+        WriteLog(1, "+++ Q7I part information not usable (%u of %u) at %s +++", info.partNumber,
+                 info.numberOfParts, kWhereInfo);
+    } else {
+        WriteLog(1, "+++ Q7I part %u of %u without its earlier parts at %s +++", info.partNumber,
+                 info.numberOfParts, kWhereInfo);
+    }
+    mp.broken = true;
+    if (mp.named && !CQ7iAssembler::CreateUnjoined(mp.filePath, info)) {
+        WriteLog(1, "+++ Could not create %s (errno=%d) at %s +++", mp.filePath.c_str(), errno,
+                 kWhereInfo);
+    }
+    return true;
+}
+
+std::optional<CPictureTransfer::FileResult> CPictureTransfer::TransferMultiPart(
+    const KVX_PICT_FILE_ENTRY& entry, const MultiPartInfo& info, int index, bool blocksBeyond,
+    const NamingOptions& options, bool& readOk) {
+    const std::string cameraName = EntryName(entry);
+    MultiPartPicture& mp = multiPart_;
+    const bool samePicture = mp.active && mp.cameraName == cameraName &&
+                             mp.info.numberOfParts == info.numberOfParts && info.partNumber != 1;
+    bool append = true;
+    if (!(samePicture && (mp.broken || assembler_.Accepts(info)))) {
+        if (mp.active) {
+            AbandonMultiPart(info.partNumber == 1 ? "a new picture began" : "parts out of order");
+        }
+        append = StartMultiPart(entry, info, options);
+    }
+    if (blocksBeyond && info.IsLastPart() && !mp.broken) {
+        mp.broken = true;
+        assembler_.EndPicture();
+    }
+    DropJoinRecord();
+    if (mp.broken && append && mp.named && Exists(mp.filePath) &&
+        !CQ7iAssembler::PadUnjoined(mp.filePath)) {
+        WriteLog(1, "+++ Could not pad %s at %s +++", mp.filePath.c_str(), kWhereInfo);
+    }
+
+    uint32_t total = 0;
+    readOk = ReadPictFile(entry, total, mp.filePath, mp.named, mp.broken ? nullptr : &info, append);
+    WriteLog(4, "--- ReadPictFile bReadSuccess=%d index=%d, orgFile=%s", readOk ? 1 : 0, index,
+             cameraName.c_str());
+    const bool written = readOk && lastWriteOk_;
+
+    if (!mp.named) {
+        if (!info.IsLastPart()) return std::nullopt;
+        multiPart_ = MultiPartPicture{};
+        assembler_.EndPicture();
+        return FileResult{cameraName, "", false};
+    }
+    if (!mp.broken && !written) return KeepForJoining(entry.fileSize);
+    if (!mp.broken && !info.IsLastPart()) {
+        // Joined so far: a record after the parts lets a later run join the
+        // rest even when this one is killed before it can keep them. It is
+        // cut off again before the next part is appended.
+        Q7iJoinState state = JoinStateNow();
+        if (CQ7iJoinRecord::Append(mp.filePath, state, &mp.hash)) {
+            mp.recordAt = state.dataLength;
+        } else {
+            WriteLog(1, "+++ Q7I join record not written to %s at %s +++", mp.filePath.c_str(),
+                     kWhereInfo);
+        }
+    }
+    if (!info.IsLastPart()) {
+        if (mp.broken && !written && mp.filePath != mp.finalPath + ".incomplete") {
+            // Parts kept unjoined are visible from the first failure on.
+            mp.filePath = PlaceFile(mp.naming, 0, mp.filePath, false);
+            mp.naming.placed.clear();
+        }
+        return std::nullopt;
+    }
+
+    const bool complete = written && !mp.broken;
+    if (mp.broken && !assembler_.FinishUnjoined(mp.filePath, info)) {
+        WriteLog(1, "+++ Could not write the Q7I header and trailer to %s at %s +++",
+                 mp.filePath.c_str(), kWhereInfo);
+    }
+    FileResult result{cameraName, PlaceFile(mp.naming, 0, mp.filePath, complete), false};
+    result.complete = complete && !result.path.empty() && result.path == *mp.naming.names[0];
+    if (!complete && !result.path.empty()) {
+        WriteLog(1, "+++ Q7I parts not joined, kept as %s at %s +++", result.path.c_str(),
+                 kWhereInfo);
+    }
+    multiPart_ = MultiPartPicture{};
+    assembler_.EndPicture();
+    return result;
 }
 
 void CPictureTransfer::GetPictFileInfo() {
@@ -361,6 +633,10 @@ void CPictureTransfer::GetPictFileInfo() {
         std::lock_guard guard(resultsLock_);
         results_.clear();
     }
+    // The first transfer into a folder deals with what a killed run left
+    // there, before any name is chosen in it.
+    const std::string folder = CPictureNamer::DestinationFolder(options);
+    if (recoveredFolders_.insert(folder).second) CLeftoverFiles::Recover(folder);
 
     KVX_PICT_FILE_ENTRY entries[kListEntries];
     std::memset(entries, 0, sizeof entries);
@@ -389,110 +665,97 @@ void CPictureTransfer::GetPictFileInfo() {
     CheckPictFileList(raw, rawLength, kReplyRecordCapacity);
 
     const int filled = static_cast<int>(std::min<uint32_t>(count, kListEntries));
-    int number = 0;
+    // A count above what the library could fill leaves entries as we
+    // cleared them: no picture there, and nothing to name or create.
+    static const KVX_PICT_FILE_ENTRY kUnfilled{};
+    auto isFilled = [&](int i) {
+        return std::memcmp(&entries[i], &kUnfilled, sizeof entries[i]) != 0;
+    };
+    auto isPart = [&](int i) { return extended && entries[i].formatCode == kFormatQ7i; };
+
+    // The files of the list that are not parts of a Q7I are one picture
+    // (a RAW and its JPEG): their names are chosen together, before any of
+    // them is written.
+    // A file that would get the same name as an earlier one (two JPEGs in
+    // one list) cannot be of the same picture: it is named as one of its own.
+    std::vector<PictureNaming> namings;
+    int groupOf[kListEntries] = {-1, -1};
+    size_t fileOf[kListEntries] = {0, 0};
+    std::vector<std::vector<std::string>> keys;
+    for (int i = 0; i < filled; ++i) {
+        if (!isFilled(i) || isPart(i)) continue;
+        const CPictureNamer::PictureFile file{entries[i].formatCode, EntryName(entries[i])};
+        const std::string key = NameKey(options, file);
+        size_t group = 0;
+        while (group < namings.size() &&
+               std::find(keys[group].begin(), keys[group].end(), key) != keys[group].end()) {
+            ++group;
+        }
+        if (group == namings.size()) {
+            namings.emplace_back();
+            namings.back().options = options;
+            keys.emplace_back();
+        }
+        groupOf[i] = static_cast<int>(group);
+        fileOf[i] = namings[group].files.size();
+        namings[group].files.push_back(file);
+        keys[group].push_back(key);
+    }
+    for (auto& naming : namings) {
+        naming.names = CPictureNamer::NamePicture(options, naming.files, naming.number);
+    }
+
+    std::vector<FileResult> listResults;
     bool lastRead = false;
-    std::string lastFinal;
-    bool lastFinalized = false;
-
+    int lastResult = -1;
     for (int index = 0; index < filled; ++index) {
+        if (!isFilled(index)) continue;
         const KVX_PICT_FILE_ENTRY& entry = entries[index];
-        // A count above what the library could fill leaves entries as we
-        // cleared them: no picture there, and nothing to name or create.
-        static const KVX_PICT_FILE_ENTRY kUnfilled{};
-        if (std::memcmp(&entry, &kUnfilled, sizeof entry) == 0) continue;
-        const std::string cameraName = EntryName(entry);
-        const bool partOfMulti = entry.formatCode == kFormatQ7i && extended;
-        std::optional<std::string> destination;
-        std::string filePath;
-        std::string finalPath;
-        const MultiPartInfo* assemble = nullptr;
-        bool append = false;
-
-        if (!partOfMulti) {
-            destination = CPictureNamer::RenamePictureFile(options, index == 0, entry.formatCode,
-                                                           cameraName, number);
-            if (destination) {
-                finalPath = CPictureNamer::FinalPathOf(*destination);
-                filePath = CPictureNamer::HiddenPathOf(*destination);
+        lastResult = -1;
+        if (isPart(index)) {
+            auto result = TransferMultiPart(entry, info, index, blocksBeyond, options, lastRead);
+            if (result) {
+                listResults.push_back(std::move(*result));
+                lastResult = static_cast<int>(listResults.size()) - 1;
             }
-        } else {
-            if (info.partNumber == 1) {
-                if (multiPart_.active) AbandonMultiPart("a new picture began");
-                destination = CPictureNamer::RenamePictureFile(
-                    options, index == 0, entry.formatCode, cameraName, number);
-                multiPart_.active = true;
-                multiPart_.named = destination.has_value();
-                if (destination) {
-                    multiPart_.finalPath = CPictureNamer::FinalPathOf(*destination);
-                    multiPart_.filePath = CPictureNamer::HiddenPathOf(*destination);
-                }
-                if (!assembler_.BeginPicture(info)) {
-                    multiPart_.broken = true;
-                    WriteLog(1, "+++ Q7I part information not usable (%u of %u) at %s +++",
-                             info.partNumber, info.numberOfParts, kWhereInfo);
-                }
-            } else if (!multiPart_.active || (!multiPart_.broken && !assembler_.Accepts(info))) {
-                // A later part without the parts before it: keep its data
-                // under a name of its own, marked incomplete.
-                WriteLog(1, "+++ Q7I part %u of %u without its earlier parts at %s +++",
-                         info.partNumber, info.numberOfParts, kWhereInfo);
-                if (multiPart_.active) AbandonMultiPart("parts out of order");
-                destination = CPictureNamer::RenamePictureFile(
-                    options, index == 0, entry.formatCode, cameraName, number);
-                multiPart_.active = true;
-                multiPart_.named = destination.has_value();
-                multiPart_.broken = true;
-                if (destination) {
-                    multiPart_.finalPath = CPictureNamer::FinalPathOf(*destination);
-                    multiPart_.filePath = CPictureNamer::HiddenPathOf(*destination);
-                }
-            } else {
-                append = true;
-            }
-            if (blocksBeyond && info.IsLastPart()) multiPart_.broken = true;
-            finalPath = multiPart_.finalPath;
-            filePath = multiPart_.filePath;
-            if (multiPart_.named) destination = finalPath + std::string(CPictureNamer::kTempSuffix);
-            if (!multiPart_.broken) assemble = &info;
+            continue;
         }
-
+        PictureNaming& naming = namings[static_cast<size_t>(groupOf[index])];
+        const size_t which = fileOf[index];
+        const std::optional<std::string>& name = naming.names[which];
+        const std::string filePath =
+            name ? CPictureNamer::HiddenPathOf(*name + std::string(CPictureNamer::kTempSuffix))
+                 : std::string();
         uint32_t total = 0;
-        const bool readOk =
-            ReadPictFile(entry, total, filePath, destination.has_value(), assemble, append);
-        WriteLog(4, "--- ReadPictFile bReadSuccess=%d index=%d, orgFile=%s", readOk ? 1 : 0, index,
-                 cameraName.c_str());
-        const bool written = readOk && lastWriteOk_;
-
-        if (partOfMulti && destination && !written && !multiPart_.broken) {
-            // The joined file would be wrong from here on: keep what arrived,
-            // visible, and append later parts to it unjoined.
-            multiPart_.broken = true;
-            multiPart_.filePath = FinishFile(multiPart_.filePath, multiPart_.finalPath, false);
-            filePath = multiPart_.filePath;
-            assembler_.EndPicture();
+        lastRead = ReadPictFile(entry, total, filePath, name.has_value(), nullptr, false);
+        WriteLog(4, "--- ReadPictFile bReadSuccess=%d index=%d, orgFile=%s", lastRead ? 1 : 0,
+                 index, EntryName(entry).c_str());
+        const bool written = lastRead && lastWriteOk_;
+        const size_t placedBefore = naming.placed.size();
+        const std::string kept = PlaceFile(naming, which, filePath, written);
+        listResults.push_back(FileResult{EntryName(entry), kept, false});
+        lastResult = static_cast<int>(listResults.size()) - 1;
+        if (naming.placed.size() > placedBefore) {
+            naming.placed.back().result = lastResult;
+            listResults.back().complete = naming.placed.back().form.empty();
         }
-
-        lastRead = readOk;
-        lastFinalized = false;
-        if (!partOfMulti || info.IsLastPart()) {
-            const bool complete = written && !(partOfMulti && multiPart_.broken);
-            std::string kept =
-                destination ? FinishFile(filePath, finalPath, complete) : std::string();
-            if (partOfMulti && multiPart_.broken && !kept.empty()) {
-                WriteLog(1, "+++ Q7I parts not joined, kept as %s at %s +++", kept.c_str(),
-                         kWhereInfo);
-            }
-            { AddResult(FileResult{cameraName, kept, complete && kept == finalPath}); }
-            lastFinal = kept;
-            lastFinalized = complete && !kept.empty() && kept == finalPath;
-            if (partOfMulti) {
-                multiPart_ = MultiPartPicture{};
-                assembler_.EndPicture();
+    }
+    // Files named earlier in the list may have moved with a later one.
+    for (const auto& naming : namings) {
+        for (const auto& placed : naming.placed) {
+            if (placed.result >= 0) {
+                listResults[static_cast<size_t>(placed.result)].path = placed.path;
             }
         }
     }
-
-    if (lastRead && lastFinalized) launcher_.Launch(options, lastFinal);
+    for (const auto& result : listResults) {
+        if (result.complete) CLeftoverFiles::RemoveSuperseded(result.path);
+        AddResult(result);
+    }
+    assembler_.ForgetBlocks();
+    if (lastRead && lastResult >= 0 && listResults[static_cast<size_t>(lastResult)].complete) {
+        launcher_.Launch(options, listResults[static_cast<size_t>(lastResult)].path);
+    }
 }
 
 bool CPictureTransfer::ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& total,
@@ -508,9 +771,10 @@ bool CPictureTransfer::ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& 
              static_cast<int>(fileSize), maxTx);
     total = 0;
 
+    // The header and trailer copies outlive a failed part: parts that are
+    // kept unjoined still get them. They go with the list.
     auto fail = [&](int code) {
         WriteLog(1, "+++ error code = %d at %s +++", code, kWhereRead);
-        assembler_.ForgetBlocks();
         return false;
     };
 
@@ -687,7 +951,6 @@ bool CPictureTransfer::ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& 
             return fail(4);
         }
     }
-    assembler_.ForgetBlocks();
     lastWriteOk_ = writeEnabled;
     return true;
 }

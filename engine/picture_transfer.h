@@ -3,10 +3,19 @@
 // downloads ready pictures piece by piece into a hidden temporary file in the
 // destination folder that takes its final name only when it is complete.
 //
-// A picture is never lost to a failure here: a transfer that fails keeps the
-// data it got, visible, under the final name followed by ".incomplete"; a
-// multi-part picture that cannot be joined keeps its parts the same way; no
-// rename ever replaces an existing file.
+// A picture is never lost, scattered, hidden or mixed here:
+//  - a transfer that fails keeps the data it got, visible, under the final
+//    name followed by ".incomplete";
+//  - the files of one picture (RAW and JPEG) get their names together, before
+//    any is written, and when one name is taken meanwhile the whole picture
+//    moves on to the next free number or suffix; no rename ever replaces an
+//    existing file;
+//  - a multi-part Q7I whose part fails, or whose link ends, is kept with a
+//    join record (q7i_join_record.h); the missing part joins it when the
+//    camera sends it again, in this run or a later one. Parts that cannot be
+//    joined are kept in one file with the header and trailer;
+//  - hidden files a killed run left are dealt with at the first transfer
+//    into their folder (leftover_files.h).
 #pragma once
 
 #include <array>
@@ -15,6 +24,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,6 +33,7 @@
 #include "engine/capture_steps.h"
 #include "engine/picture_namer.h"
 #include "engine/q7i_assembler.h"
+#include "engine/q7i_join_record.h"
 #include "engine/review_launcher.h"
 #include "engine/transfer_host.h"
 #include "engine/transfer_listener.h"
@@ -69,6 +80,7 @@ public:
     void GetPictFileInfo() override;
     int PendingPictureCount() override;
     void ClearCaptureStatusTable() override;
+    void ClearLastCaptureStatus() override;
     void SetPictureBits(uint32_t bits) override;
     void SetPictureIdList(const uint16_t* ids, int count) override;
 
@@ -107,20 +119,60 @@ public:
 private:
     void AddResult(FileResult result);
 
+    // How the files of one picture are named: their names are chosen
+    // together, and when one of them is taken meanwhile, they all move on.
+    struct PictureNaming {
+        NamingOptions options;
+        std::vector<CPictureNamer::PictureFile> files;
+        std::vector<std::optional<std::string>> names;  // final paths
+        int number = 0;
+        struct Placed {
+            size_t which = 0;
+            std::string path;  // where the file is now
+            std::string form;  // "" or ".incomplete"
+            int result = -1;   // its entry among the list's results
+        };
+        std::vector<Placed> placed;
+    };
+
     struct MultiPartPicture {
         bool active = false;
-        bool named = false;     // naming of part 1 succeeded: the parts are written
-        bool broken = false;    // the parts are kept, but not joined
+        bool named = false;   // naming of the picture succeeded: the parts are written
+        bool broken = false;  // the parts are kept, but not joined
+        std::string cameraName;
+        MultiPartInfo info;     // of the part that began it here
         std::string finalPath;  // the name chosen for part 1
         std::string filePath;   // where the parts are written now
+        PictureNaming naming;
+        std::optional<uint64_t> recordAt;  // a join record follows this many bytes
+        CQ7iJoinRecord::PrefixHash hash;   // of the joined bytes, as far as hashed
     };
 
     void ActOnCode(int id, uint16_t code);
     void ClearDatabaseEntry(int id);
-    // Gives a written file its name: the final one when complete, else the
-    // final name with ".incomplete". Returns the path it now has (empty when
-    // there was no file).
-    std::string FinishFile(const std::string& onDisk, const std::string& finalPath, bool complete);
+    // Gives file which of a picture its name: the final one when complete,
+    // else the final name with ".incomplete"; never over another file. A
+    // name taken meanwhile moves the whole picture on. Returns the path the
+    // file now has (empty when there was no file).
+    std::string PlaceFile(PictureNaming& naming, size_t which, const std::string& onDisk,
+                          bool complete);
+    // Sets up the multi-part picture a part begins or resumes. True when the
+    // part is appended to a file that already exists.
+    bool StartMultiPart(const KVX_PICT_FILE_ENTRY& entry, const MultiPartInfo& info,
+                        const NamingOptions& options);
+    // Reads one part; the picture's result when it ended with this part.
+    std::optional<FileResult> TransferMultiPart(const KVX_PICT_FILE_ENTRY& entry,
+                                                const MultiPartInfo& info, int index,
+                                                bool blocksBeyond, const NamingOptions& options,
+                                                bool& readOk);
+    // Keeps the joined parts visible with the record that lets the missing
+    // ones join them later; nextPartSize is the size of the part that failed
+    // (0 when none did), which the part must have to join them.
+    FileResult KeepForJoining(uint32_t nextPartSize);
+    // The join record for the parts joined so far.
+    Q7iJoinState JoinStateNow() const;
+    // Cuts off the record written after the last joined part.
+    void DropJoinRecord();
     void AbandonMultiPart(const char* why);
     // Makes segment buffer which (0 or 1) hold at least size bytes.
     void EnsureSegmentBuffer(int which, uint32_t size);
@@ -150,7 +202,10 @@ private:
     // called after it is released.
     mutable std::mutex resultsLock_;
     std::vector<FileResult> results_;  // guarded by resultsLock_
-    std::vector<FileResult> finished_;  // guarded by resultsLock_; bounded: the oldest go when nobody takes them
+    std::vector<FileResult>
+        finished_;  // guarded by resultsLock_; bounded: the oldest go when nobody takes them
+    // Folders whose leftovers were dealt with; the communication thread's own.
+    std::set<std::string> recoveredFolders_;
 };
 
 }  // namespace kvx::engine

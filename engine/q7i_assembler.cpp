@@ -92,6 +92,90 @@ bool CQ7iAssembler::BeginPicture(const MultiPartInfo& info) {
     return true;
 }
 
+bool CQ7iAssembler::HeaderFits(const MultiPartInfo& info) {
+    return info.HeaderLength() <= kMaxHeaderLength;
+}
+
+bool CQ7iAssembler::DirectoryHolds(const MultiPartInfo& info,
+                                   const std::vector<DirectoryEntry>& parts) {
+    if (info.numberOfParts < 1 || !HeaderFits(info)) return false;
+    if (parts.size() >= info.numberOfParts) return false;  // the last part is never kept
+    uint64_t expected = PlaceholderSize(info);
+    for (const auto& e : parts) {
+        if (e.offset != expected || std::memcmp(e.tag, "FRAM", 4) != 0) return false;
+        expected = AlignUp(uint64_t{e.offset} + e.size);
+        if (expected > std::numeric_limits<uint32_t>::max()) return false;
+    }
+    return true;
+}
+
+uint64_t CQ7iAssembler::JoinedLengthAfter(const std::vector<DirectoryEntry>& parts) {
+    if (parts.empty()) return 0;
+    return AlignUp(uint64_t{parts.back().offset} + parts.back().size);
+}
+
+bool CQ7iAssembler::ResumePicture(const MultiPartInfo& info,
+                                  const std::vector<DirectoryEntry>& parts) {
+    EndPicture();
+    if (!DirectoryHolds(info, parts)) return false;
+    directory_.assign(size_t{info.numberOfParts} + 2, DirectoryEntry{});
+    for (size_t i = 0; i < parts.size(); ++i) directory_[i + 1] = parts[i];
+    parts_ = info.numberOfParts;
+    nextPart_ = static_cast<uint16_t>(parts.size() + 1);
+    placeholder_ = PlaceholderSize(info);
+    active_ = true;
+    return true;
+}
+
+std::vector<CQ7iAssembler::DirectoryEntry> CQ7iAssembler::JoinedParts() const {
+    if (!active_ || nextPart_ < 1) return {};
+    return std::vector<DirectoryEntry>(directory_.begin() + 1, directory_.begin() + nextPart_);
+}
+
+bool CQ7iAssembler::CreateUnjoined(const std::string& path, const MultiPartInfo& info) {
+    Fd file;
+    file.fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (file.fd < 0) return false;
+    if (!HeaderFits(info)) return true;  // no header could go anywhere
+    std::vector<uint8_t> zeros(static_cast<size_t>(PlaceholderSize(info)), 0);
+    return WriteAll(file.fd, zeros.data(), zeros.size());
+}
+
+bool CQ7iAssembler::PadUnjoined(const std::string& path) {
+    Fd file;
+    file.fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (file.fd < 0) return false;
+    struct stat st {};
+    if (::fstat(file.fd, &st) != 0) return false;
+    const uint64_t size = static_cast<uint64_t>(st.st_size);
+    std::vector<uint8_t> zeros(static_cast<size_t>(AlignUp(size) - size), 0);
+    return PWriteAll(file.fd, zeros.data(), zeros.size(), static_cast<off_t>(size));
+}
+
+bool CQ7iAssembler::FinishUnjoined(const std::string& path, const MultiPartInfo& info) {
+    if (!blocksCopied_) return true;
+    Fd file;
+    file.fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (file.fd < 0) return false;
+    struct stat st {};
+    if (::fstat(file.fd, &st) != 0) return false;
+    const uint64_t size = static_cast<uint64_t>(st.st_size);
+    // Only into a placeholder that is there and is still all zeros: never
+    // over picture bytes.
+    if (HeaderFits(info) && header_.size() < PlaceholderSize(info) &&
+        size >= PlaceholderSize(info)) {
+        std::vector<uint8_t> start(header_.size());
+        ssize_t got = ::pread(file.fd, start.data(), start.size(), 0);
+        bool zero = got == static_cast<ssize_t>(start.size());
+        for (uint8_t b : start) zero = zero && b == 0;
+        if (zero && !PWriteAll(file.fd, header_.data(), header_.size(), 0)) return false;
+    }
+    if (!PWriteAll(file.fd, trailer_.data(), trailer_.size(), static_cast<off_t>(size))) {
+        return false;
+    }
+    return ::fdatasync(file.fd) == 0;
+}
+
 bool CQ7iAssembler::Accepts(const MultiPartInfo& info) const {
     return active_ && info.numberOfParts == parts_ && info.partNumber == nextPart_;
 }

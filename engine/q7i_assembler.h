@@ -56,6 +56,19 @@ public:
     // Part 1 of a new picture: a directory of (parts + 1) entries. False when
     // the information cannot describe a picture (no parts, part number not 1).
     bool BeginPicture(const MultiPartInfo& info);
+    // Takes up a picture kept earlier whose parts 1 .. parts.size() are
+    // already joined in its file; the next part accepted is the one after
+    // them. False when the directory is not the layout those parts have.
+    bool ResumePicture(const MultiPartInfo& info, const std::vector<DirectoryEntry>& parts);
+    // True when a header block of this length can have a placeholder.
+    static bool HeaderFits(const MultiPartInfo& info);
+    // True when parts (entries 1 .. n) sit where joining puts them.
+    static bool DirectoryHolds(const MultiPartInfo& info, const std::vector<DirectoryEntry>& parts);
+    // Where part n + 1 begins once parts 1 .. n are joined (0 for none).
+    static uint64_t JoinedLengthAfter(const std::vector<DirectoryEntry>& parts);
+    uint16_t NextPart() const { return nextPart_; }
+    // The directory entries of the parts joined so far.
+    std::vector<DirectoryEntry> JoinedParts() const;
     // True while a picture begun by BeginPicture accepts this part next.
     bool Accepts(const MultiPartInfo& info) const;
     void EndPicture();
@@ -74,6 +87,19 @@ public:
                     std::string& error);
 
     const std::vector<DirectoryEntry>& Directory() const { return directory_; }
+
+    // Parts that cannot be joined are still kept in one file, in the same
+    // layout without a frame directory: the file starts with the
+    // placeholder, every part starts at a multiple of 32, and the header
+    // block (into the placeholder) and the trailer block (after the last
+    // data) are written when they arrived.
+    // Creates path empty with the placeholder for info; false on failure.
+    static bool CreateUnjoined(const std::string& path, const MultiPartInfo& info);
+    // Pads path with zeros to a multiple of 32 before the next part.
+    static bool PadUnjoined(const std::string& path);
+    // Writes the copied header and trailer blocks into an unjoined file
+    // whose placeholder suits info. True when there was nothing to write.
+    bool FinishUnjoined(const std::string& path, const MultiPartInfo& info);
 
 private:
     bool blocksCopied_ = false;

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "vcam/control_commands.h"
 #include "vcam/virtual_camera.h"
 
 namespace kvx::vcam {
@@ -28,10 +29,19 @@ bool ParseInt(const std::string& s, long lo, long hi, long& out) {
 
 }  // namespace
 
+std::string ControlHelpText() {
+    return ControlCommands::Help();
+}
+
 std::string HelpText() {
     return "Usage: kvx-vcam [options]\n"
+           "       kvx-vcam --send COMMAND [--device-dir DIR] [--instance ID]\n"
            "A virtual camera: registers in the device folder while it runs, unplugs on\n"
-           "SIGINT or SIGTERM.\n"
+           "SIGINT or SIGTERM. It takes control commands (below) from its standard input\n"
+           "and from its control socket DIR/ID.control, which it removes when it ends.\n"
+           "With --send, sends one command to the running camera ID (or the only camera\n"
+           "in DIR with a control socket), prints the answer and exits 0 for \"ok\",\n"
+           "1 for an error answer, 2 when the camera could not be reached.\n"
            "  --model 110|130           model code (product PID_5D10 or PID_5E30), default 130\n"
            "  --protocol MAJOR.MINOR    protocol version, default 4.0\n"
            "  --no-protocol             configuration record without the version flag (3.0)\n"
@@ -49,7 +59,12 @@ std::string HelpText() {
            "  --file-base NAME          start of the camera's file names, default VRN_\n"
            "  --destination 1|2|3       initial storage: 1 card, 2 computer, 3 both (default 2)\n"
            "  --remaining N             pictures that fit on the card, default 500\n"
-           "  --seed N                  seed of the picture contents, default 1\n"
+           "  --seed N                  seed of the picture contents; 0 (the default):\n"
+           "                            derived from the instance id\n"
+           "  --manifest FILE           append \"SHA256  NAME\" (sha256sum form) for every\n"
+           "                            file served whole; a Q7I picture gets one line for\n"
+           "                            the file assembled from its parts\n"
+           "  --no-control              no control socket\n"
            "  --live-size 1024x680|900x600   live view display size, default 1024x680\n"
            "  --af-fails                focusing fails: a release reports 0x6001\n"
            "  --trace FILE              one line per operation received\n"
@@ -60,7 +75,8 @@ std::string HelpText() {
            "                            DataGroup1..6 or CanSetInfo..CanSetInfo4 (repeatable)\n"
            "  --vanish-after-bytes N    unplugged in the middle of the reply that passes N\n"
            "                            picture bytes\n"
-           "  --help                    this text\n";
+           "  --help                    this text\n" +
+           ControlHelpText();
 }
 
 bool ParseCommandLine(int argc, char** argv, VirtualCameraOptions& o, std::string& message) {
@@ -88,6 +104,8 @@ bool ParseCommandLine(int argc, char** argv, VirtualCameraOptions& o, std::strin
             o.afFails = true;
         } else if (arg == "--no-protocol") {
             o.protocolValid = false;
+        } else if (arg == "--no-control") {
+            o.controlSocket = false;
         } else if (arg == "--no-device-name") {
             o.deviceName.reset();
         } else if (!value(v)) {
@@ -159,6 +177,9 @@ bool ParseCommandLine(int argc, char** argv, VirtualCameraOptions& o, std::strin
             } else {
                 return bad(v);
             }
+        } else if (arg == "--manifest") {
+            if (v.empty()) return bad(v);
+            o.manifestFile = v;
         } else if (arg == "--trace") {
             o.traceFile = v;
         } else if (arg == "--fail-piece") {

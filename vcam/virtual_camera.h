@@ -57,6 +57,18 @@
 // - Partial reads: at most 0x200000 bytes per reply; offset beyond the end
 //   0x201D; unknown object 0x2009; the more-data flag is 1 while bytes of the
 //   file follow the piece.
+// - Steering while it runs: Command() takes the text commands of the control
+//   socket (ControlHelpText() lists them); the typed calls below do the same.
+//   A body release goes through the same path as the host's release record.
+// - Status reads that fail (FailStatusReads): 0x9011 and 0x902C get no answer
+//   at all (the host's read times out; the link and the registration stay),
+//   or, as asked, the response 0x2002 with an empty data container; what
+//   changed meanwhile stays for the next read that succeeds.
+// - Manifest: for every file read whole (every byte from offset 0 to its end
+//   delivered), a line "<sha256 hex>  <name>" as sha256sum writes it. A Q7I
+//   picture gets one line when its last part is read, for the file the host
+//   assembles from the parts (header placeholder, padded parts, trailer and
+//   "SECf" frame directory).
 #pragma once
 
 #include <cstddef>
@@ -108,7 +120,10 @@ struct VirtualCameraOptions {
     uint64_t pictureBytes = 3'000'000;  // size of each file (at least 1)
     int q7iParts = 3;                   // parts of a Q7I picture (1..16)
     std::string fileBase = "VRN_";      // file names: VRN_0001.JPG, VRN_0001.Q7F, ...
-    uint64_t seed = 1;                  // picture contents, see FillPictureBytes
+    // Picture contents, see FillPictureBytes. 0: derived from the instance id,
+    // so that every camera makes pictures of its own (kvx-vcam's default);
+    // Options() then reports the seed in use.
+    uint64_t seed = 1;
     uint8_t destination = 2;        // initial DataGroup3 Field2 0x80: 1 card, 2 computer, 3 both
     uint16_t remainingShots = 500;  // card capacity in pictures
     bool afFails = false;           // focusing fails: release reports 0x6001
@@ -129,6 +144,31 @@ struct VirtualCameraOptions {
 
     // One line per operation received (code, parameters, data in hex).
     std::string traceFile;
+
+    // A control socket <deviceDir>/<instance>.control from Start() to Stop(),
+    // plugged in or not (so that a camera can be plugged in again through it).
+    bool controlSocket = false;
+    // Appended to for every file served whole: "<sha256>  <name>" lines.
+    std::string manifestFile;
+};
+
+// One field turned on the body: group 1..6, bit 0..15 (0..7 Field1, 8..15
+// Field2; group 3 bit 15 is the capture destination), the field's bytes.
+struct BodyField {
+    int group = 0;
+    int bit = 0;
+    std::vector<uint8_t> value;
+};
+
+// What a shutter press on the body did.
+// How a status read fails: no answer at all (a camera that stopped
+// answering), or a PTP error response 0x2002 with an empty data container.
+enum class StatusFailure { Silent, Error };
+
+struct BodyRelease {
+    std::vector<int> ids;  // picture ids with a new entry (pictures or failures)
+    int timerSeconds = 0;  // self-timer running: the picture comes this much later
+    bool busy = false;     // every picture id is in use: nothing happened
 };
 
 struct ReceivedOperation {
@@ -157,14 +197,16 @@ public:
     VirtualCamera(const VirtualCamera&) = delete;
     VirtualCamera& operator=(const VirtualCamera&) = delete;
 
-    // Listen and register (= plugged in). False when the socket or the
-    // registration could not be made.
+    // Listen and register (= plugged in); with controlSocket, open the
+    // control socket first. False when a socket or the registration could
+    // not be made, or when a running camera already answers on the control
+    // socket.
     bool Start();
     // Unregister, close the socket and any connection; the camera keeps its
     // state (settings, pictures) and can be plugged in again.
     void Unplug();
     bool Plug();
-    // Unplug for good (also done by the destructor).
+    // Unplug for good and close the control socket (also done by the destructor).
     void Stop();
     bool IsPlugged() const;
 
@@ -180,6 +222,26 @@ public:
     // The photographer presses the shutter on the body: mode 1 focus and
     // release, 2 release, 3 focus only. Returns the picture ids taken.
     std::vector<int> TakePictureOnBody(int mode = 1);
+    // The same, with the drive dial turned first (1 single, 2 continuous,
+    // 3 self-timer 2 s, 4 self-timer 10 s, 6 auto bracketing ...); the turn
+    // is reported like any change on the body. Nothing changes when busy.
+    BodyRelease PressShutterOnBody(int mode, std::optional<uint8_t> driveMode = std::nullopt);
+    // Several fields at once: all are checked first, and none changes when
+    // one is unknown or of the wrong size.
+    bool SetFieldsOnBody(const std::vector<BodyField>& fields);
+    // The bytes of a field by group and bit (empty when there is none).
+    std::vector<uint8_t> FieldBytes(int group, int bit) const;
+    // Focusing fails from now on (a focusing release reports 0x6001), or works again.
+    void SetFocusFails(bool fails);
+    bool FocusFails() const;
+    // The next count status reads fail (0 ends it).
+    void FailStatusReads(uint32_t count, StatusFailure how = StatusFailure::Silent);
+    uint32_t FailingStatusReads() const;
+
+    // Runs one control command line and returns its answer line ("ok ..."
+    // or "error: ..."); a malformed command changes nothing.
+    std::string Command(const std::string& line);
+    std::string ControlSocketPath() const;
 
     // Settings as the camera holds them: the bytes of the field selected by
     // exactly one bit of field1 or field2 of a data group (1..6). Empty for a
@@ -202,6 +264,8 @@ public:
     // Files of picture number n (1 for the first picture the camera takes),
     // as the lists describe them; deterministic from the options.
     std::vector<PictureFile> ExpectedFiles(uint32_t pictureNumber) const;
+    // With the options as given: a seed of 0 is not resolved here, so ask a
+    // camera (Options().seed) for the seed it derived.
     static std::vector<PictureFile> ExpectedFiles(const VirtualCameraOptions& options,
                                                   uint32_t pictureNumber);
     // Number of pictures taken so far.
@@ -217,6 +281,7 @@ public:
     class Impl;
 
 private:
+    void StopControl();
     std::unique_ptr<Impl> impl_;
 };
 
@@ -224,5 +289,7 @@ private:
 // --help returns false and sets message (help text or the error).
 bool ParseCommandLine(int argc, char** argv, VirtualCameraOptions& options, std::string& message);
 std::string HelpText();
+// The control commands, one per line, as --help shows them.
+std::string ControlHelpText();
 
 }  // namespace kvx::vcam

@@ -420,6 +420,7 @@ public:
     }
     int PendingPictureCount() override { return pending.load(); }
     void ClearCaptureStatusTable() override {}
+    void ClearLastCaptureStatus() override { ++lastStatusClears; }
     void SetPictureBits(uint32_t bits) override { lastBits = bits; }
     void SetPictureIdList(const uint16_t* ids, int count) override {
         std::lock_guard g(m_);
@@ -442,6 +443,7 @@ public:
     std::atomic<int> transferRuns{0};
     std::atomic<int> pending{0};
     std::atomic<uint32_t> lastBits{0};
+    std::atomic<int> lastStatusClears{0};
 
 private:
     kvx::engine::ITransferHost& host_;

@@ -265,6 +265,26 @@ TEST_F(EngineThread, UnreadableConfigurationEndsTheLinkAndClosesTheProgram) {
     EXPECT_TRUE(FetchCalls().empty());
 }
 
+TEST_F(EngineThread, EveryResetAttemptForgetsTheLastCaptureStatus) {
+    // Each attempt starts from nothing of the previous link, the capture
+    // status record included: once for a link that opens, five times for
+    // one whose configuration never comes.
+    for (bool fails : {false, true}) {
+        SCOPED_TRACE(fails);
+        steps.lastStatusClears = 0;
+        link.FailConfig(fails);
+        ASSERT_TRUE(engine.StartCommThread());
+        if (fails) {
+            ASSERT_TRUE(WaitForEnd());
+            EXPECT_EQ(steps.lastStatusClears.load(), 5);
+        } else {
+            ASSERT_TRUE(WaitUntil([&] { return engine.LinkReady(); }));
+            EXPECT_EQ(steps.lastStatusClears.load(), 1);
+            engine.StopCommThread();
+        }
+    }
+}
+
 TEST_F(EngineThread, TheNoticeIsShownForItsTimeBeforeTheProgramCloses) {
     link.FailConfig(true);
     window.openBoxOnShow = true;

@@ -167,6 +167,16 @@ TEST_F(CaptureStatusTest, ChecksumMismatchIsOnlyLogged) {
     EXPECT_EQ(std::vector<uint8_t>(last.begin(), last.end()), r);
 }
 
+TEST_F(CaptureStatusTest, NewLinkForgetsTheLastRecordButNotTheTable) {
+    camera.captureStatus[3] = Record(3, 5, 0x02);
+    ASSERT_TRUE(transfer->UpdateCaptureStatusSingle(3));
+    ASSERT_NE(transfer->LastCaptureStatusRecord(), (std::array<uint8_t, 8>{}));
+    transfer->ClearLastCaptureStatus();
+    EXPECT_EQ(transfer->LastCaptureStatusRecord(), (std::array<uint8_t, 8>{}));
+    // The table is cleared only when the camera goes or a transfer gives up.
+    EXPECT_EQ(transfer->Table().Get(3).code, 5);
+}
+
 TEST(CaptureStatusTableTest, PendingCountAndBounds) {
     CCaptureStatusTable table;
     EXPECT_TRUE(table.Set(0, 5, 0x02));

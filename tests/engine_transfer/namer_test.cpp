@@ -126,6 +126,90 @@ TEST_F(NamerTest, LaterFileKeepsTheSuffixOrItsOwnName) {
     EXPECT_EQ(Name(false, 0x3801, "EFGH0001.JPG", number), "EFGH0001_1.JPG");
 }
 
+TEST_F(NamerTest, FilesOfAPictureAreNamedTogether) {
+    struct Case {
+        const char* what;
+        bool rename;
+        std::vector<std::string> present;
+        std::vector<CPictureNamer::PictureFile> files;
+        int number;  // in
+        bool moveOn;
+        std::vector<std::string> expected;  // "(none)" where a file gets no name
+        int numberAfter;
+    };
+    const CPictureNamer::PictureFile raw{0xB801, "ABCD0001.Q7F"}, jpg{0x3801, "ABCD0001.JPG"};
+    const Case cases[] = {
+        {"renamed", true, {}, {raw, jpg}, 0, false, {"IMG10001.Q7F", "IMG10001.JPG"}, 10001},
+        {"renamed, any extension takes the number",
+         true,
+         {"IMG10001.TXT"},
+         {raw, jpg},
+         0,
+         false,
+         {"IMG10002.Q7F", "IMG10002.JPG"},
+         10002},
+        {"renamed, moving on",
+         true,
+         {},
+         {raw, jpg},
+         10001,
+         true,
+         {"IMG10002.Q7F", "IMG10002.JPG"},
+         10002},
+        {"renamed, unlisted format",
+         true,
+         {},
+         {{0x3802, "X.BIN"}, jpg},
+         0,
+         false,
+         {"(none)", "IMG10001.JPG"},
+         10001},
+        {"camera names", false, {}, {raw, jpg}, 0, false, {"ABCD0001.Q7F", "ABCD0001.JPG"}, 0},
+        {"camera names, the JPEG's name taken",
+         false,
+         {"ABCD0001.JPG"},
+         {raw, jpg},
+         0,
+         false,
+         {"ABCD0001_1.Q7F", "ABCD0001_1.JPG"},
+         1},
+        {"camera names, two stems",
+         false,
+         {"B.JPG", "B_1.TXT"},
+         {{0xB801, "A.Q7F"}, {0x3801, "B.JPG"}},
+         0,
+         false,
+         {"A_2.Q7F", "B_2.JPG"},
+         2},
+        {"camera names, moving on",
+         false,
+         {},
+         {raw, jpg},
+         1,
+         true,
+         {"ABCD0001_2.Q7F", "ABCD0001_2.JPG"},
+         2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (auto& f : Files()) std::filesystem::remove(folder + f);
+        for (auto& f : c.present) WriteFile(folder + f);
+        options.rename = c.rename;
+        int number = c.number;
+        const auto names = CPictureNamer::NamePicture(options, c.files, number, c.moveOn);
+        std::vector<std::string> got;
+        for (const auto& n : names) got.push_back(n ? n->substr(folder.size()) : "(none)");
+        EXPECT_EQ(got, c.expected);
+        EXPECT_EQ(number, c.numberAfter);
+    }
+    // No number left: no file of the picture gets a name.
+    options.rename = true;
+    options.startNum = "9999999";
+    WriteFile(folder + "IMG9999999.Q7F");
+    int number = 0;
+    for (const auto& n : CPictureNamer::NamePicture(options, {raw, jpg}, number)) EXPECT_FALSE(n);
+}
+
 TEST_F(NamerTest, HostileCameraNamesStayOneFileInTheFolder) {
     const std::pair<std::string, std::string> cases[] = {
         {"../../etc/x", "______etc_x"},

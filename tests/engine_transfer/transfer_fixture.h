@@ -81,6 +81,34 @@ protected:
         camera.lists.push_back(list);
     }
 
+    // Serves part p of n of a Q7I picture; the last part's list carries the
+    // header block at headerOffset and the trailer at headerOffset + header +
+    // 8 of its reply record (or at trailerOffset when that is given).
+    void ServePart(uint16_t p, uint16_t n, const std::vector<uint8_t>& bytes, uint32_t a,
+                   uint32_t b, const std::vector<uint8_t>& header,
+                   const std::vector<uint8_t>& trailer, uint32_t recordSize = 0,
+                   uint32_t headerOffset = 32, uint32_t trailerOffset = 0,
+                   const std::string& name = "VRN_0010.Q7I") {
+        const uint32_t objectId = 0x200 + p;
+        camera.objects[objectId] = bytes;
+        ListReply list;
+        list.entries.push_back(
+            MakeEntry(0x380A, name, static_cast<uint32_t>(bytes.size()), objectId));
+        if (trailerOffset == 0) trailerOffset = headerOffset + a + b + 8;
+        PutMultiPartInfo(list.multiPartInfo, p, n, headerOffset, a, b, trailerOffset,
+                         static_cast<uint32_t>(trailer.size()));
+        list.record.assign(recordSize ? recordSize : trailerOffset + trailer.size(), 0x55);
+        if (p == n) {
+            for (size_t i = 0; i < header.size() && headerOffset + i < list.record.size(); ++i) {
+                list.record[headerOffset + i] = header[i];
+            }
+            for (size_t i = 0; i < trailer.size() && trailerOffset + i < list.record.size(); ++i) {
+                list.record[trailerOffset + i] = trailer[i];
+            }
+        }
+        camera.lists.push_back(list);
+    }
+
     std::string root;
     std::string folder;
     NamingOptions options;

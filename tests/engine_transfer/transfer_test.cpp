@@ -475,7 +475,9 @@ TEST_F(TransferTest, FinalNameTakenMeanwhileIsNeverOverwritten) {
     host.onExecCommand = [&] { WriteFile(folder + "RACE.JPG", "theirs"); };
     transfer->GetPictFileInfo();
     EXPECT_EQ(ReadFile(folder + "RACE.JPG"), std::vector<uint8_t>({'t', 'h', 'e', 'i', 'r', 's'}));
-    EXPECT_EQ(ReadFile(folder + "RACE.JPG_temp"), bytes);
+    // Ours moves on to the next name the naming rules give, visible and whole.
+    EXPECT_EQ(ReadFile(folder + "RACE_1.JPG"), bytes);
+    EXPECT_EQ(Files(), (std::vector<std::string>{"RACE.JPG", "RACE_1.JPG"}));
     EXPECT_TRUE(launched.empty());
 }
 
@@ -499,34 +501,7 @@ struct Q7iPart {
     std::vector<uint8_t> bytes;
 };
 
-class Q7iTest : public TransferTest {
-protected:
-    // Serves part p of n; the last part's list carries the header block at
-    // offset 32 and the trailer at 32 + header + 8 of its reply record.
-    void ServePart(uint16_t p, uint16_t n, const std::vector<uint8_t>& bytes, uint32_t a,
-                   uint32_t b, const std::vector<uint8_t>& header,
-                   const std::vector<uint8_t>& trailer, uint32_t recordSize = 0,
-                   uint32_t headerOffset = 32, uint32_t trailerOffset = 0) {
-        const uint32_t objectId = 0x200 + p;
-        camera.objects[objectId] = bytes;
-        ListReply list;
-        list.entries.push_back(
-            MakeEntry(kQ7i, "VRN_0010.Q7I", static_cast<uint32_t>(bytes.size()), objectId));
-        if (trailerOffset == 0) trailerOffset = headerOffset + a + b + 8;
-        PutMultiPartInfo(list.multiPartInfo, p, n, headerOffset, a, b, trailerOffset,
-                         static_cast<uint32_t>(trailer.size()));
-        list.record.assign(recordSize ? recordSize : trailerOffset + trailer.size(), 0x55);
-        if (p == n) {
-            for (size_t i = 0; i < header.size() && headerOffset + i < list.record.size(); ++i) {
-                list.record[headerOffset + i] = header[i];
-            }
-            for (size_t i = 0; i < trailer.size() && trailerOffset + i < list.record.size(); ++i) {
-                list.record[trailerOffset + i] = trailer[i];
-            }
-        }
-        camera.lists.push_back(list);
-    }
-};
+class Q7iTest : public TransferTest {};
 
 TEST_F(Q7iTest, ThreePartsAreJoinedWithTheFrameDirectory) {
     options.reviewType = 2;
@@ -635,9 +610,12 @@ TEST_F(Q7iTest, FailedMiddlePartKeepsAllPartsVisibleAndUnjoined) {
     transfer->GetPictFileInfo();
     EXPECT_EQ(Files(), std::vector<std::string>{"VRN_0010.Q7I.incomplete"});
     const auto f = ReadFile(folder + "VRN_0010.Q7I.incomplete");
-    ASSERT_EQ(f.size(), 128u + 1000u + 24u + 500u);
+    // The header and trailer of the last part's list are kept with the parts.
+    ASSERT_EQ(f.size(), 128u + 1000u + 24u + 500u + 40u);
+    EXPECT_TRUE(SameBytes(f, 0, header));
     EXPECT_TRUE(SameBytes(f, 128, p1));
     EXPECT_TRUE(SameBytes(f, 1152, p3));
+    EXPECT_TRUE(SameBytes(f, 1652, trailer));
 }
 
 TEST_F(Q7iTest, FailedLastPartIsReportedWhereItIsKept) {
@@ -668,9 +646,17 @@ TEST_F(Q7iTest, LaterPartWithoutItsFirstIsKeptUnderANameOfItsOwn) {
     transfer->GetPictFileInfo();
     transfer->GetPictFileInfo();
     EXPECT_EQ(Files(), std::vector<std::string>{"VRN_0010.Q7I.incomplete"});
-    std::vector<uint8_t> both(p2);
-    both.insert(both.end(), p3.begin(), p3.end());
-    EXPECT_EQ(ReadFile(folder + "VRN_0010.Q7I.incomplete"), both);
+    // Everything received is in that one file, laid out as a joined picture
+    // without the missing part and the frame directory: header in the
+    // placeholder, each part at a multiple of 32, the trailer after the last.
+    const auto f = ReadFile(folder + "VRN_0010.Q7I.incomplete");
+    ASSERT_EQ(f.size(), 128u + 700u + 4u + 500u + 40u);
+    EXPECT_TRUE(SameBytes(f, 0, header));
+    EXPECT_TRUE(AllZero(f, 100, 128));
+    EXPECT_TRUE(SameBytes(f, 128, p2));
+    EXPECT_TRUE(AllZero(f, 828, 832));
+    EXPECT_TRUE(SameBytes(f, 832, p3));
+    EXPECT_TRUE(SameBytes(f, 1332, trailer));
     EXPECT_TRUE(
         Logged("+++ Q7I part 2 of 3 without its earlier parts at CMainDlg::GetPictFileInfo +++"));
 }

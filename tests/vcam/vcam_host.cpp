@@ -1,10 +1,12 @@
 #include "vcam_host.h"
 
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "camlink/device/ptp_container.h"
@@ -116,6 +118,29 @@ Answer Host::Write(uint16_t op, std::vector<uint8_t> data, std::vector<uint32_t>
 Answer Host::Plain(uint16_t op, std::vector<uint32_t> params) {
     if (!SendCommand(op, params)) return {};
     return Finish();
+}
+
+// Reads a file piece by piece as the program does; checks the more-data flag
+// of every piece and returns the bytes.
+std::vector<uint8_t> ReadWhole(Host& h, uint32_t objectId, uint64_t size) {
+    std::vector<uint8_t> file;
+    uint64_t offset = 0;
+    for (int guard = 0; guard < 1000; ++guard) {
+        uint32_t ask = uint32_t(std::min<uint64_t>(size - offset, 0x200000));
+        Answer a = h.Read(0x9022, {objectId, uint32_t(offset), ask});
+        EXPECT_TRUE(a.io);
+        EXPECT_EQ(a.code, kvx::ptp::kResponseOk);
+        if (!a.io || a.code != kvx::ptp::kResponseOk || a.data.size() < 6) break;
+        uint32_t len = U32(a.data, 0);
+        EXPECT_EQ(a.data.size(), 4 + size_t(len) + 2);
+        EXPECT_EQ(len, ask);
+        file.insert(file.end(), a.data.begin() + 4, a.data.begin() + 4 + len);
+        offset += len;
+        bool more = U16(a.data, 4 + len) != 0;
+        EXPECT_EQ(more, offset < size) << "at " << offset;
+        if (!more) break;
+    }
+    return file;
 }
 
 uint8_t Sum8(const std::vector<uint8_t>& v, size_t from, size_t to) {

@@ -45,6 +45,9 @@ private:
 uint8_t Sum8(const std::vector<uint8_t>& v, size_t from, size_t to);  // bytes [from, to)
 uint16_t U16(const std::vector<uint8_t>& v, size_t at);
 uint32_t U32(const std::vector<uint8_t>& v, size_t at);
+// Reads a file piece by piece as the program does (0x9022, at most 2 MiB a
+// piece); checks every piece and its more-data flag and returns the bytes.
+std::vector<uint8_t> ReadWhole(Host& h, uint32_t objectId, uint64_t size);
 // A write record with its checksum in the last byte.
 std::vector<uint8_t> WithChecksum(std::vector<uint8_t> record);
 

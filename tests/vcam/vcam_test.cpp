@@ -16,6 +16,7 @@
 
 #include "camlink/device/virtual_registration.h"
 #include "vcam/virtual_camera.h"
+#include "vcam_fixture.h"
 #include "vcam_host.h"
 
 using kvx::vcam::PictureKind;
@@ -23,6 +24,7 @@ using kvx::vcam::VirtualCamera;
 using kvx::vcam::VirtualCameraOptions;
 using vcamtest::Answer;
 using vcamtest::Host;
+using vcamtest::ReadWhole;
 using vcamtest::Sum8;
 using vcamtest::U16;
 using vcamtest::U32;
@@ -84,29 +86,6 @@ std::vector<uint8_t> Expected(const VirtualCamera& cam, const kvx::vcam::Picture
     return v;
 }
 
-// Reads a file piece by piece as the program does; checks the more-data flag
-// of every piece and returns the bytes.
-std::vector<uint8_t> ReadWhole(Host& h, uint32_t objectId, uint64_t size) {
-    std::vector<uint8_t> file;
-    uint64_t offset = 0;
-    for (int guard = 0; guard < 1000; ++guard) {
-        uint32_t ask = uint32_t(std::min<uint64_t>(size - offset, 0x200000));
-        Answer a = h.Read(0x9022, {objectId, uint32_t(offset), ask});
-        EXPECT_TRUE(a.io);
-        EXPECT_EQ(a.code, kOk);
-        if (!a.io || a.code != kOk || a.data.size() < 6) break;
-        uint32_t len = U32(a.data, 0);
-        EXPECT_EQ(a.data.size(), 4 + size_t(len) + 2);
-        EXPECT_EQ(len, ask);
-        file.insert(file.end(), a.data.begin() + 4, a.data.begin() + 4 + len);
-        offset += len;
-        bool more = U16(a.data, 4 + len) != 0;
-        EXPECT_EQ(more, offset < size) << "at " << offset;
-        if (!more) break;
-    }
-    return file;
-}
-
 struct ListEntry {
     uint32_t objectId = 0, size = 0;
     std::string format, name;
@@ -144,31 +123,7 @@ bool ListSecondFormCheck(const std::vector<uint8_t>& r) {
     return Sum8(r, 0, r.size()) == 0;
 }
 
-class VcamTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/vcam-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    VirtualCameraOptions Options() {
-        VirtualCameraOptions o;
-        o.deviceDir = dir_;
-        o.pictureBytes = 100'000;
-        return o;
-    }
-    // Starts the camera and opens a session.
-    void Open(VirtualCamera& cam, Host& h) {
-        ASSERT_TRUE(cam.Start());
-        ASSERT_TRUE(h.Connect(cam.SocketPath()));
-        ASSERT_TRUE(h.OpenSession());
-    }
-    std::string dir_;
-};
+using VcamTest = vcamtest::VcamFixture;
 
 TEST_F(VcamTest, RegistrationFollowsPlugAndUnplug) {
     VirtualCameraOptions o = Options();
