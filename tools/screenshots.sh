@@ -12,6 +12,7 @@ cd "$(dirname "$0")/.."
 
 renderers=(
   kvx-control-gallery   # every control in each state, the readouts, every picture
+  kvx-main-window-shots # the main window without and with a virtual camera, each panel, the notice
 )
 
 dir=build

@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 
+#include "model/record_layout.h"
 #include "model/string_table.h"
 #include "tests/ui/main_dlg_bench.h"
 #include "ui/main_dlg.h"
@@ -200,6 +202,60 @@ TEST_F(MainDlgCamera, APictureCutOffIsToldOnce) {
     ASSERT_TRUE(bench_.camera->Plug());
     MainDlgBench::Pump([&] { return false; }, 1500);
     EXPECT_EQ(w.PictureFailureNotices(), 1);
+}
+
+TEST_F(MainDlgCamera, TheWindowKeepsItsEventLoopWhileALinkStarts) {
+    bench_.StartCamera();
+    CMainDlg::Options wo = bench_.WindowOptions();
+    bench_.window = std::make_unique<CMainDlg>(wo);
+    CMainDlg& w = *bench_.window;
+    w.show();
+    // The link waits before it starts; a timer due meanwhile still runs, and
+    // what the engine posts meanwhile waits for the session to be free.
+    bool starting = false;
+    bool firedWhileStarting = false;
+    QTimer::singleShot(0, &w, [&] { firedWhileStarting = starting; });
+    starting = true;
+    w.Start();
+    starting = false;
+    EXPECT_TRUE(firedWhileStarting);
+    EXPECT_TRUE(w.Session().ThreadRunning());
+    EXPECT_TRUE(bench_.WaitConnected());
+}
+
+TEST_F(MainDlgCamera, TimerBlinksTheBatteryAndAlternatesTheBracketingText) {
+    CMainDlg& w = Connect();
+    auto& cam = *bench_.camera;
+    ASSERT_TRUE(cam.SetDataGroupFieldOnBody(1, 0, 0x10, {7}));
+    ASSERT_TRUE(MainDlgBench::Pump(
+        [&] { return w.Session().Camera().DataGroupByte(1, VARNO::dg1::kBattery) == 7; }));
+    // Battery code 7 blinks between its icon and nothing, tick by tick.
+    std::vector<int> battery;
+    for (int i = 0; i < 4; ++i) {
+        w.ReadoutTick();
+        battery.push_back(w.Readout(1)->Cell(13).glyph);
+    }
+    EXPECT_TRUE(battery == std::vector<int>({7, 0, 7, 0}) ||
+                battery == std::vector<int>({0, 7, 0, 7}))
+        << battery[0] << battery[1] << battery[2] << battery[3];
+
+    // With a bracketing amount set, every second tick swaps the remaining
+    // shots for "Ab-n".
+    const uint8_t amount = cam.DataGroupField(1, 0x40, 0).at(0);
+    if (amount == 0) {
+        ASSERT_TRUE(cam.SetDataGroupFieldOnBody(1, 0x40, 0, {8}));
+    }
+    ASSERT_TRUE(MainDlgBench::Pump([&] { return w.Readout(6)->Cell(6).glyph == 5; }));
+    const auto shots = cam.DataGroupField(1, 0, 0x02);
+    const QString count = QStringLiteral("%1").arg(shots[0] | shots[1] << 8, 4);
+    int bracketing = 0, remaining = 0;
+    for (int i = 0; i < 8; ++i) {
+        w.ReadoutTick();
+        if (Shows(w, 1, 1, "Ab-3") || Shows(w, 1, 1, "Ab-5")) ++bracketing;
+        if (Shows(w, 1, 1, count)) ++remaining;
+    }
+    EXPECT_EQ(bracketing, 4);
+    EXPECT_EQ(remaining, 4);
 }
 
 }  // namespace
