@@ -769,11 +769,13 @@ void CMainDlg::SetAfLock(bool locked) {
 void CMainDlg::OpenPreferences() {
     if (!preferencesDialog) return;
     const bool ok = preferencesDialog(this);
+    // The dialog ran modally: the window may have been closed meanwhile.
+    if (closingForReal_) return;
     if (ok && namingOptionsSource) options_.naming = namingOptionsSource();
     ShowRemainingShots(session_->Camera().DataGroupU16(1, dg1::kRemainingShots),
                        Byte(1, dg1::kCardState));
     if (ok) {
-        session_->Engine().SetCaptureDestination(options_.naming.inCamera, options_.naming.inPC);
+        session_->SetNamingOptions(options_.naming);
         QueueCommand(
             VARNO::MakeCaptureDestinationCommand(options_.naming.inCamera, options_.naming.inPC));
     }

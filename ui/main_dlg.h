@@ -124,6 +124,9 @@ public:
 
     // ---- the window's state, for the program and for tests ----
     engine::CCameraSession& Session() { return *session_; }
+    // Dialogs and the live view window register their targets here while
+    // they are open (and unregister before they are destroyed).
+    CQtMessagePort& Port() { return port_; }
     CDigitalPanel* Readout(int number) const;  // 1..6
     CGdipButtonBase* Button(int id) const;     // 200..206, headers 208..213
     QAction* Action(int commandId) const;

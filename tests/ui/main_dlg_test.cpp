@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QKeyEvent>
 #include <QSignalSpy>
 #include <vector>
 
@@ -268,6 +269,29 @@ TEST_F(MainDlgWindow, DriveModeDecidesTheControlsAndTopBars) {
             EXPECT_EQ(w.Readout(5)->Cell(10).glyph, c.on ? 0 : 1) << int(c.drive);
         }
     }
+}
+
+TEST_F(MainDlgWindow, ExitWithoutACameraEndsAtOnce) {
+    CMainDlg& w = Window();
+    w.show();
+    QSignalSpy ends(&w, &CMainDlg::programEnds);
+    w.Action(CMainDlg::kCmdExit)->trigger();
+    ASSERT_EQ(ends.count(), 1);
+    EXPECT_EQ(ends.at(0).at(0).toInt(), 0);
+    EXPECT_TRUE(kvx::test::MainDlgBench::Pump([&] { return !w.isVisible(); }));
+}
+
+TEST_F(MainDlgWindow, EnterAndEscapeNeverCloseTheWindow) {
+    CMainDlg& w = Window();
+    w.show();
+    QSignalSpy ends(&w, &CMainDlg::programEnds);
+    for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(&w, &press);
+    }
+    kvx::test::MainDlgBench::Pump([] { return false; }, 50);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(ends.count(), 0);
 }
 
 TEST(DialogMessageBox, TimeRunsOutClosesUnlessPicturesAreStillComing) {

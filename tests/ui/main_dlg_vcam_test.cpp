@@ -258,4 +258,30 @@ TEST_F(MainDlgCamera, TimerBlinksTheBatteryAndAlternatesTheBracketingText) {
     EXPECT_EQ(remaining, 4);
 }
 
+TEST_F(MainDlgCamera, PreferencesConfirmedSendPicturesWhereTheySay) {
+    kvx::vcam::VirtualCameraOptions o;
+    o.pictureBytes = 200'000;
+    CMainDlg& w = Connect(o);
+    const fs::path other = bench_.root / "other";
+    fs::create_directories(other);
+    int runs = 0;
+    w.preferencesDialog = [&](QWidget*) {
+        ++runs;
+        return true;
+    };
+    w.namingOptionsSource = [&] {
+        kvx::engine::NamingOptions n = bench_.WindowOptions().naming;
+        n.destinationFolder = other.string() + "/";
+        return n;
+    };
+    w.Action(CMainDlg::kCmdPreferences)->trigger();
+    EXPECT_EQ(runs, 1);
+    ASSERT_TRUE(MainDlgBench::Pump([&] { return w.Button(CMainDlg::kIdAfCapture)->isEnabled(); }));
+    w.Button(CMainDlg::kIdAfCapture)->click();
+    const auto files = bench_.camera->ExpectedFiles(1);
+    ASSERT_FALSE(files.empty());
+    EXPECT_TRUE(MainDlgBench::Pump([&] { return fs::exists(other / files[0].name); }));
+    EXPECT_FALSE(fs::exists(Pictures() / files[0].name));
+}
+
 }  // namespace
