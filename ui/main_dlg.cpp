@@ -372,7 +372,12 @@ void CMainDlg::closeEvent(QCloseEvent* e) {
         closePending_ = true;
         return;
     }
-    InSession([this] { session_->Close(); });
+    InSession([this] {
+        if (session_->Close() == CCameraDetector::CloseOutcome::Deferred) {
+            closeDeferred_ = true;
+            ApplyControls();
+        }
+    });
 }
 
 void CMainDlg::OnClosed() {
@@ -555,7 +560,6 @@ void CMainDlg::OnDisplayReset() {
     for (CDigitalPanel* r : readouts_) r->Reset();
     batteryMain_ = batteryFirst_ = batterySecond_ = 0;
     bracketPhase_ = false;
-    lowBatteryEnding_ = false;
 }
 
 void CMainDlg::OnPanelsReset() {
@@ -570,8 +574,15 @@ void CMainDlg::OnPanelsReset() {
     ApplyControls();
 }
 
+bool CMainDlg::Live() const {
+    // Once the program is on its way out (a close waiting for pictures, a
+    // low battery) a later status refresh must not hand the controls back:
+    // a new capture would only add pictures the close then waits for.
+    return connected_ && !closingForReal_ && !closeDeferred_ && !lowBatteryEnding_;
+}
+
 bool CMainDlg::ControlsOn() const {
-    return connected_ && driveMode_ != 0 && driveMode_ != 6;
+    return Live() && driveMode_ != 0 && driveMode_ != 6;
 }
 
 void CMainDlg::SetConnected(bool on) {
@@ -580,7 +591,7 @@ void CMainDlg::SetConnected(bool on) {
 }
 
 void CMainDlg::ApplyControls() {
-    const bool on = ControlsOn() && !closingForReal_;
+    const bool on = ControlsOn();
     cameraMenu_->setEnabled(on);
     for (int id : {int(kIdCapture), int(kIdAfLock), int(kIdAeLock)}) {
         buttons_[id]->setEnabled(on);
@@ -590,7 +601,7 @@ void CMainDlg::ApplyControls() {
     EvaluateCaptureButtons();
     EvaluateSpecialButtons();
     EvaluateCustomWbMenu();
-    if (connected_) {
+    if (Live()) {
         for (int k = 1; k <= 4; ++k)
             readouts_[static_cast<size_t>(k)]->SetGlyph(kTopBarCell[k], on ? 0 : 1);
     }
@@ -632,7 +643,7 @@ void CMainDlg::EvaluateCaptureButtons() {
     in.afLocked = afLock_;
     in.canSetInfo4Received = cam.CanSetInfoReceived(4);
     in.liveViewMagnification = Byte(4, dg4::kMagnification);
-    in.connected = connected_ && !closingForReal_;
+    in.connected = Live();
     const rules::CaptureButtons b = rules::EvaluateCaptureButtons(in);
     const std::pair<int, bool> apply[] = {
         {kIdAfCapture, b.afCapture}, {kIdCapture, b.capture}, {kIdAfOnly, b.afOnly}};
@@ -651,7 +662,7 @@ void CMainDlg::EvaluateSpecialButtons() {
     in.cameraState = session_->CameraState();
     const auto* flash = VARNO::DataGroupField(2, VARNO::FieldIndex(true, 0x01));
     in.flashActive = flash && flash->width && Byte(2, flash->offset) != 0;
-    in.connected = connected_ && !closingForReal_;
+    in.connected = Live();
     const int version = cam.CanSetInfoReceived(4) ? 4 : (cam.CanSetInfoReceived(3) ? 3 : 0);
     if (version) {
         using F = VARNO::SettableField;
@@ -663,8 +674,12 @@ void CMainDlg::EvaluateSpecialButtons() {
         in.liveViewOffered =
             cam.SettableOf(4, VARNO::SettableField::LiveViewAvailable).value_or(0) != 0;
     const rules::SpecialButtons s = rules::EvaluateSpecialButtons(in);
-    for (const auto& [id, on] : {std::pair{int(kIdAbSetting), s.abSetting},
-                                 std::pair{int(kIdLiveView), s.liveView || liveViewOpen_}}) {
+    // A button whose window is not part of this build stays off rather than
+    // doing nothing when pressed.
+    const bool ab = s.abSetting && static_cast<bool>(specialSettingsDialog);
+    const bool live = (s.liveView && static_cast<bool>(liveViewToggle)) || liveViewOpen_;
+    for (const auto& [id, on] :
+         {std::pair{int(kIdAbSetting), ab}, std::pair{int(kIdLiveView), live}}) {
         buttons_[id]->setEnabled(on);
         buttons_[id]->SetDisabledLook(!on);
     }
@@ -686,7 +701,7 @@ void CMainDlg::EvaluateCustomWbMenu() {
     const VARNO::CCamera& cam = session_->Camera();
     rules::MenuInputs in;
     in.driveMode = driveMode_;
-    in.connected = connected_ && !closingForReal_;
+    in.connected = Live();
     in.cameraState = session_->CameraState();
     in.pendingPictures = session_->PendingPictures();
     in.whiteBalance = Byte(2, dg2::kWhiteBalance);
@@ -695,9 +710,10 @@ void CMainDlg::EvaluateCustomWbMenu() {
     in.dataGroup4Seen = session_->GroupSeen(4);
     in.qmd = qmd_;
     const rules::MenuStates m = rules::EvaluateMenus(in);
-    for (int k = 0; k < 3; ++k) actions_[kCmdCustomWb1 + k]->setEnabled(m.customWb);
-    actions_[kCmdDateSetting]->setEnabled(m.dateSetting);
-    actions_[kCmdIsoFunction]->setEnabled(m.isoFunction);
+    for (int k = 0; k < 3; ++k)
+        actions_[kCmdCustomWb1 + k]->setEnabled(m.customWb && static_cast<bool>(customWbCapture));
+    actions_[kCmdDateSetting]->setEnabled(m.dateSetting && static_cast<bool>(dateTimeDialog));
+    actions_[kCmdIsoFunction]->setEnabled(m.isoFunction && static_cast<bool>(isoFunctionDialog));
 }
 
 void CMainDlg::UpdateIsoFunctionMenu() {

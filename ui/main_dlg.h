@@ -224,6 +224,7 @@ private:
     void OnSessionTick();
 
     // ---- window behaviour ----
+    bool Live() const;
     bool ControlsOn() const;
     void SetConnected(bool on);
     void ApplyControls();
@@ -259,6 +260,7 @@ private:
     std::deque<engine::PostedMessage> deferred_;
     bool closePending_ = false;
     bool closingForReal_ = false;
+    bool closeDeferred_ = false;  // closing once the pictures in the camera are in
 
     // Widgets (owned by their Qt parents).
     QLabel* client_ = nullptr;

@@ -170,6 +170,10 @@ TEST_F(MainDlgCamera, ClosingWhileAPictureIsInTheCameraWaitsForIt) {
     // Deferred: the window stays, tells the user, and ends only when the
     // picture is in.
     EXPECT_TRUE(w.isVisible());
+    // Status refreshes while it waits do not hand the controls back.
+    MainDlgBench::Pump([] { return false; }, 300);
+    EXPECT_FALSE(w.ControlsEnabled());
+    EXPECT_FALSE(w.Button(CMainDlg::kIdAfCapture)->isEnabled());
     const QString text = QString::fromUtf8(VARNO::StringText(10200)).replace("\r\n", "\n");
     bool told = false;
     EXPECT_TRUE(MainDlgBench::Pump([&] {
@@ -282,6 +286,21 @@ TEST_F(MainDlgCamera, PreferencesConfirmedSendPicturesWhereTheySay) {
     ASSERT_FALSE(files.empty());
     EXPECT_TRUE(MainDlgBench::Pump([&] { return fs::exists(other / files[0].name); }));
     EXPECT_FALSE(fs::exists(Pictures() / files[0].name));
+}
+
+TEST_F(MainDlgCamera, OnlyACameraOfTheOtherGroupEndsTheProgramWithItsCode) {
+    kvx::vcam::VirtualCameraOptions o;
+    o.model = 110;
+    bench_.StartCamera(o);
+    bench_.window = std::make_unique<CMainDlg>(bench_.WindowOptions());
+    CMainDlg& w = *bench_.window;
+    QSignalSpy ends(&w, &CMainDlg::programEnds);
+    w.show();
+    w.Start();
+    ASSERT_TRUE(MainDlgBench::Pump([&] { return ends.count() == 1; }));
+    EXPECT_EQ(ends.at(0).at(0).toInt(), 0x8001);
+    EXPECT_EQ(w.ExitCode(), 0x8001);
+    EXPECT_FALSE(w.Session().ThreadRunning());
 }
 
 }  // namespace
