@@ -95,9 +95,17 @@ void CDialogMessageBox::paintEvent(QPaintEvent*) {
     else
         p.drawImage(0, 0, background_);
     // A box grown for a long message continues the picture's bottom row.
-    if (height() > background_.height())
+    if (!background_.isNull() && height() > background_.height())
         p.drawImage(QRect(0, background_.height(), width(), height() - background_.height()),
                     background_, QRect(0, background_.height() - 1, background_.width(), 1));
+    // The caption again inside the box, above its rule: the window manager's
+    // title bar may be small, or not there at all.
+    QFont f = font();
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(QColor(226, 150, 58));
+    p.drawText(QRect(kSideMargin, 8, width() - 2 * kSideMargin, 28),
+               Qt::AlignLeft | Qt::AlignVCenter, windowTitle());
 }
 
 void CDialogMessageBox::closeEvent(QCloseEvent* event) {

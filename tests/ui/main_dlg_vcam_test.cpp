@@ -175,12 +175,19 @@ TEST_F(MainDlgCamera, ClosingWhileAPictureIsInTheCameraWaitsForIt) {
     EXPECT_FALSE(w.ControlsEnabled());
     EXPECT_FALSE(w.Button(CMainDlg::kIdAfCapture)->isEnabled());
     const QString text = QString::fromUtf8(VARNO::StringText(10200)).replace("\r\n", "\n");
-    bool told = false;
+    bool told = false, barShown = false, named = false;
+    const QString name = QString::fromStdString(cam.ExpectedFiles(1).at(0).name);
     EXPECT_TRUE(MainDlgBench::Pump([&] {
         told = told || (w.NoticeBox() && w.NoticeBox()->Message() == text);
+        // While it comes in: the bar along the bottom and the file named in
+        // the status line's tooltip.
+        barShown = barShown || (w.TransferBar()->isVisible() && w.TransferBar()->value() > 0);
+        named = named || w.StatusLineLabel()->toolTip().contains(name);
         return ends.count() == 1;
     }));
     EXPECT_TRUE(told);
+    EXPECT_TRUE(barShown);
+    EXPECT_TRUE(named);
     EXPECT_TRUE(PictureArrived(1));
     EXPECT_FALSE(w.ControlsEnabled());
     // A second close of the window after the end changes nothing.
