@@ -1,5 +1,6 @@
 #include "model/string_table.h"
 
+#include <memory>
 #include <unordered_map>
 
 namespace VARNO {
@@ -188,12 +189,38 @@ const std::unordered_map<uint32_t, const char*>& Map() {
     return map;
 }
 
+// Texts of the language file in use. The previous set is kept alive, not
+// freed, so that a text pointer handed out just before a replacement does
+// not dangle; replacements happen once per run.
+std::vector<std::unique_ptr<const std::unordered_map<uint32_t, std::string>>>& Replacements() {
+    static std::vector<std::unique_ptr<const std::unordered_map<uint32_t, std::string>>> sets;
+    return sets;
+}
+const std::unordered_map<uint32_t, std::string>* g_active = nullptr;
+
 }  // namespace
 
 const char* StringText(uint32_t id) {
+    if (g_active) {
+        auto it = g_active->find(id);
+        if (it != g_active->end()) return it->second.c_str();
+    }
     const auto& map = Map();
     auto it = map.find(id);
     return it == map.end() ? "" : it->second;
+}
+
+void ReplaceStrings(const std::vector<std::pair<uint32_t, std::string>>& texts) {
+    auto set = std::make_unique<std::unordered_map<uint32_t, std::string>>();
+    const auto& builtIn = Map();
+    for (const auto& [id, text] : texts)
+        if (builtIn.count(id) != 0) (*set)[id] = text;
+    g_active = set.get();
+    Replacements().push_back(std::move(set));
+}
+
+void RestoreBuiltInStrings() {
+    g_active = nullptr;
 }
 
 bool HasString(uint32_t id) {

@@ -11,6 +11,10 @@ namespace kvx {
 std::string LocalAppDataFolder();
 // $XDG_RUNTIME_DIR, else /tmp/kvx-<uid>.
 std::string RuntimeFolder();
+// Where the program writes "kvx.log": the executable's folder when it is
+// writable (a build tree), else $XDG_STATE_HOME/VARNO/Varno_Kolvex/ (default
+// ~/.local/state/...), created when missing. With a trailing separator.
+std::string ProgramLogFolder();
 // $KVX_DEVICE_DIR, else <runtime>/kvx/devices: where virtual cameras register.
 std::string VirtualDeviceFolder();
 
