@@ -195,7 +195,10 @@ void CMainDlg::BuildControls() {
 
     QFont lineFont(QStringLiteral("Verdana"));
     lineFont.setStyleHint(QFont::SansSerif);
-    lineFont.setPixelSize(11);
+    if (options_.statusFontTenths > 0)
+        lineFont.setPointSizeF(options_.statusFontTenths / 10.0);
+    else
+        lineFont.setPixelSize(11);
     cameraLine_ = new QLabel(client_);
     statusLine_ = new QLabel(client_);
     for (QLabel* l : {cameraLine_, statusLine_}) {
@@ -285,9 +288,13 @@ void CMainDlg::BuildMenus() {
 void CMainDlg::PlaceTextLines() {
     const int h = client_->height();
     const int w = client_->width();
-    cameraLine_->setGeometry(4, h - 16, cameraLineWidth_ + 4, 13);
+    // 13 pixels high, 16 above the bottom; a larger status font grows the
+    // lines upwards rather than cutting their letters.
+    const int lineHeight = std::max(13, cameraLine_->fontMetrics().height());
+    const int y = h - 3 - lineHeight;
+    cameraLine_->setGeometry(4, y, cameraLineWidth_ + 4, lineHeight);
     const int sx = cameraLine_->geometry().right() + 1 + 4;
-    statusLine_->setGeometry(sx, h - 16, std::max(0, w - 8 - sx), 13);
+    statusLine_->setGeometry(sx, y, std::max(0, w - 8 - sx), lineHeight);
 }
 
 // ---------------------------------------------------------------------------
@@ -351,7 +358,17 @@ void CMainDlg::OnSessionTick() {
 }
 
 void CMainDlg::Start() {
+    if (started_ || closingForReal_) return;
+    started_ = true;
     InSession([this] { session_->Start(); });
+}
+
+void CMainDlg::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    // The search waits for the window to be on the screen: its waits turn
+    // the event loop, and the first paint should not wait for them.
+    if (options_.searchOnShow && !started_)
+        QMetaObject::invokeMethod(this, &CMainDlg::Start, Qt::QueuedConnection);
 }
 
 bool CMainDlg::QueueCommand(const tag_CAM_COMMAND& command) {
@@ -381,7 +398,20 @@ void CMainDlg::closeEvent(QCloseEvent* e) {
 }
 
 void CMainDlg::OnClosed() {
-    // The session stopped its thread: keep the window's place and end.
+    // The session stopped its thread: the program ends normally.
+    EndProgram(exitCode_.value_or(0));
+}
+
+void CMainDlg::OnQuit(int exitCode) {
+    // Only cameras of the other model group are attached: the program ends
+    // without a message.
+    EndProgram(exitCode);
+}
+
+void CMainDlg::EndProgram(int exitCode) {
+    // Told once, whichever way the end came first.
+    if (exitCode_) return;
+    exitCode_ = exitCode;
     if (options_.settings) {
         options_.settings->windowLeft = x();
         options_.settings->windowTop = y();
@@ -389,18 +419,6 @@ void CMainDlg::OnClosed() {
     readoutTimer_.stop();
     closingForReal_ = true;
     if (notice_) notice_->done(QDialog::Accepted);
-    const int code = exitCode_.value_or(0);
-    exitCode_ = code;
-    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-    emit programEnds(code);
-}
-
-void CMainDlg::OnQuit(int exitCode) {
-    // Only cameras of the other model group are attached: the program ends
-    // without a message.
-    exitCode_ = exitCode;
-    closingForReal_ = true;
-    readoutTimer_.stop();
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     emit programEnds(exitCode);
 }

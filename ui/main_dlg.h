@@ -92,6 +92,11 @@ public:
         // Read for the window position, written back with it when the window
         // closes for real; may be null.
         engine::AppSettings* settings = nullptr;
+        // The camera search runs by itself once the window is first shown
+        // (else the owner calls Start()).
+        bool searchOnShow = false;
+        // The text lines' font size in tenths of a point; 0: the built-in size.
+        int statusFontTenths = 0;
         // Timer periods (ms): the readout tick and the session's tick.
         int readoutTickMs = 300;
         int sessionTickMs = 100;
@@ -100,7 +105,8 @@ public:
     explicit CMainDlg(Options options, QWidget* parent = nullptr);
     ~CMainDlg() override;
 
-    // The first camera search; call once, after the window is shown.
+    // The first camera search; once, after the window is shown (later calls
+    // do nothing).
     void Start();
 
     // ---- hooks for what other parts of the program provide ----
@@ -161,6 +167,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     // ---- engine::ISessionFrontEnd ----
@@ -227,6 +234,7 @@ private:
     bool Live() const;
     bool ControlsOn() const;
     void SetConnected(bool on);
+    void EndProgram(int exitCode);
     void ApplyControls();
     void Capture(uint8_t mode, bool sendDestination);
     void ToggleAfLock();
@@ -260,7 +268,8 @@ private:
     std::deque<engine::PostedMessage> deferred_;
     bool closePending_ = false;
     bool closingForReal_ = false;
-    bool closeDeferred_ = false;  // closing once the pictures in the camera are in
+    bool closeDeferred_ = false;
+    bool started_ = false;  // closing once the pictures in the camera are in
 
     // Widgets (owned by their Qt parents).
     QLabel* client_ = nullptr;
