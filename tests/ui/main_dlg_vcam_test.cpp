@@ -170,8 +170,11 @@ TEST_F(MainDlgCamera, ClosingWhileAPictureIsInTheCameraWaitsForIt) {
     // Deferred: the window stays, tells the user, and ends only when the
     // picture is in.
     EXPECT_TRUE(w.isVisible());
-    // Status refreshes while it waits do not hand the controls back.
+    // Status refreshes while it waits do not hand the controls back, and a
+    // second close while it waits changes nothing.
     MainDlgBench::Pump([] { return false; }, 300);
+    w.close();
+    EXPECT_TRUE(w.isVisible());
     EXPECT_FALSE(w.ControlsEnabled());
     EXPECT_FALSE(w.Button(CMainDlg::kIdAfCapture)->isEnabled());
     const QString text = QString::fromUtf8(VARNO::StringText(10200)).replace("\r\n", "\n");
@@ -308,6 +311,28 @@ TEST_F(MainDlgCamera, OnlyACameraOfTheOtherGroupEndsTheProgramWithItsCode) {
     EXPECT_EQ(ends.at(0).at(0).toInt(), 0x8001);
     EXPECT_EQ(w.ExitCode(), 0x8001);
     EXPECT_FALSE(w.Session().ThreadRunning());
+}
+
+TEST_F(MainDlgCamera, ACameraThatNeedsANewerProgramIsToldAndTheProgramStays) {
+    kvx::vcam::VirtualCameraOptions o;
+    o.protocolMinor = 1;  // 4.1
+    bench_.StartCamera(o);
+    bench_.window = std::make_unique<CMainDlg>(bench_.WindowOptions());
+    CMainDlg& w = *bench_.window;
+    QSignalSpy ends(&w, &CMainDlg::programEnds);
+    w.show();
+    w.Start();
+    const QString text = QString::fromUtf8(VARNO::StringText(10204)).replace("\r\n", "\n");
+    ASSERT_TRUE(
+        MainDlgBench::Pump([&] { return w.NoticeBox() && w.NoticeBox()->Message() == text; }));
+    // The link ends; the window stays with its controls off, and the notice
+    // closes by itself after its five seconds.
+    EXPECT_TRUE(MainDlgBench::Pump([&] { return !w.Session().ThreadRunning(); }));
+    EXPECT_TRUE(MainDlgBench::Pump([&] { return w.NoticeBox() == nullptr; }));
+    EXPECT_FALSE(w.ControlsEnabled());
+    EXPECT_FALSE(w.Button(CMainDlg::kIdAfCapture)->isEnabled());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(ends.count(), 0);
 }
 
 }  // namespace
