@@ -27,7 +27,8 @@ class MainDlgCamera : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(bench_.SetUp("kvx-maindlg-vcam")); }
 
-    CMainDlg& Connect(kvx::vcam::VirtualCameraOptions o = {}) {
+    // The camera attached, the window shown and its camera search run.
+    CMainDlg& Open(kvx::vcam::VirtualCameraOptions o = {}) {
         bench_.StartCamera(o);
         CMainDlg::Options wo = bench_.WindowOptions();
         // The readout timer is stepped by the tests that need it.
@@ -35,8 +36,13 @@ protected:
         bench_.window = std::make_unique<CMainDlg>(wo);
         bench_.window->show();
         bench_.window->Start();
-        EXPECT_TRUE(bench_.WaitConnected());
         return *bench_.window;
+    }
+
+    CMainDlg& Connect(kvx::vcam::VirtualCameraOptions o = {}) {
+        CMainDlg& w = Open(o);
+        EXPECT_TRUE(bench_.WaitConnected());
+        return w;
     }
 
     fs::path Pictures() const { return bench_.root / "pictures"; }
@@ -68,6 +74,11 @@ protected:
 
     MainDlgBench bench_;
 };
+
+// A notice as the box shows it.
+QString NoticeText(uint32_t id) {
+    return QString::fromUtf8(VARNO::StringText(id)).replace("\r\n", "\n");
+}
 
 QString IsoText(CMainDlg& w, uint8_t code) {
     const auto* e = w.Session().Camera().IsoEntry(code);
@@ -148,7 +159,7 @@ TEST_F(MainDlgCamera, LowBatteryTellsTheUserAndEndsTheProgram) {
     // battery low (5).
     ASSERT_TRUE(cam.SetDataGroupFieldOnBody(5, 0, 0x10, {4, 7}));
     ASSERT_TRUE(cam.SetDataGroupFieldOnBody(1, 0, 0x10, {5}));
-    const QString text = QString::fromUtf8(VARNO::StringText(10202)).replace("\r\n", "\n");
+    const QString text = NoticeText(10202);
     ASSERT_TRUE(
         MainDlgBench::Pump([&] { return w.NoticeBox() && w.NoticeBox()->Message() == text; }));
     EXPECT_FALSE(w.ControlsEnabled());
@@ -165,7 +176,7 @@ TEST_F(MainDlgCamera, ClosingWhileAPictureIsInTheCameraWaitsForIt) {
     QSignalSpy ends(&w, &CMainDlg::programEnds);
     auto& cam = *bench_.camera;
     ASSERT_EQ(cam.TakePictureOnBody(2).size(), 1u);
-    const QString text = QString::fromUtf8(VARNO::StringText(10200)).replace("\r\n", "\n");
+    const QString text = NoticeText(10200);
     const QString name = QString::fromStdString(cam.ExpectedFiles(1).at(0).name);
     bool told = false, barShown = false, named = false;
     auto watch = [&] {
@@ -316,12 +327,8 @@ TEST_F(MainDlgCamera, PreferencesConfirmedSendPicturesWhereTheySay) {
 TEST_F(MainDlgCamera, OnlyACameraOfTheOtherGroupEndsTheProgramWithItsCode) {
     kvx::vcam::VirtualCameraOptions o;
     o.model = 110;
-    bench_.StartCamera(o);
-    bench_.window = std::make_unique<CMainDlg>(bench_.WindowOptions());
-    CMainDlg& w = *bench_.window;
+    CMainDlg& w = Open(o);
     QSignalSpy ends(&w, &CMainDlg::programEnds);
-    w.show();
-    w.Start();
     ASSERT_TRUE(MainDlgBench::Pump([&] { return ends.count() == 1; }));
     EXPECT_EQ(ends.at(0).at(0).toInt(), 0x8001);
     EXPECT_EQ(w.ExitCode(), 0x8001);
@@ -331,13 +338,9 @@ TEST_F(MainDlgCamera, OnlyACameraOfTheOtherGroupEndsTheProgramWithItsCode) {
 TEST_F(MainDlgCamera, ACameraThatNeedsANewerProgramIsToldAndTheProgramStays) {
     kvx::vcam::VirtualCameraOptions o;
     o.protocolMinor = 1;  // 4.1
-    bench_.StartCamera(o);
-    bench_.window = std::make_unique<CMainDlg>(bench_.WindowOptions());
-    CMainDlg& w = *bench_.window;
+    CMainDlg& w = Open(o);
     QSignalSpy ends(&w, &CMainDlg::programEnds);
-    w.show();
-    w.Start();
-    const QString text = QString::fromUtf8(VARNO::StringText(10204)).replace("\r\n", "\n");
+    const QString text = NoticeText(10204);
     ASSERT_TRUE(
         MainDlgBench::Pump([&] { return w.NoticeBox() && w.NoticeBox()->Message() == text; }));
     // The link ends; the window stays with its controls off, and the notice
