@@ -327,8 +327,13 @@ TEST_F(MainDlgCamera, PreferencesConfirmedSendPicturesWhereTheySay) {
 TEST_F(MainDlgCamera, OnlyACameraOfTheOtherGroupEndsTheProgramWithItsCode) {
     kvx::vcam::VirtualCameraOptions o;
     o.model = 110;
-    CMainDlg& w = Open(o);
+    // The program ends during the camera search itself: listen before it.
+    bench_.StartCamera(o);
+    bench_.window = std::make_unique<CMainDlg>(bench_.WindowOptions());
+    CMainDlg& w = *bench_.window;
     QSignalSpy ends(&w, &CMainDlg::programEnds);
+    w.show();
+    w.Start();
     ASSERT_TRUE(MainDlgBench::Pump([&] { return ends.count() == 1; }));
     EXPECT_EQ(ends.at(0).at(0).toInt(), 0x8001);
     EXPECT_EQ(w.ExitCode(), 0x8001);
