@@ -7,6 +7,7 @@
 
 #include <QKeyEvent>
 #include <QSignalSpy>
+#include <functional>
 #include <vector>
 
 #include "model/camera.h"
@@ -269,6 +270,59 @@ TEST_F(MainDlgWindow, DriveModeDecidesTheControlsAndTopBars) {
             EXPECT_EQ(w.Readout(5)->Cell(10).glyph, c.on ? 0 : 1) << int(c.drive);
         }
     }
+}
+
+TEST_F(MainDlgWindow, ButtonsQueueTheirCommandsAndTheLocksFollowTheirRules) {
+    CMainDlg& w = Window();
+    // Single drive, AF-S, a 50 mm lens: every capture button may be on.
+    Feed(w, {2, 0x21, 0x00, {1, 1}});
+    Feed(w, {3, 0xC0, 0x00, {0x20, 0x03, 0x20, 0x03}});
+    Feed(w, {1, 0x00, 0x80, {3}});  // focus state 3: not found
+    auto queued = [&] { return w.Session().Engine().QueuedCommandCount(); };
+    auto* afCapture = w.Button(CMainDlg::kIdAfCapture);
+    auto* afOnly = w.Button(CMainDlg::kIdAfOnly);
+    auto* afLock = w.Button(CMainDlg::kIdAfLock);
+    auto* aeLock = w.Button(CMainDlg::kIdAeLock);
+    ASSERT_TRUE(afCapture->isEnabled());
+    ASSERT_TRUE(afOnly->isEnabled());
+
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        size_t added;
+    } steps[] = {
+        // Destination, then release.
+        {"AF Capture", [&] { afCapture->click(); }, 2},
+        {"MF Capture menu", [&] { w.Action(CMainDlg::kCmdMfCapture)->trigger(); }, 2},
+        // Focus only: no destination.
+        {"AF", [&] { afOnly->click(); }, 1},
+        // AF lock without a focus found does nothing.
+        {"AF lock refused", [&] { afLock->click(); }, 0},
+        {"AE lock", [&] { aeLock->click(); }, 1},
+    };
+    for (const auto& step : steps) {
+        const size_t before = queued();
+        step.act();
+        EXPECT_EQ(queued() - before, step.added) << step.what;
+    }
+    EXPECT_EQ(afLock->GetState(), CGdipButton::kStateNormal);
+    EXPECT_EQ(aeLock->GetState(), CGdipButton::kStateAlternate);
+
+    // Focus found: AF lock locks, and focusing alone is no longer offered.
+    Feed(w, {1, 0x00, 0x80, {0}});
+    size_t before = queued();
+    afLock->click();
+    EXPECT_EQ(queued() - before, 1u);
+    EXPECT_EQ(afLock->GetState(), CGdipButton::kStateAlternate);
+    EXPECT_FALSE(afOnly->isEnabled());
+    EXPECT_TRUE(afCapture->isEnabled());
+    // Unlocking needs no focus.
+    Feed(w, {1, 0x00, 0x80, {3}});
+    before = queued();
+    afLock->click();
+    EXPECT_EQ(queued() - before, 1u);
+    EXPECT_EQ(afLock->GetState(), CGdipButton::kStateNormal);
+    EXPECT_TRUE(afOnly->isEnabled());
 }
 
 TEST_F(MainDlgWindow, ExitWithoutACameraEndsAtOnce) {
