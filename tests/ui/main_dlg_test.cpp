@@ -325,6 +325,21 @@ TEST_F(MainDlgWindow, ButtonsQueueTheirCommandsAndTheLocksFollowTheirRules) {
     EXPECT_TRUE(afOnly->isEnabled());
 }
 
+TEST_F(MainDlgWindow, ADestinationWhoseSpaceCannotBeReadStopsCapturesToTheComputer) {
+    for (const bool readable : {true, false}) {
+        CMainDlg::Options o = bench_.WindowOptions();
+        o.watchDevices = false;
+        if (!readable) o.naming.destinationFolder = (bench_.root / "gone" / "away").string() + "/";
+        bench_.window = std::make_unique<CMainDlg>(o);
+        CMainDlg& w = *bench_.window;
+        Feed(w, {2, 0x21, 0x00, {1, 1}});
+        Feed(w, {3, 0xC0, 0x00, {0x20, 0x03, 0x20, 0x03}});
+        for (int id : {CMainDlg::kIdAfCapture, CMainDlg::kIdCapture, CMainDlg::kIdAfOnly})
+            EXPECT_EQ(w.Button(id)->isEnabled(), readable) << id << " readable " << readable;
+        EXPECT_EQ(w.Action(CMainDlg::kCmdAfCapture)->isEnabled(), readable);
+    }
+}
+
 TEST_F(MainDlgWindow, ExitWithoutACameraEndsAtOnce) {
     CMainDlg& w = Window();
     w.show();
