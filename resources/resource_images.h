@@ -2,7 +2,8 @@
 //
 // Every picture is named by its number: ":/res/<number>.png" (130..134 and
 // 188..196 the value selector's parts, 149 the main window background,
-// 155..173 its buttons, 174..179 check boxes and radio
+// 155..173 its buttons, 235..246 the focus-frame
+// selector, 247..251 the white-balance adjust grid, 174..179 check boxes and radio
 // buttons, 217..220 text buttons, 268..272 the live view button, 350..379
 // the readout glyph strips, 2100..2103 slider thumbs, 2104..2119 step
 // buttons, 2120/2121 slider channels, 2122/2123 panel headers). The program

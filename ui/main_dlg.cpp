@@ -23,6 +23,8 @@
 #include "model/setting_commands.h"
 #include "model/string_table.h"
 #include "resources/resource_images.h"
+#include "ui/dialog_image1.h"
+#include "ui/image_arrow_key_filter.h"
 
 namespace kvx::ui {
 
@@ -144,6 +146,13 @@ void CMainDlg::BuildControls() {
 
     panels_ = MakeMainDlgPanels(frame_, session_->Camera(), *this, session_->Dispatcher());
     for (auto& p : panels_) p.widget->hide();
+    // The arrow keys move the white-balance point while "Image Setting 1" is
+    // the open panel (the filter leaves keys that a list or dialog has alone).
+    if (auto* image1 = qobject_cast<CDialogImage1*>(panels_[2].widget)) {
+        auto* filter = new CImageArrowKeyFilter(
+            *image1, [this] { return openPanel_ == 2; }, this);
+        qApp->installEventFilter(filter);
+    }
 
     for (int k = 0; k < 6; ++k) {
         auto* h = new CGdipToggleButtonEx(frame_);
@@ -429,16 +438,6 @@ void CMainDlg::keyPressEvent(QKeyEvent* e) {
         case Qt::Key_Enter:
         case Qt::Key_Escape:
             return;  // never closes the window
-        case Qt::Key_Left:
-        case Qt::Key_Right:
-        case Qt::Key_Up:
-        case Qt::Key_Down:
-            if (openPanel_ == 2) {
-                QKeyEvent copy(e->type(), e->key(), e->modifiers());
-                QCoreApplication::sendEvent(panels_[2].widget, &copy);
-                return;
-            }
-            break;
         default:
             break;
     }

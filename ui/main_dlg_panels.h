@@ -1,7 +1,5 @@
-// The six setting panels of the main window's accordion, built in one place.
-// Each panel class that exists in this build is constructed and registered
-// with the setting dispatch; a panel not built yet is a plain placeholder of
-// the same size and colour, so the window and its accordion work either way.
+// The six setting panels of the main window's accordion, built and
+// registered with the setting dispatch in one place.
 #pragma once
 
 #include <QWidget>
@@ -19,10 +17,6 @@ struct MainDlgPanel {
     std::function<void(bool)> enablePanel;  // the panel's EnablePanel
     std::function<void()> detach;           // takes it off the dispatcher
 };
-
-// Panel size inside the accordion frame.
-inline constexpr int kPanelWidth = 393;
-inline constexpr int kPanelHeight = 386;
 
 // Builds the six panels in header order as children of `parent`.
 std::array<MainDlgPanel, 6> MakeMainDlgPanels(QWidget* parent, VARNO::CCamera& camera,

@@ -1,8 +1,11 @@
 #include "camlink/device/virtual_registration.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -83,6 +86,37 @@ bool RemoveRegistration(const std::string& dir, const std::string& instance) {
     return fs::remove(fs::path(dir) / (instance + ".device"), ec);
 }
 
+namespace {
+
+// A registration is a few hundred bytes. Any process of the user can put
+// anything under a registration name: a pipe (whose open or read would
+// wait for a writer forever), a device such as /dev/zero (endless), a
+// folder or a huge file. Only a regular file of a sensible size is read,
+// and the open never waits.
+constexpr off_t kMaxRegistrationBytes = 64 * 1024;
+
+bool ReadSmallFile(const fs::path& path, std::string* text) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxRegistrationBytes;
+    if (ok) {
+        text->resize(static_cast<size_t>(st.st_size));
+        size_t got = 0;
+        while (got < text->size()) {
+            const ssize_t n = ::read(fd, text->data() + got, text->size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            got += static_cast<size_t>(n);
+        }
+        text->resize(got);  // a file that shrank meanwhile: what was there
+    }
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
 std::vector<VirtualRegistration> ReadRegistrations(const std::string& dir) {
     std::vector<VirtualRegistration> out;
     std::error_code ec;
@@ -95,11 +129,9 @@ std::vector<VirtualRegistration> ReadRegistrations(const std::string& dir) {
     }
     std::sort(files.begin(), files.end());
     for (const auto& p : files) {
-        std::ifstream in(p, std::ios::binary);
-        if (!in) continue;
-        std::stringstream ss;
-        ss << in.rdbuf();
-        if (auto r = ParseRegistration(ss.str())) {
+        std::string text;
+        if (!ReadSmallFile(p, &text)) continue;
+        if (auto r = ParseRegistration(text)) {
             r->file = p.string();
             out.push_back(std::move(*r));
         }

@@ -9,8 +9,11 @@
 //  - a picture (not a part of a multi-part one) whose bytes the camera
 //    handed out whole ends up as a file;
 //  - once the transfer side is gone, no picture is left hidden.
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -31,6 +34,33 @@ uint32_t U32At(const std::vector<uint8_t>& b, size_t at) {
 
 std::string NameOf(const KVX_PICT_FILE_ENTRY& e) {
     return std::string(e.fileName, strnlen(e.fileName, sizeof e.fileName));
+}
+
+// Renaming numbers run from the start number up to CPictureNamer::kMaxNumber
+// and no further: a picture may go unwritten only when every number of that
+// range is already used by a file of the folder (any name whose part before
+// its first dot is prefix + number, ignoring case).
+bool NumbersLeft(const std::string& folder, const NamingOptions& options) {
+    const long start = std::strtol(options.startNum.c_str(), nullptr, 10);
+    const int digits = static_cast<int>(std::strtol(options.columns.c_str(), nullptr, 10));
+    const auto names = ScratchFolder::Names(folder);
+    const long count = CPictureNamer::kMaxNumber - start + 1;
+    if (count > static_cast<long>(names.size())) return true;  // more numbers than files
+    std::string prefix = options.prefix;
+    for (auto& c : prefix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (long n = start; n <= CPictureNamer::kMaxNumber; ++n) {
+        char digitsText[32];
+        std::snprintf(digitsText, sizeof digitsText, "%0*ld", digits, n);
+        const std::string stem = prefix + digitsText;
+        bool used = false;
+        for (std::string name : names) {
+            for (auto& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            used = used || name == stem || name.rfind(stem + ".", 0) == 0 || name == "." + stem ||
+                   name.rfind("." + stem + ".", 0) == 0;
+        }
+        if (!used) return true;
+    }
+    return false;
 }
 
 // A joined Q7I: directory at the offset in the last four bytes, "SECf",
@@ -64,7 +94,9 @@ void CheckJoined(const std::vector<uint8_t>& file, const std::vector<uint32_t>& 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static ScratchFolder scratch;
     static kvx::fuzz::CheckStats stats{
-        "picture_transfer", {}, {"results", "complete", "plain", "joined"}};
+        "picture_transfer",
+        {},
+        {"results", "complete", "plain", "joined", "parts", "parts_failed"}};
     const std::string dest = scratch.Root() + "/dest";
     ::mkdir(dest.c_str(), 0755);
     ScratchFolder::Empty(dest);
@@ -104,10 +136,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 bool kept = false;
                 for (const auto& r : results)
                     kept = kept || (r.cameraName == NameOf(e.entry) && !r.path.empty());
-                KVX_FUZZ_CHECK(kept);
+                KVX_FUZZ_CHECK(kept || (options.rename && !NumbersLeft(dest, options)));
             }
             for (const auto& r : results) {
                 ++stats.counts[0];
+                for (const auto& e : link.lastList) {
+                    if (NameOf(e.entry) == r.cameraName &&
+                        e.entry.formatCode == CPictureTransfer::kFormatQ7i && e.extended) {
+                        ++stats.counts[4];
+                        if (!r.complete) ++stats.counts[5];
+                        break;
+                    }
+                }
                 if (r.path.empty()) continue;
                 // Inside the destination folder, as one name.
                 KVX_FUZZ_CHECK(r.path.rfind(dest + "/", 0) == 0);

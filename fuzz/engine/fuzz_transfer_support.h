@@ -149,6 +149,7 @@ public:
         KVX_LARGE_REPLY_BUFFER_SIZE - KVX_VENDOR_OUT_HEADER_SIZE;
     // Picture bytes one input may have served, so no input runs for long.
     static constexpr uint64_t kServeBudget = 12u << 20;
+    static constexpr uint16_t kQ7iFormat = 0x380A;
 
     explicit TransferLink(ByteReader& in) : in_(in) {}
 
@@ -176,8 +177,10 @@ public:
     HResult GetBigPartialPictFile(uint32_t objectId, uint32_t offset, uint32_t size, uint8_t** data,
                                   uint32_t* actualSize) override {
         ++pieceRequests;
-        if (in_.Empty()) return KVX_E_FAIL;
-        const uint8_t ctl = in_.U8();
+        // A multi-part list's pieces come from a sound camera unless that
+        // list asked for pieces from the input.
+        if (!soundPieces_ && in_.Empty()) return KVX_E_FAIL;
+        const uint8_t ctl = soundPieces_ ? 0 : in_.U8();
         const uint8_t mode = ctl & 7;
         const bool moreBit = (ctl & 0x08) != 0;
         const uint64_t left = served_ < kServeBudget ? kServeBudget - served_ : 0;
@@ -210,7 +213,8 @@ public:
             case 5:
                 return in_.U8() == 0 ? KVX_E_FAIL : static_cast<HResult>(0x80000000u | in_.U16());
             case 6: {  // a reply too short for its own fields
-                received = in_.U8() % 8;
+                // At most five bytes: never room for a length field and a flag.
+                received = in_.U8() % 6;
                 uint8_t* rec = piece_.Place(received);
                 for (size_t i = 0; i < received; ++i) rec[i] = in_.U8();
                 *data = rec;
@@ -256,7 +260,18 @@ private:
                  uint8_t* isMultiPart, uint8_t* info28, uint8_t** raw, uint32_t* rawLength) {
         lastList.clear();
         served.clear();
-        if (in_.Empty() || in_.U8() == 0xFF) return KVX_E_FAIL;
+        // Once a list was multi-part, so are the later ones: the camera is
+        // in the middle of a picture, and a list needs no input then (past
+        // the end of the input every value reads as 0, which lists the next
+        // part soundly).
+        if (in_.Empty() && !multiPartMode_) return KVX_E_FAIL;
+        const uint8_t control = in_.U8();
+        if (control == 0xFF) return KVX_E_FAIL;
+        multiPartMode_ = multiPartMode_ || (control & 0xF0) == 0x40;
+        soundPieces_ = multiPartMode_ && (control & 0x0F) != 8;
+        if (multiPartMode_)
+            return MultiPartList(control & 0x0F, second, entries, maxEntries, count, isMultiPart,
+                                 info28, raw, rawLength);
         const uint8_t c = in_.U8();
         *count = c < 0xF0 ? c % 3 : c;
         const int filled =
@@ -287,13 +302,7 @@ private:
             }
             e.objectId = in_.U32();
             entries[i] = e;
-            lastList.push_back(Entry{e, second});
-            // Copies: the entry is packed, and a map key binds by reference.
-            const uint32_t objectId = e.objectId;
-            const uint32_t fileSize = e.fileSize;
-            served[objectId] = 0;
-            sizes_[objectId] = fileSize;
-            if (e.formatCode == 0x380A) q7iObjects.push_back(objectId);
+            Remember(e, second);
         }
         if (second) {
             if (isMultiPart) *isMultiPart = in_.U8() & 1;
@@ -331,6 +340,83 @@ private:
         return 0;
     }
 
+    // An entry of the list just served: what the checks and the pieces need.
+    void Remember(const KVX_PICT_FILE_ENTRY& e, bool second) {
+        lastList.push_back(Entry{e, second});
+        // Copies: the entry is packed, and a map key binds by reference.
+        const uint32_t objectId = e.objectId;
+        const uint32_t fileSize = e.fileSize;
+        served[objectId] = 0;
+        sizes_[objectId] = fileSize;
+        if (e.formatCode == kQ7iFormat) q7iObjects.push_back(objectId);
+    }
+
+    // The next part of a multi-part Q7I picture as a sound camera lists it
+    // (one part per list, the same name, header and trailer blocks inside
+    // the list record), so that joining is reached under most mutations;
+    // its pieces come from a sound camera without taking input, except with
+    // deviation 8. The deviation picks one way of going wrong: 0-7 none, 8
+    // pieces as the input says, 9 a part skipped,
+    // 10 another total, 11 blocks beyond the record, 12 a new picture
+    // begins, 13 a part without data, 14 a part of another format, 15 two
+    // parts in one list.
+    HResult MultiPartList(uint8_t deviation, bool second, KVX_PICT_FILE_ENTRY* entries,
+                          int32_t maxEntries, uint32_t* count, uint8_t* isMultiPart,
+                          uint8_t* info28, uint8_t** raw, uint32_t* rawLength) {
+        if (nextPart_ == 0 || nextPart_ > parts_ || deviation == 12) {
+            parts_ = static_cast<uint16_t>(2 + in_.U8() % 3);
+            nextPart_ = 1;
+            ++picture_;
+        }
+        uint16_t part = nextPart_;
+        if (deviation == 9 && part < parts_) ++part;
+        nextPart_ = static_cast<uint16_t>(part + 1);
+        const uint16_t total = deviation == 10 ? static_cast<uint16_t>(parts_ + 1) : parts_;
+        const int listed = std::min<int>(deviation == 15 ? 2 : 1, maxEntries);
+        *count = static_cast<uint32_t>(listed);
+        char name[32];
+        std::snprintf(name, sizeof name, "PICT%04u.Q7I", picture_ % 10000);
+        for (int i = 0; i < listed; ++i) {
+            KVX_PICT_FILE_ENTRY e{};
+            e.formatCode = deviation == 14 ? 0x3801 : kQ7iFormat;
+            std::memcpy(e.fileName, name, std::strlen(name));
+            e.fileSize = deviation == 13 ? 0 : 1 + in_.U16() % 6000;
+            e.objectId = 0x10000u * picture_ + 0x100u * part + static_cast<uint32_t>(i);
+            entries[i] = e;
+            Remember(e, second);
+        }
+        // Header block at 0 (A + B bytes), trailer block after it.
+        const uint32_t a = 16 + in_.U8() % 48, b = in_.U8() % 16;
+        const uint32_t trailerOffset = 64 + in_.U8() % 32, trailerLength = 1 + in_.U8() % 40;
+        const size_t recordBytes = deviation == 11 ? trailerOffset : trailerOffset + trailerLength;
+        uint8_t m[KVX_MULTI_PART_INFO_SIZE] = {};
+        auto put16 = [&](int at, uint16_t v) {
+            m[at] = static_cast<uint8_t>(v);
+            m[at + 1] = static_cast<uint8_t>(v >> 8);
+        };
+        auto put32 = [&](int at, uint32_t v) {
+            for (int k = 0; k < 4; ++k) m[at + k] = static_cast<uint8_t>(v >> (8 * k));
+        };
+        put16(0, part);
+        put16(2, total);
+        put32(4, 0);
+        put32(8, a);
+        put32(16, b);
+        put32(20, trailerOffset);
+        put32(24, trailerLength);
+        if (second) {
+            if (isMultiPart) *isMultiPart = 1;
+            if (info28) std::memcpy(info28, m, sizeof m);
+        }
+        std::vector<uint8_t> record(recordBytes);
+        for (size_t i = 0; i < record.size(); ++i)
+            record[i] = static_cast<uint8_t>(0xA0 ^ (i * 13) ^ picture_);
+        *raw = list_.Place(kListCapacity, record.data(), record.size());
+        *rawLength =
+            static_cast<uint32_t>(second ? recordBytes + KVX_VENDOR_OUT_HEADER_SIZE : recordBytes);
+        return 0;
+    }
+
     // One pair of reply buffers for the whole process, as the library keeps
     // one pair per link.
     static GuardedBuffer& ListBuffer() {
@@ -347,6 +433,12 @@ private:
     GuardedBuffer& piece_ = PieceBuffer();
     uint64_t served_ = 0;
     std::map<uint32_t, uint64_t> sizes_;
+    // The multi-part picture being listed.
+    uint16_t parts_ = 0;
+    uint16_t nextPart_ = 0;
+    uint32_t picture_ = 0;
+    bool soundPieces_ = false;
+    bool multiPartMode_ = false;
 };
 
 }  // namespace kvx::fuzz

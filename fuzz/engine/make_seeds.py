@@ -134,6 +134,43 @@ write('picture_transfer', 'two_entries_odd_names', u8(1 | 2 | 4) + two)
 lone = (u8(0) + u8(1) + entry(2, b'PICT0002.Q7I', 1, 800, 102) + u8(1) +
         multipart(2, 3, 0, 40, 8, 48, 16) + u16(64) + block + u8(1) + u8(0))
 write('picture_transfer', 'q7i_part_without_first', u8(1 | 2) + lone)
+# Multi-part Q7I pictures listed part by part as a sound camera does
+# (list control 0x40 | deviation), sound pieces served without input except
+# with deviation 8, whose list is followed by its piece controls: joined, or
+# failing in one of the ways the deviations pick.
+def mp(deviation, parts=None, size=1500, pieces=()):
+    out = u8(0x40 | deviation)
+    if parts is not None:            # the first part of a picture: 2 + n % 3 parts
+        out += u8(parts - 2)
+    if deviation != 13:
+        out += u16(size)
+    out += u8(20) + u8(4) + u8(8) + u8(16)   # header A, B; trailer offset, length
+    return out + b''.join(u8(p) for p in pieces)
+
+
+Q7I_LISTS = u8(1 | 2 | (2 << 5))             # extended, protocol 4, three lists
+write('picture_transfer', 'q7i_structured_two_parts_joined',
+      u8(1 | 2 | (1 << 5)) + mp(0, 2) + mp(0, size=1200))
+write('picture_transfer', 'q7i_structured_three_parts_joined',
+      Q7I_LISTS + mp(0, 3) + mp(3, size=900) + mp(5, size=700))
+write('picture_transfer', 'q7i_structured_part_skipped',
+      Q7I_LISTS + mp(0, 3) + mp(9, size=900) + mp(0, size=700))
+write('picture_transfer', 'q7i_structured_blocks_beyond',
+      u8(1 | 2 | (1 << 5)) + mp(0, 2) + mp(11, size=900))
+write('picture_transfer', 'q7i_structured_piece_fails',
+      u8(1 | 2 | (1 << 5)) + mp(0, 2) + mp(8, size=900, pieces=(5, 0, 5, 0, 5, 0)))
+write('picture_transfer', 'q7i_structured_new_picture_midway',
+      Q7I_LISTS + mp(0, 3) + mp(12, 2) + mp(0, size=800))
+
+
+# Seven bytes that would be a whole one-byte piece: the too-short reply must
+# stay too short.
+one = u8(0) + u8(1) + entry(0, b'ONE.JPG', 0, 1, 12) + u16(0) + u16(0)
+write('picture_transfer', 'short_reply_seven_bytes',
+      u8(0) + one + u8(6) + u8(7) + u32(1) + b'X' + u16(0) + u8(0) + u8(0))
+# Renaming from 9999998: the third list's picture finds no number left.
+lst = u8(0) + u8(1) + entry(0, b'IMG_0001.JPG', 1, 500, 20) + u16(0) + u16(0) + u8(0)
+write('picture_transfer', 'numbers_run_out', u8(4 | 8 | (2 << 5)) + lst + lst + lst)
 
 
 # --- q7i_blocks: mode, 28 bytes of multi-part information, [received], record.

@@ -70,3 +70,20 @@ hostile = (u8(2) + u8(0) + u8(0x82) + u16(0xFFFF) + u16(0xFFFF) + u8(3) + u8(0xF
            u8(4) + u8(0x80) + u8(200) + store(3, bytes([8, 0x01, 0x00, 0x01, 0, 0, 0, 0, 0, 0]), 10) +
            store(6, canset_record(39, 9)) + u8(5 | 0x80) + u8(2))
 write('setting_dispatch', 'hostile_numbers', u16(0x07FF) + u8(0xFF) + hostile)
+
+
+# --- value_text: table, code, mask, current code, bracket code, a value and a
+# colour temperature step, two focal lengths (sixteenths), then a camera name
+# as the configuration record holds it.
+def value_text(table, code, mask, current, value, shortest, longest, name):
+    cur = u8(1) if current is None else u8(0) + u8(current)
+    return (u8(table) + u8(code) + struct.pack('<I', mask) + cur + u8(3) + u16(value) + u16(100) +
+            u16(shortest) + u16(longest) + u8(len(name)) + name)
+
+
+write('value_text', 'exposure_mode_zoom', value_text(0, 1, 0xFFFF, 1, 0xFFF6, 280, 880,
+                                                     b'Varno Camera'))
+write('value_text', 'white_balance_prime', value_text(12, 9, 0x0010, None, 5500, 560, 560,
+                                                      b'VX-10'))
+write('value_text', 'windows_1252_name', value_text(13, 255, 0, 255, 0x8000, 0xFFFF, 1,
+                                                    b'Cam\x80\x99\x9f\xa0\xff' + b'Q' * 40))

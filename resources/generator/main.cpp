@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
     }
     std::vector<kvx::gen::Picture> all;
     for (auto make : {kvx::gen::MakeBackground, kvx::gen::MakeButtons, kvx::gen::MakeGlyphStrips,
-                      kvx::gen::MakeSelectorParts, kvx::gen::MakeIcons})
+                      kvx::gen::MakeSelectorParts, kvx::gen::MakeIcons,
+                      kvx::gen::MakeFocusAreaPictures, kvx::gen::MakeWbGridPictures})
         for (auto& pic : make()) all.push_back(std::move(pic));
 
     QString qrc = "<!DOCTYPE RCC><RCC version=\"1.0\">\n<qresource prefix=\"/res\">\n";

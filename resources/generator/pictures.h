@@ -15,6 +15,8 @@ std::vector<Picture> MakeGlyphStrips();    // 350..379
 std::vector<Picture> MakeButtons();        // 155..179, 217..220, 268..272, 2100..2123
 std::vector<Picture> MakeSelectorParts();  // 130..134, 188..196
 std::vector<Picture> MakeBackground();     // 149
-std::vector<Picture> MakeIcons();          // 128 (program icon) in several sizes
+std::vector<Picture> MakeIcons();
+std::vector<Picture> MakeFocusAreaPictures();  // 235..246
+std::vector<Picture> MakeWbGridPictures();     // 247..251          // 128 (program icon) in several sizes
 
 }  // namespace kvx::gen

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -184,6 +185,27 @@ TEST_F(DeviceListTest, CameraThatStoppedAcceptingIsUnreachableNotAHang) {
     EXPECT_EQ(PtpDevice::Open(list[0], &device), kHrDeviceNotConnected);
     EXPECT_TRUE(std::filesystem::exists(dir_ + "/KVX00005.device"));
     for (int fd : queued) ::close(fd);
+}
+
+// Any process of the user can write the folder: what sits under a
+// registration name without being a small regular file is passed over, and
+// reading the folder never waits on it.
+TEST_F(DeviceListTest, OnlySmallRegularFilesAreRead) {
+    ASSERT_TRUE(WriteRegistration(dir_, Reg("KVX00001", "PID_5E30")));
+    ASSERT_EQ(::mkfifo((dir_ + "/pipe.device").c_str(), 0644), 0);
+    std::filesystem::create_directory(dir_ + "/folder.device");
+    std::filesystem::create_symlink("/dev/zero", dir_ + "/zero.device");
+    {
+        std::ofstream big(dir_ + "/big.device", std::ios::binary);
+        big << std::string(70000, 'x') << "\ninstance=BIG\nsocket=" << dir_ << "/big.sock\n";
+    }
+    std::filesystem::create_symlink(dir_ + "/KVX00001.device", dir_ + "/linked.device");
+
+    const auto regs = ReadRegistrations(dir_);
+    ASSERT_EQ(regs.size(), 2u);
+    EXPECT_EQ(regs[0].instance, "KVX00001");
+    EXPECT_EQ(regs[1].instance, "KVX00001");  // through the link to a real registration
+    EXPECT_EQ(regs[1].file, dir_ + "/linked.device");
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "model/record_layout.h"
 #include "model/window_messages.h"
 #include "tests/ui/main_dlg_bench.h"
+#include "ui/dialog_panel.h"
 
 namespace {
 
@@ -263,7 +264,8 @@ TEST_F(MainDlgWindow, DriveModeDecidesTheControlsAndTopBars) {
         Feed(w, {2, 0x01, 0x00, {c.drive}});
         EXPECT_EQ(w.ControlsEnabled(), c.on) << int(c.drive);
         EXPECT_EQ(w.Button(CMainDlg::kIdAeLock)->isEnabled(), c.on) << int(c.drive);
-        EXPECT_EQ(w.Panel(0)->isEnabled(), c.on) << int(c.drive);
+        for (int k = 0; k < 6; ++k)
+            EXPECT_EQ(static_cast<CDialogPanel*>(w.Panel(k))->PanelEnabled(), c.on) << int(c.drive);
         if (c.drive != 0) {
             // Connected: the top bars of readouts 2..5 lit with the controls.
             EXPECT_EQ(w.Readout(2)->Cell(5).glyph, c.on ? 0 : 1) << int(c.drive);

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang in build-fuzz and runs each, one
+# after another at the lowest priority, for SECONDS (default 60) on a scratch
+# copy of its seed corpus; the seeds themselves are never changed. Prints per
+# target the executions, the coverage and any crash (the crashing input is
+# kept in the scratch folder, whose path is printed).
+# Usage: tools/fuzz.sh [SECONDS] [TARGET-PATTERN]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+seconds=${1:-60}
+pattern=${2:-}
+case "$seconds" in
+  '' | *[!0-9]*) echo "usage: $0 [SECONDS] [TARGET-PATTERN]" >&2; exit 2 ;;
+esac
+dir=build-fuzz
+
+# Configured every time: the fuzz folders are found when cmake runs.
+if [ -f "$dir/build.ninja" ]; then
+  cmake "$dir" >/dev/null
+else
+  CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKVX_FUZZ=ON -DKVX_BUILD_TESTS=OFF -DKVX_BUILD_BENCH=OFF -DKVX_BUILD_GUI=OFF >/dev/null
+fi
+mapfile -t targets < <(cmake --build "$dir" --target help | sed -n 's/^\(fuzz_[a-z0-9_]*\):.*/\1/p' |
+                       grep -- "${pattern}" | sort -u)
+if [ ${#targets[@]} -eq 0 ]; then
+  echo "no fuzz targets match '${pattern}'" >&2
+  exit 2
+fi
+nice -n 19 cmake --build "$dir" -j2 --target "${targets[@]}"
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/kvx-fuzz-run.XXXXXX")
+echo "scratch folder: $scratch"
+summary=()
+failed=0
+for t in "${targets[@]}"; do
+  # fuzz_<module>_<name> runs over fuzz/<module>/corpus/<name>.
+  rest=${t#fuzz_}
+  module=${rest%%_*}
+  name=${rest#*_}
+  seeds="$root/fuzz/$module/corpus/$name"
+  work="$scratch/$t"
+  mkdir -p "$work/corpus" "$work/artifacts"
+  [ -d "$seeds" ] && cp -r "$seeds/." "$work/corpus/"
+  seedCount=$(find "$work/corpus" -type f | wc -l)
+  echo "== $t: $seedCount seeds, ${seconds}s"
+  set +e
+  (cd "$work" && nice -n 19 "$root/$dir/bin/$t" -max_total_time="$seconds" -timeout=25 \
+     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$work/artifacts/" \
+     "$work/corpus") >"$work/log" 2>&1
+  rc=$?
+  set -e
+  stats=$(grep -E '^#[0-9]+' "$work/log" | tail -n 1)
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log")
+  cov=$(echo "$stats" | sed -n 's/.* cov: \([0-9]*\).*/\1/p')
+  ft=$(echo "$stats" | sed -n 's/.* ft: \([0-9]*\).*/\1/p')
+  corpus=$(find "$work/corpus" -type f | wc -l)
+  crashes=$(find "$work/artifacts" -type f | wc -l)
+  line="$t: runs=${runs:-?} cov=${cov:-?} ft=${ft:-?} corpus=$seedCount->$corpus"
+  if [ "$rc" -ne 0 ] || [ "$crashes" -ne 0 ]; then
+    failed=1
+    line="$line CRASH (exit $rc): $(find "$work/artifacts" -type f | head -n 3 | tr '\n' ' ')"
+    grep -m 3 -E 'ERROR: |fuzz check failed|SUMMARY' "$work/log" | sed 's/^/    /' || true
+  fi
+  echo "$line"
+  summary+=("$line")
+done
+echo "== summary (${seconds}s per target; logs and corpora in $scratch)"
+printf '%s\n' "${summary[@]}"
+exit "$failed"
