@@ -29,7 +29,7 @@ public:
 
 class QuietHost : public VARNO::IDispatchHost {
 public:
-    void PostMessage(VARNO::DispatchTarget, uint32_t, uintptr_t, intptr_t) override {}
+    void PostMessage(VARNO::WindowTarget, uint32_t, uintptr_t, intptr_t) override {}
     void PostStatusRefresh() override {}
     void SetExtendedCamera() override {}
     void ClearDestinationSent() override {}

@@ -13,7 +13,7 @@
 #include "engine/library_camera_link.h"
 #include "engine/main_engine.h"
 #include "engine/queued_message_port.h"
-#include "engine/window_messages.h"
+#include "model/window_messages.h"
 #include "gdip_hold_button.h"
 #include "gdip_slider.h"
 #include "model/camera.h"
