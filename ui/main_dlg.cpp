@@ -23,6 +23,7 @@
 #include "model/setting_commands.h"
 #include "model/string_table.h"
 #include "resources/resource_images.h"
+#include "ui/dialog_exposure.h"
 #include "ui/dialog_image1.h"
 #include "ui/image_arrow_key_filter.h"
 
@@ -512,6 +513,12 @@ void CMainDlg::OnStatusLine(const StatusLine& s) {
             port_.Post(kTargetLiveView, kMsgLiveViewAvailable, 1, 0);
             ShowShutterAndAperture();
             ShowIso();
+            // The exposure panel shows the camera's values again too.
+            if (auto* exposure = qobject_cast<CDialogExposure*>(panels_[0].widget)) {
+                exposure->ShowShutterSpeed(Byte(1, dg1::kShutter));
+                exposure->ShowAperture(Byte(1, dg1::kAperture));
+                exposure->ShowIso(Byte(1, dg1::kIso));
+            }
             break;
         default:
             panelsOff_ = true;
