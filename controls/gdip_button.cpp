@@ -57,10 +57,12 @@ CGdipButton::Picture CGdipButton::CurrentPicture() const {
 }
 
 QSize CGdipButton::DrawSize() const {
-    if (Kind() == kCheckBox) return {13, 13};
+    // Qualified: inside this class plain Kind() names the enum, and Kind()
+    // would be a value-initialised kPush.
+    if (CGdipButtonBase::Kind() == kCheckBox) return {13, 13};
     if (draw_size_.isValid()) return draw_size_;
     // A radio button's picture keeps its own size; the text runs beside it.
-    if (Kind() == kRadio && !normal_.isNull()) return normal_.size();
+    if (CGdipButtonBase::Kind() == kRadio && !normal_.isNull()) return normal_.size();
     return size();
 }
 
@@ -120,15 +122,16 @@ void CGdipButton::paintEvent(QPaintEvent*) {
     }
     p.fillRect(rect(), BackgroundColor());
     QRect area = rect().adjusted(2, 0, -2, 0);
-    const int image_y =
-        Kind() == kCheckBox || Kind() == kRadio ? (height() - image.height()) / 2 : 0;
-    p.drawImage(Kind() == kPush ? 0 : area.left(), image_y, image);
+    const int image_y = CGdipButtonBase::Kind() == kCheckBox || CGdipButtonBase::Kind() == kRadio
+                            ? (height() - image.height()) / 2
+                            : 0;
+    p.drawImage(CGdipButtonBase::Kind() == kPush ? 0 : area.left(), image_y, image);
     if (text().isEmpty()) return;
 
     p.setFont(font());
     const QColor colour = DisabledLook() ? QColor(100, 100, 100) : QColor(255, 255, 255);
     int flags = 0;
-    if (Kind() != kPush) {
+    if (CGdipButtonBase::Kind() != kPush) {
         area.setLeft(area.left() + image.width() + 3);
         flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap;
     } else if (centred_text_) {
@@ -139,7 +142,7 @@ void CGdipButton::paintEvent(QPaintEvent*) {
         area.translate(0, -2);
         flags = Qt::AlignLeft | Qt::AlignVCenter;
     }
-    if (Kind() == kPush) {
+    if (CGdipButtonBase::Kind() == kPush) {
         // A dark copy under the text keeps it readable on the lighter faces.
         p.setPen(Qt::black);
         p.drawText(area, flags, text());

@@ -172,6 +172,17 @@ public:
     void Tick();
     // The user closed the notice box.
     void DismissNotice();
+    // The front end's own notice of the close path (the low-battery message):
+    // the same box as the engine's notices, so the engine waits for it the
+    // same way before it ends the program. Nothing when a box is open.
+    void PostNotice(int stringId, uint32_t autoCloseMs) { ShowMessageBox(stringId, autoCloseMs); }
+
+    // The preferences changed: where and under which names the next pictures
+    // go, and the destination the next capture tells the camera (any thread).
+    void SetNamingOptions(const NamingOptions& naming) {
+        transfer_.SetNamingOptions(naming);
+        engine_.SetCaptureDestination(naming.inCamera, naming.inPC);
+    }
 
     // ---- commands (any thread) ----
     bool QueueCommand(const tag_CAM_COMMAND& command) { return engine_.QueueCommand(command); }

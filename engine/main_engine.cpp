@@ -340,7 +340,9 @@ bool CMainEngine::UpdateLiveView(bool& keepRunning) {
         paceStarted_ = true;
     }
     bool due = false;
-    if (nextDue_ > now) {
+    // Compared as a signed distance, so a due time just past the counter's
+    // wrap still reads as "later" rather than as long overdue.
+    if (static_cast<int32_t>(nextDue_ - now) > 0) {
         kvx::SleepMs(1);
         wrapWait_ = false;
     } else if (!wrapWait_) {
@@ -358,6 +360,11 @@ bool CMainEngine::UpdateLiveView(bool& keepRunning) {
         ++framesThisSecond_;
         lastFrame_ = now;
         if (lv->GetLiveViewFrame() == -1) keepRunning = false;
+    }
+    if (static_cast<int32_t>(now - nextRateReport_) > 0) {
+        WriteLog(4, "--- fps=%d", static_cast<int>(framesThisSecond_));
+        framesThisSecond_ = 0;
+        nextRateReport_ = now + 1000;
     }
     return due;
 }

@@ -1,10 +1,12 @@
 // Access to the program's generated pictures, embedded as Qt resources.
 //
 // Every picture is named by its number: ":/res/<number>.png" (130..134 and
-// 188..196 the value selector's parts, 149 the main window background,
-// 150, 152, 153 and 262 the special function dialogs' backgrounds,
-// 155..173 its buttons, 235..246 the focus-frame
-// selector, 247..251 the white-balance adjust grid, 174..179 check boxes and radio
+// 188..196 the value selector's parts, 149 the main window background, 148,
+// 153 and 154 the new folder, preferences and folder picker backgrounds,
+// 150, 152, 262 and 1303 the custom white balance, date, ISO function and
+// special capture settings backgrounds,
+// 155..173 its buttons, 235..246 the focus-frame selector, 247..251 the
+// white-balance adjust grid, 174..179 check boxes and radio
 // buttons, 217..220 text buttons, 268..272 the live view button, 350..379
 // the readout glyph strips, 2100..2103 slider thumbs, 2104..2119 step
 // buttons, 2120/2121 slider channels, 2122/2123 panel headers). The program

@@ -7,6 +7,8 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   libusb-1.0-0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  # Only the live view benchmark links it: the converter is measured against it.
+  libyuv-dev
   clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth

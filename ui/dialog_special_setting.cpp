@@ -31,7 +31,7 @@ CDialogSpecialSetting::CDialogSpecialSetting(ICommandSink& sink, const VARNO::CC
                                              const Handover& h, QWidget* parent)
     : QDialog(parent), camera_(camera), connected_(h.connected) {
     setWindowTitle(CDialogLook::Text(25000));
-    CDialogLook::SetBackground(this, 153);
+    CDialogLook::SetBackground(this, 1303);
     using VARNO::SettableField;
     auto byte = [&](int g, size_t at) { return camera.DataGroupByte(g, at); };
 

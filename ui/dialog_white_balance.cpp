@@ -83,8 +83,11 @@ void CDialogWhiteBalance::ShowResult(uint32_t status) {
     const bool ok = status == kCaptureSuccess;
     const QRect over = frameGeometry();
     hide();
-    box_ = new CDialogMessageBox(CDialogLook::Text(34000), CDialogLook::Text(ok ? 34001 : 34002),
-                                 2000, parentWidget(), over);
+    box_ = new CDialogMessageBox(parentWidget());
+    box_->SetCaption(CDialogLook::Text(34000));
+    box_->SetMessage(CDialogLook::Text(ok ? 34001 : 34002));
+    box_->SetOwnerRect(over);
+    box_->SetAutoCloseMs(2000);
     box_->setAttribute(Qt::WA_DeleteOnClose);
     connect(box_, &QDialog::finished, this, [this, ok] {
         if (closePending_) {
@@ -96,7 +99,7 @@ void CDialogWhiteBalance::ShowResult(uint32_t status) {
         if (!ok) SetButtons(true);
         if (!ended_ && !isVisible()) show();
     });
-    box_->open();
+    box_->Open();
     emit resultShown(status);
 }
 

@@ -283,4 +283,33 @@ AccordionLayout LayOutAccordion(const Rect& frame, int headerHeight, int openPan
     return layout;
 }
 
+int CardFullOverride(int current, uint16_t remainingShots, uint8_t cardState) {
+    const bool full = remainingShots == 0 && cardState == 1;
+    if (full && current == kOverrideNone) return kOverrideCardFull;
+    if (!full && current == kOverrideCardFull) return kOverrideNone;
+    return current;
+}
+
+int AfModeOverride(int current, uint8_t afMode, bool settable) {
+    if (afMode == 2) return current == kOverrideNone && settable ? kOverrideNoFocus : current;
+    return current == kOverrideNoFocus ? kOverrideNone : current;
+}
+
+MenuStates EvaluateMenus(const MenuInputs& in) {
+    const bool canCapture = in.driveMode != 0 && in.driveMode != 6 && in.connected &&
+                            in.cameraState != 5 && in.pendingPictures == 0;
+    // 9, 11 and 13 are the capture slots of a custom white balance.
+    const bool capturing = in.whiteBalance == 9 || in.whiteBalance == 11 || in.whiteBalance == 13;
+    bool customSettable = false;
+    if (in.settableVersion >= 3)
+        customSettable = (in.whiteBalanceMask & 0x6100) != 0;
+    else if (in.settableVersion >= 1)
+        customSettable = (in.whiteBalanceMask & 0x8000) != 0;
+    MenuStates out;
+    out.customWb = canCapture && !capturing && customSettable;
+    out.dateSetting = canCapture && !capturing;
+    out.isoFunction = in.dataGroup4Seen && canCapture && !capturing && !in.qmd;
+    return out;
+}
+
 }  // namespace kvx::ui::rules

@@ -165,6 +165,35 @@ inline constexpr int kOverrideAfFailed = 12;
 // Ticks of the 300 ms timer after which "Autofocus cannot set" clears itself.
 inline constexpr int kAfFailedTicks = 16;
 
+// Card full (10) follows the remaining shots and card state; returns the
+// override to keep. Another override is left as it is.
+int CardFullOverride(int current, uint16_t remainingShots, uint8_t cardState);
+// "Take a picture without focusing" (11) follows AF mode 2, set only while
+// no other override shows and the camera can be set (connected, or drive
+// mode 6).
+int AfModeOverride(int current, uint8_t afMode, bool settable);
+
+// ---- menus re-evaluated by the timer ----
+
+struct MenuInputs {
+    uint8_t driveMode = 0;
+    bool connected = false;
+    int cameraState = 0;
+    int pendingPictures = 0;
+    uint8_t whiteBalance = 0;  // DataGroup2 white balance code
+    int settableVersion = 0;   // newest settable-info record received (0 none)
+    uint32_t whiteBalanceMask = 0;
+    bool dataGroup4Seen = false;
+    bool qmd = false;
+};
+struct MenuStates {
+    bool customWb = false;     // "Set Custom WB 1..3"
+    bool dateSetting = false;  // "Date Setting "
+    bool isoFunction = false;  // "ISO Sensitivity Function Setting"
+    bool operator==(const MenuStates&) const = default;
+};
+MenuStates EvaluateMenus(const MenuInputs& in);
+
 // ---- accordion ----
 
 struct Rect {

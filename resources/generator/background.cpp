@@ -24,6 +24,24 @@ void Lcd(QPainter& p, const QRect& r) {
     p.fillRect(r, g);
 }
 
+// The notice box: a plain panel; its message sits in a band 46 pixels down,
+// the OK button below it.
+QImage NoticeBackground() {
+    constexpr int w = 440, h = 130;
+    QImage img(w, h, QImage::Format_RGB32);
+    QPainter p(&img);
+    QLinearGradient g(0, 0, 0, h);
+    g.setColorAt(0, kPanel.lighter(118));
+    g.setColorAt(1, kPanel);
+    p.fillRect(img.rect(), g);
+    // An accent bar on the left and a hairline above the message band.
+    p.fillRect(QRect(0, 0, 4, h), kAccent);
+    p.fillRect(QRect(16, 38, w - 32, 1), QColor(20, 20, 20));
+    p.fillRect(QRect(16, 39, w - 32, 1), QColor(255, 255, 255, 18));
+    p.end();
+    return img;
+}
+
 }  // namespace
 
 std::vector<Picture> MakeBackground() {
@@ -74,7 +92,7 @@ std::vector<Picture> MakeBackground() {
     p.fillRect(QRect(408, 474, 110, 1), QColor(20, 20, 20));
     p.fillRect(QRect(408, 475, 110, 1), QColor(255, 255, 255, 14));
     p.end();
-    return {{"149", img}};
+    return {{"149", img}, {"151", NoticeBackground()}};
 }
 
 std::vector<Picture> MakeIcons() {

@@ -17,10 +17,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::vector<kvx::gen::Picture> all;
-    for (auto make : {kvx::gen::MakeBackground, kvx::gen::MakeButtons, kvx::gen::MakeGlyphStrips,
-                      kvx::gen::MakeSelectorParts, kvx::gen::MakeIcons,
-                      kvx::gen::MakeFocusAreaPictures, kvx::gen::MakeWbGridPictures,
-                      kvx::gen::MakeDialogBackgrounds})
+    for (auto make :
+         {kvx::gen::MakeBackground, kvx::gen::MakeButtons, kvx::gen::MakeGlyphStrips,
+          kvx::gen::MakeSelectorParts, kvx::gen::MakeIcons, kvx::gen::MakeFocusAreaPictures,
+          kvx::gen::MakeWbGridPictures, kvx::gen::MakeLiveView, kvx::gen::MakeDialogBackgrounds,
+          kvx::gen::MakeSpecialDialogBackgrounds})
         for (auto& pic : make()) all.push_back(std::move(pic));
 
     QString qrc = "<!DOCTYPE RCC><RCC version=\"1.0\">\n<qresource prefix=\"/res\">\n";

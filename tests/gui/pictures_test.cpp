@@ -19,6 +19,7 @@ constexpr Expected kPictures[] = {
     {192, 218, 18}, {193, 218, 18}, {194, 192, 22}, {195, 192, 22}, {196, 192, 22},
     // Main window background: the panel frame, readouts and buttons fit in it.
     {149, 528, 546},
+    {151, 440, 130},
     // Main window buttons.
     {155, 40, 40}, {156, 40, 40}, {157, 40, 40}, {158, 40, 40},
     {159, 50, 50}, {160, 50, 50}, {161, 50, 50}, {162, 50, 50},

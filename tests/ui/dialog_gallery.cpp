@@ -98,12 +98,13 @@ int main(int argc, char** argv) {
     {
         kvx::ui::CDialogWhiteBalance dlg(sink, 11);
         ok = Save(dlg, dir.filePath("dialog_white_balance.png")) && ok;
-        kvx::ui::CDialogMessageBox good(kvx::ui::CDialogLook::Text(34000),
-                                        kvx::ui::CDialogLook::Text(34001), 0);
-        ok = Save(good, dir.filePath("dialog_white_balance_success.png")) && ok;
-        kvx::ui::CDialogMessageBox bad(kvx::ui::CDialogLook::Text(34000),
-                                       kvx::ui::CDialogLook::Text(34002), 0);
-        ok = Save(bad, dir.filePath("dialog_white_balance_failure.png")) && ok;
+        for (auto [id, name] : {std::pair{34001, "dialog_white_balance_success.png"},
+                                std::pair{34002, "dialog_white_balance_failure.png"}}) {
+            kvx::ui::CDialogMessageBox box;
+            box.SetCaption(kvx::ui::CDialogLook::Text(34000));
+            box.SetMessage(kvx::ui::CDialogLook::Text(uint32_t(id)));
+            ok = Save(box, dir.filePath(name)) && ok;
+        }
     }
     {
         kvx::ui::CDialogIsoSetting dlg(sink, cam);

@@ -265,3 +265,84 @@ TEST(Accordion, OpenPanelSitsUnderItsHeaderAndTheRestStackBelow) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace kvx::ui::rules;
+
+TEST(StatusOverrideRules, CardFullAndNoFocusKeepEachOther) {
+    struct Case {
+        int current;
+        uint16_t shots;
+        uint8_t card;
+        int want;
+    } const cases[] = {
+        {kOverrideNone, 0, 1, kOverrideCardFull},      // empty card, ready
+        {kOverrideNone, 0, 4, kOverrideNone},          // no card: not "full"
+        {kOverrideCardFull, 5, 1, kOverrideNone},      // room again
+        {kOverrideNoFocus, 0, 1, kOverrideNoFocus},    // another override stays
+        {kOverrideAfFailed, 3, 1, kOverrideAfFailed},  // not ours to clear
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CardFullOverride(c.current, c.shots, c.card), c.want)
+            << c.current << " " << c.shots << " " << int(c.card);
+
+    EXPECT_EQ(AfModeOverride(kOverrideNone, 2, true), kOverrideNoFocus);
+    EXPECT_EQ(AfModeOverride(kOverrideNone, 2, false), kOverrideNone);
+    EXPECT_EQ(AfModeOverride(kOverrideCardFull, 2, true), kOverrideCardFull);
+    EXPECT_EQ(AfModeOverride(kOverrideNoFocus, 1, true), kOverrideNone);
+    EXPECT_EQ(AfModeOverride(kOverrideCardFull, 1, true), kOverrideCardFull);
+}
+
+MenuInputs MenuReady() {
+    MenuInputs in;
+    in.driveMode = 1;
+    in.connected = true;
+    in.settableVersion = 4;
+    in.whiteBalanceMask = 0x2000;
+    in.dataGroup4Seen = true;
+    return in;
+}
+
+TEST(MenuRules, CustomWbDateAndIsoFollowCaptureAndSettable) {
+    struct Case {
+        const char* name;
+        void (*change)(MenuInputs&);
+        MenuStates want;
+    } const cases[] = {
+        {"ready", [](MenuInputs&) {}, {true, true, true}},
+        {"drive 6", [](MenuInputs& m) { m.driveMode = 6; }, {false, false, false}},
+        {"no drive", [](MenuInputs& m) { m.driveMode = 0; }, {false, false, false}},
+        {"busy", [](MenuInputs& m) { m.cameraState = 5; }, {false, false, false}},
+        {"pictures pending", [](MenuInputs& m) { m.pendingPictures = 2; }, {false, false, false}},
+        {"capturing slot 11", [](MenuInputs& m) { m.whiteBalance = 11; }, {false, false, false}},
+        {"qmd", [](MenuInputs& m) { m.qmd = true; }, {true, true, false}},
+        {"no group 4", [](MenuInputs& m) { m.dataGroup4Seen = false; }, {true, true, false}},
+        {"v3 without custom bits",
+         [](MenuInputs& m) { m.whiteBalanceMask = 0x8000; },
+         {false, true, true}},
+        {"v2 custom bit",
+         [](MenuInputs& m) {
+             m.settableVersion = 2;
+             m.whiteBalanceMask = 0x8000;
+         },
+         {true, true, true}},
+        {"v1 without custom bit",
+         [](MenuInputs& m) {
+             m.settableVersion = 1;
+             m.whiteBalanceMask = 0x6100;
+         },
+         {false, true, true}},
+        {"no record", [](MenuInputs& m) { m.settableVersion = 0; }, {false, true, true}},
+        {"disconnected", [](MenuInputs& m) { m.connected = false; }, {false, false, false}},
+    };
+    for (const auto& c : cases) {
+        MenuInputs in = MenuReady();
+        c.change(in);
+        const MenuStates got = EvaluateMenus(in);
+        EXPECT_EQ(got, c.want) << c.name << ": " << got.customWb << got.dateSetting
+                               << got.isoFunction;
+    }
+}
+
+}  // namespace
