@@ -6,6 +6,7 @@
 #include "app/main_window.h"
 #include "engine/picture_namer.h"
 #include "ui/main_dlg.h"
+#include "ui/special_dialogs_hookup.h"
 
 namespace kvx::app {
 
@@ -19,6 +20,7 @@ std::unique_ptr<QWidget> CreateMainWindow(MainWindowHost& host) {
     auto window = std::make_unique<ui::CMainDlg>(o);
     window->setFont(host.DialogFont());
     window->aboutDialog = [&host](QWidget* parent) { host.ShowAbout(parent); };
+    ui::CSpecialDialogsHookup::Install(*window);
     window->namingOptionsSource = [&host] {
         return engine::NamingOptions::FromSettings(host.Settings(),
                                                    host.ReviewApplication().value_or(""));

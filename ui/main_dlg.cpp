@@ -1113,6 +1113,10 @@ void CMainDlg::SetSpecialBracketIndicator(uint8_t kind) {
 void CMainDlg::OnWhiteBalanceReported(uint8_t code) {
     // A capture slot reported by the camera starts the custom white balance
     // capture, when that dialog is built.
+    if (whiteBalanceReported) {
+        whiteBalanceReported(code);
+        return;
+    }
     if ((code == 9 || code == 11 || code == 13) && customWbCapture) customWbCapture(code);
 }
 
@@ -1163,8 +1167,9 @@ void CMainDlg::ReadoutTick() {
 // ---------------------------------------------------------------------------
 // Pictures
 
-void CMainDlg::OnCaptureResult(uint32_t) {
+void CMainDlg::OnCaptureResult(uint32_t code) {
     EvaluateCaptureButtons();
+    if (captureResult) captureResult(code);
 }
 
 void CMainDlg::UpdateTransferTooltip() {

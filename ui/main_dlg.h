@@ -121,6 +121,10 @@ public:
     // date dialogs, the about box: each runs modally when set.
     std::function<void(QWidget* parent)> specialSettingsDialog;
     std::function<void(int mode)> customWbCapture;
+    // Every white balance the camera reports and every capture result, for
+    // a custom WB capture run that is open.
+    std::function<void(uint8_t code)> whiteBalanceReported;
+    std::function<void(uint32_t status)> captureResult;
     std::function<void(QWidget* parent)> isoFunctionDialog;
     std::function<void(QWidget* parent)> dateTimeDialog;
     std::function<void(QWidget* parent)> aboutDialog;
