@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "model/setting_commands.h"
 #include "static_combo.h"
 #include "ui/command_sink.h"
+#include "vcam/virtual_camera.h"
 
 namespace dialogtest {
 
@@ -82,6 +84,19 @@ inline std::vector<int> Codes(const CStaticCombo* c) {
     std::vector<int> out;
     for (int i = 0; i < c->Count(); ++i) out.push_back(c->Code(i));
     return out;
+}
+
+// The camera's clock as a local time of the computer.
+inline std::time_t LocalTimeOf(const kvx::vcam::CameraClockTime& c) {
+    std::tm t{};
+    t.tm_year = c.year - 1900;
+    t.tm_mon = c.month - 1;
+    t.tm_mday = c.day;
+    t.tm_hour = c.hour;
+    t.tm_min = c.minute;
+    t.tm_sec = c.second;
+    t.tm_isdst = -1;
+    return std::mktime(&t);
 }
 
 }  // namespace dialogtest

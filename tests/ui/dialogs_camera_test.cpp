@@ -221,18 +221,7 @@ TEST_F(DialogsAgainstCamera, DateDialogSetsTheCameraClockToLocalTime) {
     std::tm local{};
     localtime_r(&sent, &local);
     // Read back: the camera's clock shows the computer's local time.
-    auto cameraTime = [&] {
-        kvx::vcam::CameraClockTime c = cam_->CameraClock();
-        std::tm t{};
-        t.tm_year = c.year - 1900;
-        t.tm_mon = c.month - 1;
-        t.tm_mday = c.day;
-        t.tm_hour = c.hour;
-        t.tm_min = c.minute;
-        t.tm_sec = c.second;
-        t.tm_isdst = -1;
-        return std::mktime(&t);
-    };
+    auto cameraTime = [&] { return dialogtest::LocalTimeOf(cam_->CameraClock()); };
     ASSERT_TRUE(Pump([&] { return std::llabs(cameraTime() - std::time(nullptr)) <= 2; }))
         << cam_->Command("clock");
     EXPECT_EQ(cam_->CameraClock().year, local.tm_year + 1900);

@@ -60,16 +60,8 @@ TEST_F(HookupTest, DateMenuSetsTheCameraClock) {
     bench_.window->Action(40009)->trigger();
     ASSERT_TRUE(ran);
     ASSERT_TRUE(MainDlgBench::Pump([&] {
-        kvx::vcam::CameraClockTime c = bench_.camera->CameraClock();
-        std::tm t{};
-        t.tm_year = c.year - 1900;
-        t.tm_mon = c.month - 1;
-        t.tm_mday = c.day;
-        t.tm_hour = c.hour;
-        t.tm_min = c.minute;
-        t.tm_sec = c.second;
-        t.tm_isdst = -1;
-        return std::llabs(std::mktime(&t) - std::time(nullptr)) <= 2;
+        return std::llabs(dialogtest::LocalTimeOf(bench_.camera->CameraClock()) -
+                          std::time(nullptr)) <= 2;
     })) << bench_.camera->Command("clock");
 }
 
