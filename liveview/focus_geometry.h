@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "liveview/aspect_table.h"
+#include "liveview/mask_rects.h"
 
 namespace kvx::liveview {
 

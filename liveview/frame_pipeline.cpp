@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "liveview/aspect_table.h"
+#include "liveview/mask_rects.h"
 
 namespace kvx::liveview {
 

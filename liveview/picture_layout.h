@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "liveview/aspect_table.h"
+#include "liveview/mask_rects.h"
 
 namespace kvx::liveview {
 

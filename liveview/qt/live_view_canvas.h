@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "liveview/aspect_table.h"
+#include "liveview/mask_rects.h"
 #include "liveview/focus_geometry.h"
 #include "liveview/frame_pipeline.h"
 

@@ -13,11 +13,11 @@
 #include "engine/library_camera_link.h"
 #include "engine/main_engine.h"
 #include "engine/queued_message_port.h"
-#include "model/window_messages.h"
 #include "gdip_hold_button.h"
 #include "gdip_slider.h"
 #include "model/camera.h"
 #include "model/record_layout.h"
+#include "model/window_messages.h"
 #include "pick.h"
 #include "platform/clock.h"
 #include "tests/engine/engine_fakes.h"
@@ -153,6 +153,46 @@ TEST_F(PanelsOnVirtualCamera, APickInEveryPanelReachesTheCameraAndIsNotEchoed) {
         camera.ShutterCodeAt(panels->exposure->Slider(CDialogExposure::kShutter)->value());
     EXPECT_TRUE(PumpUntil(
         [&] { return vcam_->DataGroupField(1, 0x01, 0) == std::vector<uint8_t>{uint8_t(sent)}; }));
+}
+
+// Dials turned on the camera body: each panel follows what the camera
+// reports, and nothing goes back to the camera.
+TEST_F(PanelsOnVirtualCamera, ADialTurnedOnTheBodyShowsInItsPanelWithoutAnEcho) {
+    kvx::vcam::VirtualCameraOptions o;
+    o.deviceDir = (root_ / "devices").string();
+    vcam_ = std::make_unique<kvx::vcam::VirtualCamera>(o);
+    ASSERT_TRUE(vcam_->Start());
+    ASSERT_TRUE(engine.StartCommThread());
+    ASSERT_TRUE(PumpUntil([&] { return engine.LinkReady(); }));
+    ASSERT_TRUE(PumpUntil([&] { return camera.CanSetInfoReceived(4); }));
+    panels->EnableAll(true);
+    PumpUntil([] { return false; }, 300);
+    ASSERT_EQ(sink.queued, 0);
+
+    // In each panel a value the camera offers other than the one shown.
+    struct Dial {
+        const char* field;
+        CStaticCombo* combo;
+    };
+    const Dial dials[] = {
+        {"exposure-mode", panels->exposure->ModeSelector()},
+        {"metering-mode", panels->cameraPanel->SelectorAt(CDialogCamera::kMetering)},
+        {"colour-mode", panels->image2->SelectorAt(CDialogImage2::kColorMode)},
+        {"white-balance", panels->image1->SelectorAt(CDialogImage1::kWhiteBalance)},
+    };
+    for (const Dial& d : dials) {
+        int target = -1;
+        for (int i = d.combo->FirstOffered(); i < d.combo->Count() && target < 0; ++i)
+            if (i != d.combo->Selected()) target = i;
+        ASSERT_GE(target, 0) << d.field << ": nothing else offered";
+        const uint8_t code = d.combo->Code(target);
+        const std::string command = std::string("set ") + d.field + " " + std::to_string(code);
+        ASSERT_EQ(vcam_->Command(command).rfind("ok", 0), 0u) << command;
+        EXPECT_TRUE(PumpUntil([&] { return d.combo->SelectedCode() == code; }))
+            << command << ": the panel shows " << int(d.combo->SelectedCode());
+    }
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(sink.queued, 0) << "a value the camera reported went back to it";
 }
 
 }  // namespace

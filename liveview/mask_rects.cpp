@@ -1,4 +1,4 @@
-#include "liveview/aspect_table.h"
+#include "liveview/mask_rects.h"
 
 namespace kvx::liveview {
 namespace {
