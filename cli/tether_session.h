@@ -34,12 +34,17 @@ public:
         bool watchDevices = true;
         // Lines the user sees (notices, progress); default: stderr.
         std::function<void(const std::string&)> note;
+        // Asked while waiting for the link: true ends the wait (a signal).
+        std::function<bool()> stop;
+        // The engine's fixed waits left out (kvx-tether leaves out all three;
+        // see CMainEngine::QuickWaits).
+        engine::CMainEngine::QuickWaits quickWaits;
     };
 
     explicit CTetherSession(Options options);
     ~CTetherSession() override;
 
-    enum class LinkOutcome { Linked, NoCamera, OnlyOtherModel, LinkFailed };
+    enum class LinkOutcome { Linked, NoCamera, OnlyOtherModel, LinkFailed, Stopped };
     // Runs the camera search and waits, pumping, until the link is ready and
     // every setting record has been merged, or the wait ends.
     LinkOutcome Connect(uint32_t timeoutMs);
@@ -74,6 +79,7 @@ private:
     void OnCaptureResult(uint32_t code) override { captureResults_.push_back(code); }
     void OnPictureFinished(const engine::PictureEvent& event) override { files_.push_back(event); }
     void Note(const std::string& line);
+    bool Stopping() const { return options_.stop && options_.stop(); }
 
     Options options_;
     std::vector<uint32_t> captureResults_;

@@ -83,6 +83,22 @@ public:
     // "InCamera" and "InPC" of the preferences: the capture destination the
     // thread sends whenever its destination-sent flag is clear.
     void SetCaptureDestination(bool inCamera, bool inPC);
+    // Fixed waits a front end may leave out. The window keeps them all. A
+    // command line that links to a camera attached before it started, and
+    // ends the process after the stop, needs none of these three:
+    //  - skipStartWait: the 2 s after an arrival, for the next start only
+    //    (the camera has long finished arriving);
+    //  - skipInitWaitOnSuccess: the 1 s after a link that opened at the
+    //    first attempt (the camera has answered the session already; the
+    //    1 s between failed attempts stays, a camera still waking needs it);
+    //  - skipSettleAfterEnd: the 1 s settle at stop once the thread has
+    //    ended its sequence and released the device.
+    struct QuickWaits {
+        bool skipStartWait = false;
+        bool skipInitWaitOnSuccess = false;
+        bool skipSettleAfterEnd = false;
+    };
+    void SetQuickWaits(const QuickWaits& waits);
 
     // ---- any thread ----
     bool QueueCommand(const tag_CAM_COMMAND& command);
@@ -183,6 +199,9 @@ private:
     std::thread thread_;
     std::atomic<bool> threadRunning_{false};  // "the thread handle exists"
     std::atomic<bool> starting_{false};
+    std::atomic<bool> skipStartWait_{false};
+    std::atomic<bool> skipInitWait_{false};
+    std::atomic<bool> skipSettle_{false};
     std::atomic<bool> stopRequested_{false};
     kvx::Event endEvent_{true, false};
     // Leaf lock; guards no field: it orders the wake-up of WaitForNoticeBox

@@ -305,8 +305,11 @@ TEST_F(TetherCli, FocusOnlyTakesNoPictureAndFailedFocusIsReported) {
     o.pictureBytes = 10'000;
     o.afFails = true;
     VirtualCamera& cam = Camera(o);
+    // Focusing alone that fails is a failed focus, status 7, said in words
+    // (this run used to end 0 and silent, which hid the failure).
     RunResult focus = Tether({"capture", "--af-only"});
-    EXPECT_EQ(focus.status, 0) << focus.err;
+    EXPECT_EQ(focus.status, 7) << focus.err;
+    EXPECT_NE(focus.err.find("focusing failed"), std::string::npos) << focus.err;
     EXPECT_TRUE(focus.out.empty());
     RunResult af = Tether({"capture", "--af"});
     EXPECT_EQ(af.status, 7) << af.err;
