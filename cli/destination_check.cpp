@@ -21,7 +21,7 @@ std::string CDestinationCheck::PicturesFolder() {
 
 std::string CDestinationCheck::Problem(const std::string& folder) {
     const std::string where = "destination " + folder;
-    struct stat st{};
+    struct stat st {};
     if (::stat(folder.c_str(), &st) != 0) {
         if (errno == ENOENT) return where + " does not exist";
         return where + " cannot be reached: " + std::strerror(errno);
@@ -33,7 +33,7 @@ std::string CDestinationCheck::Problem(const std::string& folder) {
         if (errno == EROFS) return where + " is on a read-only file system";
         return where + " is not writable (no permission)";
     }
-    struct statvfs vfs{};
+    struct statvfs vfs {};
     if (::statvfs(folder.c_str(), &vfs) == 0) {
         if (vfs.f_flag & ST_RDONLY) return where + " is on a read-only file system";
         const uint64_t room = static_cast<uint64_t>(vfs.f_bavail) * vfs.f_frsize;

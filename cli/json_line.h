@@ -10,7 +10,9 @@ namespace kvx::cli {
 class CJsonLine {
 public:
     CJsonLine& Add(const std::string& key, const std::string& value);
-    CJsonLine& Add(const std::string& key, const char* value) { return Add(key, std::string(value)); }
+    CJsonLine& Add(const std::string& key, const char* value) {
+        return Add(key, std::string(value));
+    }
     CJsonLine& Add(const std::string& key, int64_t value);
     CJsonLine& Add(const std::string& key, int value) { return Add(key, int64_t{value}); }
     CJsonLine& Add(const std::string& key, uint64_t value);

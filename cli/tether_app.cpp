@@ -56,7 +56,9 @@ constexpr uint32_t kFocusResultMs = 1'500;
 constexpr uint8_t kFocusFailed = 3;
 
 volatile std::sig_atomic_t g_stop = 0;
-extern "C" void OnStopSignal(int) { g_stop = g_stop + 1; }
+extern "C" void OnStopSignal(int) {
+    g_stop = g_stop + 1;
+}
 
 const char* kExitText =
     "Exit status:\n"
@@ -335,7 +337,11 @@ int CmdChoices(CRun& run, const std::string& name) {
     if (int rc = run.Link(run.C().naming); rc != kExitOk) return rc;
     for (const auto& ch : CSettingCatalog::Choices(run.S().Camera(), *def)) {
         if (run.C().g.json)
-            Out(CJsonLine().Add("event", "choice").Add("name", def->name).Add("value", ch.text).Text());
+            Out(CJsonLine()
+                    .Add("event", "choice")
+                    .Add("name", def->name)
+                    .Add("value", ch.text)
+                    .Text());
         else
             Out(ch.text + "\n");
     }
@@ -366,7 +372,8 @@ int CmdSet(CRun& run, const std::vector<std::pair<std::string, std::string>>& pa
         if (!code) {
             Err("kvx-tether: the camera does not offer " + std::string(def.name) + " \"" + value +
                 "\"; offered:");
-            for (const auto& ch : CSettingCatalog::Choices(camera, def)) Err(" \"" + ch.text + "\"");
+            for (const auto& ch : CSettingCatalog::Choices(camera, def))
+                Err(" \"" + ch.text + "\"");
             Err("\n");
             return kExitUsage;
         }
@@ -394,7 +401,11 @@ int CmdSet(CRun& run, const std::vector<std::pair<std::string, std::string>>& pa
         }
         std::string text = CSettingCatalog::DisplayText(camera, def, now);
         if (run.C().g.json)
-            Out(CJsonLine().Add("event", "setting").Add("name", def.name).Add("value", text).Text());
+            Out(CJsonLine()
+                    .Add("event", "setting")
+                    .Add("name", def.name)
+                    .Add("value", text)
+                    .Text());
         else
             Out(std::string(def.name) + ": " + text + "\n");
     }
@@ -521,7 +532,9 @@ std::string ApplyStore(Context& c, const StoreOptions& o, NamingOptions& naming)
                                                         : folder);
 }
 
-bool ReadyForRelease(int state) { return state == 0 || state == 1; }
+bool ReadyForRelease(int state) {
+    return state == 0 || state == 1;
+}
 
 struct CaptureOptions {
     int mode = 1;
@@ -544,10 +557,11 @@ int CmdCapture(CRun& run, const CaptureOptions& o) {
     // Pictures the camera still owes from an earlier run come first, and
     // are labelled as such.
     files.SetEarlier(true);
+    const uint32_t quietBefore = s.Engine().QuietStatusReads();
     s.PumpUntil(
         [&] {
             files.Report(s, 0);
-            return s.PendingPictures() == 0 || !s.ThreadRunning() || g_stop;
+            return s.Engine().QuietStatusReads() != quietBefore || !s.ThreadRunning() || g_stop;
         },
         kStallMs);
     files.Report(s, 0);
@@ -573,13 +587,16 @@ int CmdCapture(CRun& run, const CaptureOptions& o) {
                 kReadyWaitMs) ||
             !s.ThreadRunning()) {
             if (g_stop) break;
-            Err("kvx-tether: the camera did not become ready for the release\n");
+            Err(s.ThreadRunning()
+                    ? "kvx-tether: the camera did not become ready for the release\n"
+                    : "kvx-tether: the camera stopped answering before the release\n");
             status = kExitLinkFailed;
             break;
         }
         if (g_stop) break;
         s.TakeCaptureResults();
-        s.Session().QueueCommand(VARNO::MakeCaptureDestinationCommand(naming.inCamera, naming.inPC));
+        s.Session().QueueCommand(
+            VARNO::MakeCaptureDestinationCommand(naming.inCamera, naming.inPC));
         s.Session().QueueCommand(VARNO::MakeReleaseCommand(static_cast<uint8_t>(o.mode)));
         ++releasesMade;
         const int release = shot + 1;
@@ -634,7 +651,8 @@ int CmdCapture(CRun& run, const CaptureOptions& o) {
                     failedRelease = true;
                 }
             }
-            if (s.Session().Engine().CommState() == kvx::engine::kCommTransfer) lastProgress = kvx::NowMs();
+            if (s.Session().Engine().CommState() == kvx::engine::kCommTransfer)
+                lastProgress = kvx::NowMs();
             // A failure the engine already knows ends the wait at once.
             if (transferFailed || !s.ThreadRunning()) break;
             const bool pending = s.PendingPictures() > 0;
@@ -740,13 +758,17 @@ int CmdWatch(CRun& run, const WatchOptions& o) {
         wasRunning = running;
     }
     bool linkLost = !g_stop && !closeAsked;
+    // A camera still in the device list when its link ended had stopped
+    // answering; one that left the list was unplugged.
+    bool unplugged = kvx::device::ListStillImageDevices().empty();
     bool onlyOther = s.QuitPosted();
     s.Shutdown();
     files.Report(s, 0);
     if (files.Failures() > 0) return kExitTransferFailed;
     if (onlyOther) return kExitOnlyOtherModel;
     if (linkLost) {
-        Err("kvx-tether: the camera link ended (unplugged, or the camera stopped answering)\n");
+        Err(unplugged ? "kvx-tether: the camera link ended: the camera was unplugged\n"
+                      : "kvx-tether: the camera link ended: the camera stopped answering\n");
         return kExitLinkFailed;
     }
     if (timedOut && o.count > 0) {
@@ -956,7 +978,8 @@ int CmdShell(CRun& run) {
         if (run.C().g.json)
             Out(CJsonLine().Add("event", "done").Add("line", line).Add("status", status).Text());
         else
-            Out((status == kExitOk ? "ok " : "error " + std::to_string(status) + " ") + line + "\n");
+            Out((status == kExitOk ? "ok " : "error " + std::to_string(status) + " ") + line +
+                "\n");
         last = status;
         // Without a link nothing further can work.
         if (status == kExitNoCamera || status == kExitOnlyOtherModel ||

@@ -39,7 +39,9 @@ CTetherSession::LinkOutcome CTetherSession::Connect(uint32_t timeoutMs) {
     if (r.count130 == 0) return LinkOutcome::NoCamera;
     uint32_t start = kvx::NowMs();
     bool ok = PumpUntil(
-        [&] { return session_.Linked() || !session_.ThreadRunning() || QuitPosted() || Stopping(); },
+        [&] {
+            return session_.Linked() || !session_.ThreadRunning() || QuitPosted() || Stopping();
+        },
         timeoutMs);
     if (Stopping()) return LinkOutcome::Stopped;
     if (auto code = session_.QuitCode(); code && *code == kExitOnlyOtherCameras)

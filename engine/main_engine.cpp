@@ -260,6 +260,7 @@ void CMainEngine::StartCameraCommunication() {
                 } else if (pollCounter_ > 3) {
                     pollResult_ = GetCameraStatus();
                     if (!pollResult_) commState_.store(kCommStopped);
+                    if (pollResult_ && commState_.load() == kCommPolling) quietStatusReads_++;
                     pollCounter_ = 0;
                 } else if (due) {
                     ++pollCounter_;

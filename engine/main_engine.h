@@ -133,6 +133,11 @@ public:
     // The 30 ms tick; returns whether the step was due.
     bool UpdateLiveView(bool& keepRunning);
 
+    // Status reads after which the camera had nothing to fetch (no capture
+    // status, no picture): once one more has happened, every picture the
+    // camera held before has been seen and dealt with. Any thread.
+    uint32_t QuietStatusReads() const { return quietStatusReads_.load(); }
+
     // ---- state ----
     int CommState() const override { return commState_.load(); }
     void SetCommStateIfRunning(int state) override;
@@ -200,6 +205,7 @@ private:
     std::atomic<bool> threadRunning_{false};  // "the thread handle exists"
     std::atomic<bool> starting_{false};
     std::atomic<bool> skipStartWait_{false};
+    std::atomic<uint32_t> quietStatusReads_{0};
     std::atomic<bool> skipInitWait_{false};
     std::atomic<bool> skipSettle_{false};
     std::atomic<bool> stopRequested_{false};
