@@ -954,4 +954,32 @@ TEST_F(TetherCli, ChainedCommandsAndTheShellShareOneLink) {
         EXPECT_TRUE(has(l)) << l << "\n" << sh.out;
 }
 
+// --hook starts a program with each downloaded file's path, without a
+// shell, and the store options override the settings file for the run.
+TEST_F(TetherCli, HookGetsEachFileAndStoreOptionsOverrideTheSettings) {
+    VirtualCameraOptions o;
+    o.pictureBytes = 50'000;
+    Camera(o);
+    const fs::path hook = root_ / "hook.sh";
+    const fs::path seen = root_ / "hooked.txt";
+    std::ofstream(hook) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << seen.string() << "'\n";
+    fs::permissions(hook, fs::perms(0755));
+    RunResult r = Tether({"capture", "--mf", "--count", "2", "--prefix", "TL", "--start", "7",
+                          "--digits", "3", "--hook", hook.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string dir = (root_ / "pictures").string();
+    ASSERT_EQ(r.Lines(), (std::vector<std::string>{dir + "/TL007.JPG", dir + "/TL008.JPG"}));
+    // The hook runs detached: wait (bounded) for both lines.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    std::string got = Slurp(seen);
+    while (std::count(got.begin(), got.end(), '\n') < 2 &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        got = Slurp(seen);
+    }
+    EXPECT_NE(got.find(dir + "/TL007.JPG\n"), std::string::npos) << got;
+    EXPECT_NE(got.find(dir + "/TL008.JPG\n"), std::string::npos) << got;
+    EXPECT_EQ(Tether({"capture", "--hook", "relative/path"}).status, 2);
+}
+
 }  // namespace
