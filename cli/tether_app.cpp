@@ -626,6 +626,8 @@ int CmdCapture(CRun& run, const CaptureOptions& o) {
             }
             continue;
         }
+        const int dropsBefore = s.LinkDrops();
+        auto linkUp = [&] { return s.ThreadRunning() && s.LinkDrops() == dropsBefore; };
         uint8_t drive = s.Camera().DataGroupByte(2, VARNO::dg2::kDriveMode);
         const bool bracketing = drive == 6;
         const bool burst = drive == 2 || drive == 7;
@@ -654,7 +656,7 @@ int CmdCapture(CRun& run, const CaptureOptions& o) {
             if (s.Session().Engine().CommState() == kvx::engine::kCommTransfer)
                 lastProgress = kvx::NowMs();
             // A failure the engine already knows ends the wait at once.
-            if (transferFailed || !s.ThreadRunning()) break;
+            if (transferFailed || !linkUp()) break;
             const bool pending = s.PendingPictures() > 0;
             if (results > 0 && !pending) {
                 if (bracketing) {
@@ -669,7 +671,7 @@ int CmdCapture(CRun& run, const CaptureOptions& o) {
         files.Report(s, release);
         if (transferFailed) {
             status = kExitTransferFailed;
-        } else if (!s.ThreadRunning()) {
+        } else if (!linkUp()) {
             Err("kvx-tether: the camera stopped answering during the capture\n");
             status = results > 0 || s.PendingPictures() > 0 ? kExitTransferFailed : kExitLinkFailed;
         } else if (g_stop >= 2) {
@@ -731,7 +733,9 @@ int CmdWatch(CRun& run, const WatchOptions& o) {
     bool timedOut = false;
     const uint32_t started = kvx::NowMs();
     uint32_t lastProgress = kvx::NowMs();
-    while (!s.Closed() && !s.QuitPosted() && (o.wait || s.ThreadRunning() || closeAsked)) {
+    const int dropsBefore = s.LinkDrops();
+    while (!s.Closed() && !s.QuitPosted() &&
+           (o.wait || (s.ThreadRunning() && s.LinkDrops() == dropsBefore) || closeAsked)) {
         if (g_stop >= 2) break;  // a second signal does not wait any more
         bool enough = (o.count > 0 && files.Files() - files.Failures() >= o.count) ||
                       (o.timeoutMs > 0 && kvx::NowMs() - started >= o.timeoutMs);
@@ -751,7 +755,7 @@ int CmdWatch(CRun& run, const WatchOptions& o) {
         if (files.Report(s, 0) || s.Session().Engine().CommState() == kvx::engine::kCommTransfer)
             lastProgress = kvx::NowMs();
         s.TakeCaptureResults();
-        bool running = s.ThreadRunning();
+        bool running = s.ThreadRunning() && s.Session().Linked();
         if (running != wasRunning)
             Err(running ? "kvx-tether: camera linked\n"
                         : "kvx-tether: camera link ended, waiting for a camera\n");
@@ -834,6 +838,19 @@ bool StoreArg(const std::vector<std::string>& w, size_t& k, StoreOptions& o, std
     return true;
 }
 
+// The number after the option at w[k] (k moves past it), within lo..hi;
+// otherwise `message` goes to error and the result is 0.
+int NumberArg(const std::vector<std::string>& w, size_t& k, int lo, int hi, const char* message,
+              std::string& error) {
+    int n = 0;
+    if (k + 1 >= w.size() || !ParseInt(w[k + 1], n) || n < lo || n > hi) {
+        error = message;
+        n = 0;
+    }
+    ++k;
+    return n;
+}
+
 // Parses the commands of words (one or several, each starting with its
 // name); error says what is wrong.
 std::vector<Action> ParseActions(const std::vector<std::string>& w, std::string& error) {
@@ -882,16 +899,13 @@ std::vector<Action> ParseActions(const std::vector<std::string>& w, std::string&
                 } else if (r == "--af-only") {
                     o.mode = 3;
                 } else if (r == "--count") {
-                    if (k + 1 >= w.size() || !ParseInt(w[k + 1], o.count) || o.count < 1)
-                        error = "--count needs a number of at least 1";
-                    ++k;
+                    o.count =
+                        NumberArg(w, k, 1, 999'999, "--count needs a number of at least 1", error);
                 } else if (r == "--interval") {
-                    int seconds = 0;
-                    if (k + 1 >= w.size() || !ParseInt(w[k + 1], seconds) || seconds < 1 ||
-                        seconds > 86'400)
-                        error = "--interval needs a number of seconds (1 to 86400)";
-                    o.intervalMs = static_cast<uint32_t>(seconds) * 1000;
-                    ++k;
+                    o.intervalMs =
+                        1000u * static_cast<uint32_t>(NumberArg(
+                                    w, k, 1, 86'400,
+                                    "--interval needs a number of seconds (1 to 86400)", error));
                 } else if (!StoreArg(w, k, o.store, error)) {
                     error = "capture: unknown argument " + r;
                 }
@@ -904,15 +918,12 @@ std::vector<Action> ParseActions(const std::vector<std::string>& w, std::string&
                 if (r == "--wait") {
                     o.wait = true;
                 } else if (r == "--count") {
-                    if (k + 1 >= w.size() || !ParseInt(w[k + 1], o.count) || o.count < 1)
-                        error = "--count needs a number of at least 1";
-                    ++k;
+                    o.count =
+                        NumberArg(w, k, 1, 999'999, "--count needs a number of at least 1", error);
                 } else if (r == "--timeout") {
-                    int seconds = 0;
-                    if (k + 1 >= w.size() || !ParseInt(w[k + 1], seconds) || seconds < 1)
-                        error = "--timeout needs a number of seconds";
-                    o.timeoutMs = static_cast<uint32_t>(seconds) * 1000;
-                    ++k;
+                    o.timeoutMs = 1000u * static_cast<uint32_t>(NumberArg(
+                                              w, k, 1, 999'999,
+                                              "--timeout needs a number of seconds", error));
                 } else if (!StoreArg(w, k, o.store, error)) {
                     error = "watch: unknown argument " + r;
                 }

@@ -65,6 +65,10 @@ public:
     int CameraState() const { return session_.CameraState(); }
     int PendingPictures() { return session_.PendingPictures(); }
     std::string CameraLine() const { return session_.CameraLine(); }
+    // Times a link ended since this session began. The detector starts a
+    // new link to a camera that is still listed, so a link that died is not
+    // always seen as a stopped thread.
+    int LinkDrops() const { return linkDrops_; }
     // Capture results (WM_USER+106 codes) in arrival order, taken out.
     std::vector<uint32_t> TakeCaptureResults();
     // Picture files finished since the last call, each once.
@@ -77,12 +81,16 @@ public:
 private:
     void OnNotice(int stringId, const std::string& text, uint32_t autoCloseMs) override;
     void OnCaptureResult(uint32_t code) override { captureResults_.push_back(code); }
+    void OnLinkChanged(bool linked) override {
+        if (!linked) ++linkDrops_;
+    }
     void OnPictureFinished(const engine::PictureEvent& event) override { files_.push_back(event); }
     void Note(const std::string& line);
     bool Stopping() const { return options_.stop && options_.stop(); }
 
     Options options_;
     std::vector<uint32_t> captureResults_;
+    int linkDrops_ = 0;
     std::vector<engine::PictureEvent> files_;
     // Last: it calls back into the members above until it is destroyed.
     engine::CCameraSession session_;

@@ -721,6 +721,18 @@ TEST_F(TetherCli, EachFaultEndsWithItsStatusAndLeavesWhatItSays) {
          0,
          0,
          0},
+        // Still listed, but no longer answering: the watch ends by itself.
+        {"camera stops answering",
+         small,
+         {"after-link: fail-status 100000 silent"},
+         {"watch"},
+         0,
+         4,
+         "stopped answering",
+         "pictures",
+         0,
+         0,
+         0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -733,11 +745,27 @@ TEST_F(TetherCli, EachFaultEndsWithItsStatusAndLeavesWhatItSays) {
         VirtualCameraOptions o;
         row.camera(o);
         VirtualCamera& cam = Camera(o);
-        for (const auto& line : row.control)
+        const std::string later = "after-link: ";
+        std::vector<std::string> afterLink;
+        for (const auto& line : row.control) {
+            if (line.rfind(later, 0) == 0) {
+                afterLink.push_back(line.substr(later.size()));
+                continue;
+            }
             ASSERT_EQ(cam.Command(line).rfind("ok", 0), 0u) << line;
+        }
         std::vector<std::string> args = {"--settings", settings_};
         args.insert(args.end(), row.args.begin(), row.args.end());
         Child child(args, root_, "/dev/null", row.asUser);
+        if (!afterLink.empty()) {
+            // The link is up once the camera has been asked for its settings.
+            auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+            while (cam.ReceivedOperations().size() < 10 &&
+                   std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            for (const auto& line : afterLink)
+                ASSERT_EQ(cam.Command(line).rfind("ok", 0), 0u) << line;
+        }
         RunResult r = child.Wait();
         EXPECT_EQ(r.status, row.status) << r.err;
         EXPECT_NE(r.err.find(row.says), std::string::npos) << r.err;
