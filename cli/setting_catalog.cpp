@@ -10,8 +10,8 @@ namespace kvx::cli {
 
 namespace {
 
-using VARNO::SettableField;
 using VARNO::Setting;
+using VARNO::SettableField;
 using VARNO::ValueTable;
 namespace dg1 = VARNO::dg1;
 namespace dg2 = VARNO::dg2;
@@ -74,48 +74,40 @@ std::vector<SettingChoice> ListChoices(const List& list) {
 
 const std::vector<SettingDef>& CSettingCatalog::Settings() {
     static const std::vector<SettingDef> defs = {
-        {"mode", "Exposure mode", Setting::ExposureMode, 2, dg2::kExposureMode, SettingKind::Table,
-         ValueTable::ExposureMode, SettableField::ExposureModeMask},
-        {"shutter", "Shutter speed", Setting::ShutterSpeed, 1, dg1::kShutter, SettingKind::Shutter,
-         ValueTable::Count, std::nullopt},
-        {"aperture", "Aperture", Setting::Aperture, 1, dg1::kAperture, SettingKind::Aperture,
-         ValueTable::Count, std::nullopt},
-        {"iso", "ISO", Setting::Iso, 1, dg1::kIso, SettingKind::Iso, ValueTable::Count,
-         std::nullopt},
-        {"exposure", "Exposure compensation", Setting::ExposureComp, 1, dg1::kExposureComp,
-         SettingKind::ExposureComp, ValueTable::Count, std::nullopt},
-        {"metering", "Metering", Setting::Metering, 2, dg2::kMetering, SettingKind::Table,
-         ValueTable::Metering, SettableField::MeteringMask},
+        {"mode", "Exposure mode", Setting::ExposureMode, 2, dg2::kExposureMode, SettingKind::Table, ValueTable::ExposureMode,
+         SettableField::ExposureModeMask},
+        {"shutter", "Shutter speed", Setting::ShutterSpeed, 1, dg1::kShutter, SettingKind::Shutter, ValueTable::Count, std::nullopt},
+        {"aperture", "Aperture", Setting::Aperture, 1, dg1::kAperture, SettingKind::Aperture, ValueTable::Count, std::nullopt},
+        {"iso", "ISO", Setting::Iso, 1, dg1::kIso, SettingKind::Iso, ValueTable::Count, std::nullopt},
+        {"exposure", "Exposure compensation", Setting::ExposureComp, 1, dg1::kExposureComp, SettingKind::ExposureComp, ValueTable::Count, std::nullopt},
+        {"metering", "Metering", Setting::Metering, 2, dg2::kMetering, SettingKind::Table, ValueTable::Metering,
+         SettableField::MeteringMask},
         {"af", "AF mode", Setting::AfMode, 2, dg2::kAfMode, SettingKind::Table, ValueTable::AfMode,
          SettableField::AfModeMask},
-        {"drive", "Drive mode", Setting::DriveMode, 2, dg2::kDriveMode, SettingKind::Table,
-         ValueTable::DriveMode, SettableField::DriveModeMask},
-        {"wb", "White balance", Setting::WhiteBalance, 2, dg2::kWhiteBalance, SettingKind::Table,
-         ValueTable::WhiteBalance, SettableField::WhiteBalanceMask},
-        {"quality", "Image quality", Setting::ImageQuality, 2, dg2::kImageQuality,
-         SettingKind::Table, ValueTable::ImageQuality, SettableField::ImageQualityMask},
-        {"size", "Image size", Setting::ImageSize, 2, dg2::kImageSize, SettingKind::Table,
-         ValueTable::ImageSize, SettableField::ImageSizeMask},
-        {"colorspace", "Color space", Setting::ColorSpace, 3, dg3::kColorSpace, SettingKind::Table,
-         ValueTable::ColorSpace, SettableField::ColorSpaceMask},
-        {"colormode", "Color mode", Setting::ColorMode, 3, dg3::kColorMode, SettingKind::Table,
-         ValueTable::ColorMode, SettableField::ColorModeMask},
-        {"contrast", "Contrast", Setting::Contrast, 3, dg3::kContrast,
-         SettingKind::PictureParameter, ValueTable::Count, std::nullopt},
-        {"sharpness", "Sharpness", Setting::Sharpness, 3, dg3::kSharpness,
-         SettingKind::PictureParameter, ValueTable::Count, std::nullopt},
-        {"saturation", "Saturation", Setting::Saturation, 3, dg3::kSaturation,
-         SettingKind::PictureParameter, ValueTable::Count, std::nullopt},
-        {"dccrop", "DC crop", Setting::DcCrop, 4, dg4::kDcCrop, SettingKind::Table,
-         ValueTable::DcCrop, SettableField::DcCropMask},
-        {"aspect", "Aspect ratio", Setting::AspectRatio, 5, dg5::kAspectRatio, SettingKind::Table,
-         ValueTable::AspectRatio, SettableField::AspectRatioMask},
-        {"tone", "Tone control", Setting::ToneControl, 5, dg5::kToneControl, SettingKind::Table,
-         ValueTable::ToneControl, std::nullopt},
-        {"filter", "Filter effect", Setting::FilterEffect, 5, dg5::kFilterEffect,
-         SettingKind::Table, ValueTable::FilterEffect, std::nullopt},
-        {"toning", "Toning effect", Setting::ToningEffect, 5, dg5::kToningEffect,
-         SettingKind::Table, ValueTable::ToningEffect, std::nullopt},
+        {"drive", "Drive mode", Setting::DriveMode, 2, dg2::kDriveMode, SettingKind::Table, ValueTable::DriveMode,
+         SettableField::DriveModeMask},
+        {"wb", "White balance", Setting::WhiteBalance, 2, dg2::kWhiteBalance, SettingKind::Table, ValueTable::WhiteBalance,
+         SettableField::WhiteBalanceMask},
+        {"quality", "Image quality", Setting::ImageQuality, 2, dg2::kImageQuality, SettingKind::Table,
+         ValueTable::ImageQuality, SettableField::ImageQualityMask},
+        {"size", "Image size", Setting::ImageSize, 2, dg2::kImageSize, SettingKind::Table, ValueTable::ImageSize,
+         SettableField::ImageSizeMask},
+        {"colorspace", "Color space", Setting::ColorSpace, 3, dg3::kColorSpace, SettingKind::Table, ValueTable::ColorSpace,
+         SettableField::ColorSpaceMask},
+        {"colormode", "Color mode", Setting::ColorMode, 3, dg3::kColorMode, SettingKind::Table, ValueTable::ColorMode,
+         SettableField::ColorModeMask},
+        {"contrast", "Contrast", Setting::Contrast, 3, dg3::kContrast, SettingKind::PictureParameter, ValueTable::Count, std::nullopt},
+        {"sharpness", "Sharpness", Setting::Sharpness, 3, dg3::kSharpness, SettingKind::PictureParameter, ValueTable::Count, std::nullopt},
+        {"saturation", "Saturation", Setting::Saturation, 3, dg3::kSaturation, SettingKind::PictureParameter, ValueTable::Count, std::nullopt},
+        {"dccrop", "DC crop", Setting::DcCrop, 4, dg4::kDcCrop, SettingKind::Table, ValueTable::DcCrop,
+         SettableField::DcCropMask},
+        {"aspect", "Aspect ratio", Setting::AspectRatio, 5, dg5::kAspectRatio, SettingKind::Table, ValueTable::AspectRatio,
+         SettableField::AspectRatioMask},
+        {"tone", "Tone control", Setting::ToneControl, 5, dg5::kToneControl, SettingKind::Table, ValueTable::ToneControl, std::nullopt},
+        {"filter", "Filter effect", Setting::FilterEffect, 5, dg5::kFilterEffect, SettingKind::Table,
+         ValueTable::FilterEffect, std::nullopt},
+        {"toning", "Toning effect", Setting::ToningEffect, 5, dg5::kToningEffect, SettingKind::Table,
+         ValueTable::ToningEffect, std::nullopt},
     };
     return defs;
 }
@@ -162,8 +154,9 @@ std::string CSettingCatalog::DisplayText(const VARNO::CCamera& camera, const Set
                                          uint8_t code) {
     switch (def.kind) {
         case SettingKind::Table: {
-            uint8_t lookup =
-                def.table == ValueTable::WhiteBalance ? VARNO::WhiteBalanceDisplayCode(code) : code;
+            uint8_t lookup = def.table == ValueTable::WhiteBalance
+                                 ? VARNO::WhiteBalanceDisplayCode(code)
+                                 : code;
             const auto* item = VARNO::FindValueByCode(def.table, lookup);
             return item ? CleanText(VARNO::ValueText(*item)) : "code " + std::to_string(code);
         }
