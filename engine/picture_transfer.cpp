@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -58,6 +61,39 @@ bool SyncFile(const std::string& path) {
 bool Exists(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Where a picture goes when its destination folder is gone (unmounted,
+// removed while the program runs): reading it into nothing would lose it.
+// $XDG_STATE_HOME (absolute) or ~/.local/state, then
+// VARNO/Varno_Kolvex/rescued/<name>.incomplete, numbered when taken.
+std::optional<std::string> RescuePathFor(const std::string& finalPath) {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    const char* home = std::getenv("HOME");
+    std::string base = state && state[0] == '/' ? std::string(state)
+                       : home && home[0] == '/' ? std::string(home) + "/.local/state"
+                                                : std::string();
+    if (base.empty()) return std::nullopt;
+    const std::string folder = base + "/VARNO/Varno_Kolvex/rescued/";
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    const auto slash = finalPath.rfind('/');
+    const std::string name =
+        (slash == std::string::npos ? finalPath : finalPath.substr(slash + 1)) +
+        std::string(CPictureNamer::kIncompleteSuffix);
+    for (int i = 0; i < 1000; ++i) {
+        const std::string path = folder + name + (i ? "_" + std::to_string(i) : std::string());
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) return path;
+    }
+    return std::nullopt;
+}
+
+bool FolderOfExists(const std::string& path) {
+    const auto slash = path.rfind('/');
+    struct stat st {};
+    return slash != std::string::npos && ::stat(path.substr(0, slash + 1).c_str(), &st) == 0 &&
+           S_ISDIR(st.st_mode);
 }
 
 class FileDescriptor {
@@ -723,9 +759,18 @@ void CPictureTransfer::GetPictFileInfo() {
         PictureNaming& naming = namings[static_cast<size_t>(groupOf[index])];
         const size_t which = fileOf[index];
         const std::optional<std::string>& name = naming.names[which];
-        const std::string filePath =
+        std::string filePath =
             name ? CPictureNamer::HiddenPathOf(*name + std::string(CPictureNamer::kTempSuffix))
                  : std::string();
+        if (name && !FolderOfExists(*name)) {
+            // The final name cannot be given either: the file stays where it
+            // was rescued to, reported incomplete with that path.
+            if (auto rescue = RescuePathFor(*name)) {
+                WriteLog(1, "+++ destination of %s is gone, kept as %s at %s +++", name->c_str(),
+                         rescue->c_str(), kWhereInfo);
+                filePath = *rescue;
+            }
+        }
         uint32_t total = 0;
         lastRead = ReadPictFile(entry, total, filePath, name.has_value(), nullptr, false);
         WriteLog(4, "--- ReadPictFile bReadSuccess=%d index=%d, orgFile=%s", lastRead ? 1 : 0,

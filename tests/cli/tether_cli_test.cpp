@@ -1010,4 +1010,30 @@ TEST_F(TetherCli, HookGetsEachFileAndStoreOptionsOverrideTheSettings) {
     EXPECT_EQ(Tether({"capture", "--hook", "relative/path"}).status, 2);
 }
 
+// A destination that goes away while watching: the next picture is kept in
+// the rescue folder, named at once on standard error, and the run fails.
+TEST_F(TetherCli, APictureWhoseDestinationVanishedIsRescued) {
+    ::setenv("XDG_STATE_HOME", (root_ / "state").c_str(), 1);
+    VirtualCameraOptions o;
+    o.pictureBytes = 200'000;
+    VirtualCamera& cam = Camera(o);
+    Child c({"--settings", settings_, "watch"}, root_);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (cam.ReceivedOperations().size() < 10 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    cam.TakePictureOnBody(2);
+    ASSERT_TRUE(WaitForText("out.txt", "\n"));
+    fs::remove_all(root_ / "pictures");  // unmounted, or removed by hand
+    cam.TakePictureOnBody(2);
+    ASSERT_TRUE(WaitForText("err.txt", "rescued"));
+    c.Signal(SIGTERM);
+    RunResult r = c.Wait();
+    ::unsetenv("XDG_STATE_HOME");
+    EXPECT_EQ(r.status, 5) << r.err;
+    const fs::path rescued = root_ / "state" / "VARNO" / "Varno_Kolvex" / "rescued" /
+                             (cam.ExpectedFiles(2)[0].name + ".incomplete");
+    EXPECT_NE(r.err.find(rescued.string()), std::string::npos) << r.err;
+    ExpectPictureFile(cam, rescued.string(), cam.ExpectedFiles(2)[0]);
+}
+
 }  // namespace
