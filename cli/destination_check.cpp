@@ -19,6 +19,15 @@ std::string CDestinationCheck::PicturesFolder() {
     return base + "/Pictures";
 }
 
+std::string CDestinationCheck::RescueFolder() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    const char* home = std::getenv("HOME");
+    std::string base = state && state[0] == '/' ? std::string(state)
+                       : home && *home          ? std::string(home) + "/.local/state"
+                                                : std::string("/tmp");
+    return base + "/VARNO/Varno_Kolvex/rescued";
+}
+
 std::string CDestinationCheck::Problem(const std::string& folder) {
     const std::string where = "destination " + folder;
     struct stat st {};

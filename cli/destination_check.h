@@ -18,6 +18,10 @@ public:
     // The user's pictures folder: $XDG_PICTURES_DIR, else ~/Pictures (the
     // installed program's own folder is never a place for pictures).
     static std::string PicturesFolder();
+    // Where pictures go whose destination vanished during the run:
+    // $XDG_STATE_HOME (absolute) or ~/.local/state, then
+    // VARNO/Varno_Kolvex/rescued.
+    static std::string RescueFolder();
 
     // Empty when `folder` exists, is a folder, can be written by this
     // process and has room; otherwise the problem in the user's words

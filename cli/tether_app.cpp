@@ -146,6 +146,8 @@ void LoadSettings(Context& c) {
     // installed command line's folder is no place for pictures.
     if (c.naming.destinationFolder.empty())
         c.naming.destinationFolder = CDestinationCheck::PicturesFolder();
+    // A destination that goes away during the run loses no picture.
+    c.naming.rescueFolder = CDestinationCheck::RescueFolder();
 }
 
 std::string StateText(int state) {

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -63,20 +62,15 @@ bool Exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-// Where a picture goes when its destination folder is gone (unmounted,
-// removed while the program runs): reading it into nothing would lose it.
-// $XDG_STATE_HOME (absolute) or ~/.local/state, then
-// VARNO/Varno_Kolvex/rescued/<name>.incomplete, numbered when taken.
-std::optional<std::string> RescuePathFor(const std::string& finalPath) {
-    const char* state = std::getenv("XDG_STATE_HOME");
-    const char* home = std::getenv("HOME");
-    std::string base = state && state[0] == '/' ? std::string(state)
-                       : home && home[0] == '/' ? std::string(home) + "/.local/state"
-                                                : std::string();
-    if (base.empty()) return std::nullopt;
-    const std::string folder = base + "/VARNO/Varno_Kolvex/rescued/";
+// The rescue file of a picture whose destination folder is gone:
+// <rescueFolder>/<name>.incomplete, numbered when taken; nullopt without a
+// rescue folder or a free name.
+std::optional<std::string> RescuePathFor(const std::string& rescueFolder,
+                                         const std::string& finalPath) {
+    if (rescueFolder.empty()) return std::nullopt;
     std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
+    std::filesystem::create_directories(rescueFolder, ec);
+    const std::string folder = rescueFolder.back() == '/' ? rescueFolder : rescueFolder + "/";
     const auto slash = finalPath.rfind('/');
     const std::string name =
         (slash == std::string::npos ? finalPath : finalPath.substr(slash + 1)) +
@@ -765,7 +759,7 @@ void CPictureTransfer::GetPictFileInfo() {
         if (name && !FolderOfExists(*name)) {
             // The final name cannot be given either: the file stays where it
             // was rescued to, reported incomplete with that path.
-            if (auto rescue = RescuePathFor(*name)) {
+            if (auto rescue = RescuePathFor(options.rescueFolder, *name)) {
                 WriteLog(1, "+++ destination of %s is gone, kept as %s at %s +++", name->c_str(),
                          rescue->c_str(), kWhereInfo);
                 filePath = *rescue;
