@@ -237,6 +237,14 @@ protected:
         return false;
     }
 
+    // Waits (bounded) until the link is up: the camera has been asked for
+    // its settings.
+    static void WaitForLink(const VirtualCamera& cam) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (cam.ReceivedOperations().size() < 10 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+
     // Waits (bounded) until the camera has received an operation like this.
     static void WaitForOperation(
         const VirtualCamera& cam,
@@ -758,11 +766,7 @@ TEST_F(TetherCli, EachFaultEndsWithItsStatusAndLeavesWhatItSays) {
         args.insert(args.end(), row.args.begin(), row.args.end());
         Child child(args, root_, "/dev/null", row.asUser);
         if (!afterLink.empty()) {
-            // The link is up once the camera has been asked for its settings.
-            auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-            while (cam.ReceivedOperations().size() < 10 &&
-                   std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            WaitForLink(cam);
             for (const auto& line : afterLink)
                 ASSERT_EQ(cam.Command(line).rfind("ok", 0), 0u) << line;
         }
@@ -794,9 +798,7 @@ TEST_F(TetherCli, WatchReportsAKeptIncompletePictureAtOnce) {
     o.failPieces.push_back({3, 50});
     VirtualCamera& cam = Camera(o);
     Child c({"--settings", settings_, "watch"}, root_);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (cam.ReceivedOperations().size() < 10 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    WaitForLink(cam);
     ASSERT_EQ(cam.Command("press release").rfind("ok", 0), 0u);
     ASSERT_TRUE(WaitForText("err.txt", ".incomplete"));
     c.Signal(SIGTERM);
@@ -1018,9 +1020,7 @@ TEST_F(TetherCli, APictureWhoseDestinationVanishedIsRescued) {
     o.pictureBytes = 200'000;
     VirtualCamera& cam = Camera(o);
     Child c({"--settings", settings_, "watch"}, root_);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (cam.ReceivedOperations().size() < 10 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    WaitForLink(cam);
     cam.TakePictureOnBody(2);
     ASSERT_TRUE(WaitForText("out.txt", "\n"));
     fs::remove_all(root_ / "pictures");  // unmounted, or removed by hand
