@@ -24,6 +24,44 @@ std::string Lower(std::string s) {
     return s;
 }
 
+// The number a value text stands for: an optional "f" (aperture), a sign,
+// digits with at most one point, an optional "ev"; nullopt for anything
+// else. Compared in tenths, as the camera's texts have one decimal.
+std::optional<long> NumberOf(std::string t) {
+    if (!t.empty() && t[0] == 'f') t.erase(0, 1);
+    if (t.size() > 2 && t.compare(t.size() - 2, 2, "ev") == 0) t.resize(t.size() - 2);
+    if (t.empty() || t.size() > 12) return std::nullopt;
+    bool negative = false;
+    size_t i = 0;
+    if (t[0] == '+' || t[0] == '-') {
+        negative = t[0] == '-';
+        i = 1;
+    }
+    long whole = 0, tenths = 0;
+    bool digits = false, point = false;
+    int decimals = 0;
+    for (; i < t.size(); ++i) {
+        char ch = t[i];
+        if (ch == '.' && !point) {
+            point = true;
+        } else if (ch >= '0' && ch <= '9') {
+            digits = true;
+            if (!point) {
+                whole = whole * 10 + (ch - '0');
+            } else if (++decimals == 1) {
+                tenths = ch - '0';
+            } else if (ch != '0') {
+                return std::nullopt;  // finer than the camera's texts
+            }
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digits) return std::nullopt;
+    long v = whole * 10 + tenths;
+    return negative ? -v : v;
+}
+
 template <typename List>
 std::vector<SettingChoice> ListChoices(const List& list) {
     std::vector<SettingChoice> out;
@@ -194,6 +232,14 @@ std::optional<uint8_t> CSettingCatalog::ParseValue(const VARNO::CCamera& camera,
     for (const auto& c : choices) {
         auto dash = c.text.find(" - ");
         if (dash != std::string::npos && Lower(c.text.substr(0, dash)) == want) return c.code;
+    }
+    // A number stands for the value of that number: "8" for "F8.0", "+1"
+    // or "1" for "+1.0", "400" for "400". Fractions ("1/125") are matched
+    // as text above, never as numbers.
+    if (auto number = NumberOf(want)) {
+        for (const auto& c : choices)
+            if (auto offered = NumberOf(Lower(c.text)); offered && *offered == *number)
+                return c.code;
     }
     return std::nullopt;
 }

@@ -14,6 +14,7 @@ engine::CCameraSession::Options SessionOptions(const CTetherSession::Options& o)
     engine::CCameraSession::Options s;
     s.naming = o.naming;
     s.watchDevices = o.watchDevices;
+    s.quickWaits = o.quickWaits;
     return s;
 }
 }  // namespace
@@ -38,19 +39,27 @@ CTetherSession::LinkOutcome CTetherSession::Connect(uint32_t timeoutMs) {
     if (r.count130 == 0) return LinkOutcome::NoCamera;
     uint32_t start = kvx::NowMs();
     bool ok = PumpUntil(
-        [&] { return session_.Linked() || !session_.ThreadRunning() || QuitPosted(); }, timeoutMs);
+        [&] {
+            return session_.Linked() || !session_.ThreadRunning() || QuitPosted() || Stopping();
+        },
+        timeoutMs);
+    if (Stopping()) return LinkOutcome::Stopped;
     if (auto code = session_.QuitCode(); code && *code == kExitOnlyOtherCameras)
         return LinkOutcome::OnlyOtherModel;
     if (!ok || !session_.Linked()) return LinkOutcome::LinkFailed;
     uint32_t used = kvx::NowMs() - start;
-    if (!WaitForSettings(timeoutMs > used ? timeoutMs - used : 1)) return LinkOutcome::LinkFailed;
-    return LinkOutcome::Linked;
+    bool settled = WaitForSettings(timeoutMs > used ? timeoutMs - used : 1);
+    if (Stopping()) return LinkOutcome::Stopped;
+    return settled ? LinkOutcome::Linked : LinkOutcome::LinkFailed;
 }
 
 bool CTetherSession::WaitForSettings(uint32_t timeoutMs) {
-    return PumpUntil([&] { return !session_.ThreadRunning() || session_.SettingsComplete(); },
-                     timeoutMs) &&
-           session_.ThreadRunning();
+    return PumpUntil(
+               [&] {
+                   return !session_.ThreadRunning() || session_.SettingsComplete() || Stopping();
+               },
+               timeoutMs) &&
+           session_.ThreadRunning() && session_.SettingsComplete();
 }
 
 bool CTetherSession::PumpUntil(const std::function<bool()>& done, uint32_t timeoutMs) {

@@ -34,12 +34,17 @@ public:
         bool watchDevices = true;
         // Lines the user sees (notices, progress); default: stderr.
         std::function<void(const std::string&)> note;
+        // Asked while waiting for the link: true ends the wait (a signal).
+        std::function<bool()> stop;
+        // The engine's fixed waits left out (kvx-tether leaves out all three;
+        // see CMainEngine::QuickWaits).
+        engine::CMainEngine::QuickWaits quickWaits;
     };
 
     explicit CTetherSession(Options options);
     ~CTetherSession() override;
 
-    enum class LinkOutcome { Linked, NoCamera, OnlyOtherModel, LinkFailed };
+    enum class LinkOutcome { Linked, NoCamera, OnlyOtherModel, LinkFailed, Stopped };
     // Runs the camera search and waits, pumping, until the link is ready and
     // every setting record has been merged, or the wait ends.
     LinkOutcome Connect(uint32_t timeoutMs);
@@ -60,6 +65,10 @@ public:
     int CameraState() const { return session_.CameraState(); }
     int PendingPictures() { return session_.PendingPictures(); }
     std::string CameraLine() const { return session_.CameraLine(); }
+    // Times a link ended since this session began. The detector starts a
+    // new link to a camera that is still listed, so a link that died is not
+    // always seen as a stopped thread.
+    int LinkDrops() const { return linkDrops_; }
     // Capture results (WM_USER+106 codes) in arrival order, taken out.
     std::vector<uint32_t> TakeCaptureResults();
     // Picture files finished since the last call, each once.
@@ -72,11 +81,16 @@ public:
 private:
     void OnNotice(int stringId, const std::string& text, uint32_t autoCloseMs) override;
     void OnCaptureResult(uint32_t code) override { captureResults_.push_back(code); }
+    void OnLinkChanged(bool linked) override {
+        if (!linked) ++linkDrops_;
+    }
     void OnPictureFinished(const engine::PictureEvent& event) override { files_.push_back(event); }
     void Note(const std::string& line);
+    bool Stopping() const { return options_.stop && options_.stop(); }
 
     Options options_;
     std::vector<uint32_t> captureResults_;
+    int linkDrops_ = 0;
     std::vector<engine::PictureEvent> files_;
     // Last: it calls back into the members above until it is destroyed.
     engine::CCameraSession session_;

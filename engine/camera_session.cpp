@@ -123,8 +123,19 @@ CCameraSession::~CCameraSession() {
     transfer_.SetListener(nullptr);
 }
 
+void CCameraSession::SetNamingOptions(const NamingOptions& naming) {
+    transfer_.SetNamingOptions(naming);
+    engine_.SetCaptureDestination(naming.inCamera, naming.inPC);
+}
+
 CCameraDetector::SearchResult CCameraSession::Start() {
-    return detector_.FindCameraAndKickThread();
+    engine_.SetQuickWaits(options_.quickWaits);
+    auto result = detector_.FindCameraAndKickThread();
+    // Later starts follow arrivals, which get their settle time.
+    CMainEngine::QuickWaits later = options_.quickWaits;
+    later.skipStartWait = false;
+    engine_.SetQuickWaits(later);
+    return result;
 }
 
 void CCameraSession::Stop() {

@@ -142,6 +142,10 @@ public:
         bool watchDevices = true;
         // The camera link; null: the session owns a library-backed one.
         ICameraLink* link = nullptr;
+        // The engine's fixed waits this front end leaves out (main_engine.h);
+        // skipStartWait applies to the start of Start() only, a camera
+        // arriving later gets its 2 s.
+        CMainEngine::QuickWaits quickWaits;
     };
 
     // port: the front end's message port; null: the session owns a
@@ -183,6 +187,11 @@ public:
         transfer_.SetNamingOptions(naming);
         engine_.SetCaptureDestination(naming.inCamera, naming.inPC);
     }
+
+    // New naming and storage choices (the preferences changed, or a command
+    // line's next command has its own destination); they apply from the
+    // next picture on. Any thread.
+    void SetNamingOptions(const NamingOptions& naming);
 
     // ---- commands (any thread) ----
     bool QueueCommand(const tag_CAM_COMMAND& command) { return engine_.QueueCommand(command); }

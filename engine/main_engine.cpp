@@ -159,7 +159,7 @@ bool CMainEngine::StartCommThread() {
     }
     // A link that ended by itself leaves its finished thread to collect.
     if (thread_.joinable()) thread_.join();
-    kvx::SleepMs(kStartWaitMs);
+    if (!skipStartWait_.exchange(false)) kvx::SleepMs(kStartWaitMs);
 
     camera_.Clear();
     window_.ResetPanelsForNewLink();
@@ -176,6 +176,12 @@ bool CMainEngine::StartCommThread() {
         starting_.store(false);
     }
     return true;
+}
+
+void CMainEngine::SetQuickWaits(const QuickWaits& waits) {
+    skipStartWait_.store(waits.skipStartWait);
+    skipInitWait_.store(waits.skipInitWaitOnSuccess);
+    skipSettle_.store(waits.skipSettleAfterEnd);
 }
 
 bool CMainEngine::StopCommThread() {
@@ -195,8 +201,8 @@ bool CMainEngine::StopCommThread() {
             kvx::SleepMs(kStopStepMs);
         }
         commState_.store(kCommStopped);
-        endEvent_.Wait(kEndEventWaitMs);
-        kvx::SleepMs(kStopSettleMs);
+        const bool ended = endEvent_.Wait(kEndEventWaitMs);
+        if (!(ended && skipSettle_.load())) kvx::SleepMs(kStopSettleMs);
     }
     // Collect the thread so that it never outlives the link it used; the
     // thread itself never gets here (it would wait for itself).
@@ -228,7 +234,7 @@ void CMainEngine::StartCameraCommunication() {
     HResult hr = -1;
     for (int attempt = 0; attempt < kInitAttempts; ++attempt) {
         hr = link_.InitPTPMode();
-        kvx::SleepMs(kInitWaitMs);
+        if (!(hr == 0 && skipInitWait_.load())) kvx::SleepMs(kInitWaitMs);
         if (hr == 0) break;
         if (stopRequested_.load()) break;
     }
@@ -254,6 +260,7 @@ void CMainEngine::StartCameraCommunication() {
                 } else if (pollCounter_ > 3) {
                     pollResult_ = GetCameraStatus();
                     if (!pollResult_) commState_.store(kCommStopped);
+                    if (pollResult_ && commState_.load() == kCommPolling) quietStatusReads_++;
                     pollCounter_ = 0;
                 } else if (due) {
                     ++pollCounter_;

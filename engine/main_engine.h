@@ -83,6 +83,22 @@ public:
     // "InCamera" and "InPC" of the preferences: the capture destination the
     // thread sends whenever its destination-sent flag is clear.
     void SetCaptureDestination(bool inCamera, bool inPC);
+    // Fixed waits a front end may leave out. The window keeps them all. A
+    // command line that links to a camera attached before it started, and
+    // ends the process after the stop, needs none of these three:
+    //  - skipStartWait: the 2 s after an arrival, for the next start only
+    //    (the camera has long finished arriving);
+    //  - skipInitWaitOnSuccess: the 1 s after a link that opened at the
+    //    first attempt (the camera has answered the session already; the
+    //    1 s between failed attempts stays, a camera still waking needs it);
+    //  - skipSettleAfterEnd: the 1 s settle at stop once the thread has
+    //    ended its sequence and released the device.
+    struct QuickWaits {
+        bool skipStartWait = false;
+        bool skipInitWaitOnSuccess = false;
+        bool skipSettleAfterEnd = false;
+    };
+    void SetQuickWaits(const QuickWaits& waits);
 
     // ---- any thread ----
     bool QueueCommand(const tag_CAM_COMMAND& command);
@@ -116,6 +132,11 @@ public:
     void OnUpdateDataGroup();
     // The 30 ms tick; returns whether the step was due.
     bool UpdateLiveView(bool& keepRunning);
+
+    // Status reads after which the camera had nothing to fetch (no capture
+    // status, no picture): once one more has happened, every picture the
+    // camera held before has been seen and dealt with. Any thread.
+    uint32_t QuietStatusReads() const { return quietStatusReads_.load(); }
 
     // ---- state ----
     int CommState() const override { return commState_.load(); }
@@ -183,6 +204,10 @@ private:
     std::thread thread_;
     std::atomic<bool> threadRunning_{false};  // "the thread handle exists"
     std::atomic<bool> starting_{false};
+    std::atomic<bool> skipStartWait_{false};
+    std::atomic<uint32_t> quietStatusReads_{0};
+    std::atomic<bool> skipInitWait_{false};
+    std::atomic<bool> skipSettle_{false};
     std::atomic<bool> stopRequested_{false};
     kvx::Event endEvent_{true, false};
     // Leaf lock; guards no field: it orders the wake-up of WaitForNoticeBox

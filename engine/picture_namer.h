@@ -30,6 +30,10 @@ struct NamingOptions {
     int reviewType = 0;              // "Review_1.2" "ReviewType"
     std::string reviewSoft;          // "Review_1.2" "ReviewSoft"
     std::string rawDeveloperPath;    // found at start-up; empty when none
+    // Where a picture goes when its destination folder is gone (unmounted,
+    // removed during the run), as NAME.incomplete; empty: nowhere (the
+    // picture is read and reported failed). The command line sets it.
+    std::string rescueFolder;
 
     // 1 card, 2 computer, 3 both, 0 neither: what the camera is told.
     int StorageDestination() const { return (inCamera ? 1 : 0) + (inPC ? 2 : 0); }

@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -58,6 +60,34 @@ bool SyncFile(const std::string& path) {
 bool Exists(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
+}
+
+// The rescue file of a picture whose destination folder is gone:
+// <rescueFolder>/<name>.incomplete, numbered when taken; nullopt without a
+// rescue folder or a free name.
+std::optional<std::string> RescuePathFor(const std::string& rescueFolder,
+                                         const std::string& finalPath) {
+    if (rescueFolder.empty()) return std::nullopt;
+    std::error_code ec;
+    std::filesystem::create_directories(rescueFolder, ec);
+    const std::string folder = rescueFolder.back() == '/' ? rescueFolder : rescueFolder + "/";
+    const auto slash = finalPath.rfind('/');
+    const std::string name =
+        (slash == std::string::npos ? finalPath : finalPath.substr(slash + 1)) +
+        std::string(CPictureNamer::kIncompleteSuffix);
+    for (int i = 0; i < 1000; ++i) {
+        const std::string path = folder + name + (i ? "_" + std::to_string(i) : std::string());
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) return path;
+    }
+    return std::nullopt;
+}
+
+bool FolderOfExists(const std::string& path) {
+    const auto slash = path.rfind('/');
+    struct stat st {};
+    return slash != std::string::npos && ::stat(path.substr(0, slash + 1).c_str(), &st) == 0 &&
+           S_ISDIR(st.st_mode);
 }
 
 class FileDescriptor {
@@ -723,9 +753,18 @@ void CPictureTransfer::GetPictFileInfo() {
         PictureNaming& naming = namings[static_cast<size_t>(groupOf[index])];
         const size_t which = fileOf[index];
         const std::optional<std::string>& name = naming.names[which];
-        const std::string filePath =
+        std::string filePath =
             name ? CPictureNamer::HiddenPathOf(*name + std::string(CPictureNamer::kTempSuffix))
                  : std::string();
+        if (name && !FolderOfExists(*name)) {
+            // The final name cannot be given either: the file stays where it
+            // was rescued to, reported incomplete with that path.
+            if (auto rescue = RescuePathFor(options.rescueFolder, *name)) {
+                WriteLog(1, "+++ destination of %s is gone, kept as %s at %s +++", name->c_str(),
+                         rescue->c_str(), kWhereInfo);
+                filePath = *rescue;
+            }
+        }
         uint32_t total = 0;
         lastRead = ReadPictFile(entry, total, filePath, name.has_value(), nullptr, false);
         WriteLog(4, "--- ReadPictFile bReadSuccess=%d index=%d, orgFile=%s", lastRead ? 1 : 0,

@@ -1,9 +1,11 @@
 // Runs kvx-tether as a separate process against virtual cameras of this
 // process, the way a script on a machine without a screen would.
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -72,16 +74,36 @@ std::string Slurp(const fs::path& p) {
 
 class Child {
 public:
-    Child(const std::vector<std::string>& args, const fs::path& dir) : dir_(dir) {
+    // stdinFile: what the program reads (default nothing); asUser: a user id
+    // the program runs as (root passes every permission check).
+    Child(const std::vector<std::string>& args, const fs::path& dir,
+          const std::string& stdinFile = "/dev/null", uid_t asUser = 0)
+        : dir_(dir) {
         std::vector<char*> argv;
         std::string exe = KVX_TETHER_PATH;
         argv.push_back(exe.data());
         std::vector<std::string> copy = args;
         for (auto& a : copy) argv.push_back(a.data());
         argv.push_back(nullptr);
+        if (asUser != 0) {
+            std::string out = (dir / "out.txt").string(), err = (dir / "err.txt").string();
+            pid_ = ::fork();
+            if (pid_ == 0) {
+                int in = ::open(stdinFile.c_str(), O_RDONLY);
+                int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+                int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+                if (in < 0 || o < 0 || e < 0 || ::dup2(in, 0) < 0 || ::dup2(o, 1) < 0 ||
+                    ::dup2(e, 2) < 0 || ::setgroups(0, nullptr) != 0 || ::setgid(asUser) != 0 ||
+                    ::setuid(asUser) != 0)
+                    ::_exit(127);
+                ::execve(exe.c_str(), argv.data(), environ);
+                ::_exit(127);
+            }
+            return;
+        }
         posix_spawn_file_actions_t fa;
         posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&fa, 0, stdinFile.c_str(), O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&fa, 1, (dir / "out.txt").c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&fa, 2, (dir / "err.txt").c_str(),
@@ -153,8 +175,12 @@ protected:
     }
 
     void WriteSettings(const std::string& extra) {
-        std::ofstream(settings_) << "[Debug_1.2]\nLogLevel=" << (std::getenv("KVX_TEST_LOG") ? std::getenv("KVX_TEST_LOG") : "0") << "\n[Store_1.2]\nInCamera=0\nInPC=1\nPath=" << (root_ / "pictures").string()
-                                 << "\n" << extra;
+        std::ofstream(settings_) << "[Debug_1.2]\nLogLevel="
+                                 << (std::getenv("KVX_TEST_LOG") ? std::getenv("KVX_TEST_LOG")
+                                                                 : "0")
+                                 << "\n[Store_1.2]\nInCamera=0\nInPC=1\nPath="
+                                 << (root_ / "pictures").string() << "\n"
+                                 << extra;
     }
 
     VirtualCamera& Camera(VirtualCameraOptions o = {}) {
@@ -181,9 +207,82 @@ protected:
         EXPECT_TRUE(got == want) << path << " differs from the camera's bytes";
     }
 
+    // Files in a folder: whole pictures and kept ".incomplete" ones.
+    struct Kept {
+        int whole = 0;
+        int incomplete = 0;
+        std::vector<std::string> other;
+    };
+    static Kept FilesIn(const fs::path& dir) {
+        Kept k;
+        if (!fs::is_directory(dir)) return k;
+        for (const auto& e : fs::directory_iterator(dir)) {
+            std::string name = e.path().filename().string();
+            if (name.size() > 11 && name.compare(name.size() - 11, 11, ".incomplete") == 0)
+                ++k.incomplete;
+            else if (name[0] == '.')
+                k.other.push_back(name);
+            else
+                ++k.whole;
+        }
+        return k;
+    }
+    // Waits (bounded) until the program's output file holds text.
+    bool WaitForText(const std::string& file, const std::string& text) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (Slurp(root_ / file).find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+    // Waits (bounded) until the link is up: the camera has been asked for
+    // its settings.
+    static void WaitForLink(const VirtualCamera& cam) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (cam.ReceivedOperations().size() < 10 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+
+    // Waits (bounded) until the camera has received an operation like this.
+    static void WaitForOperation(
+        const VirtualCamera& cam,
+        const std::function<bool(const kvx::vcam::ReceivedOperation&)>& is) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (std::chrono::steady_clock::now() < deadline) {
+            for (const auto& op : cam.ReceivedOperations())
+                if (is(op)) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ADD_FAILURE() << "the operation never came";
+    }
+
     fs::path root_;
     std::string settings_;
     std::vector<std::unique_ptr<VirtualCamera>> cameras_;
+};
+
+// A read-only bind mount of a folder, undone however the test ends.
+class ReadOnlyBind {
+public:
+    ReadOnlyBind(const fs::path& source, const fs::path& target) : target_(target) {
+        fs::create_directories(target);
+        ok_ = ::mount(source.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) == 0;
+        if (ok_ && ::mount(nullptr, target.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY,
+                           nullptr) != 0) {
+            ::umount(target.c_str());
+            ok_ = false;
+        }
+    }
+    ~ReadOnlyBind() {
+        if (ok_) ::umount2(target_.c_str(), MNT_DETACH);
+    }
+    bool Ok() const { return ok_; }
+
+private:
+    fs::path target_;
+    bool ok_ = false;
 };
 
 TEST_F(TetherCli, HelpDocumentsCommandsAndExitStatuses) {
@@ -263,7 +362,8 @@ TEST_F(TetherCli, SetChangesTheCameraAndWaitsForIt) {
         const char* name;
         const char* value;
         const char* shown;
-    } cases[] = {{"quality", "raw+jpeg", "quality: RAW+JPEG"}, {"shutter", "1/125", "shutter: 1/125"}};
+    } cases[] = {{"quality", "raw+jpeg", "quality: RAW+JPEG"},
+                 {"shutter", "1/125", "shutter: 1/125"}};
     for (const auto& c : cases) {
         RunResult r = Tether({"set", c.name, c.value});
         EXPECT_EQ(r.status, 0) << c.name << ": " << r.err;
@@ -305,8 +405,11 @@ TEST_F(TetherCli, FocusOnlyTakesNoPictureAndFailedFocusIsReported) {
     o.pictureBytes = 10'000;
     o.afFails = true;
     VirtualCamera& cam = Camera(o);
+    // Focusing alone that fails is a failed focus, status 7, said in words
+    // (this run used to end 0 and silent, which hid the failure).
     RunResult focus = Tether({"capture", "--af-only"});
-    EXPECT_EQ(focus.status, 0) << focus.err;
+    EXPECT_EQ(focus.status, 7) << focus.err;
+    EXPECT_NE(focus.err.find("focusing failed"), std::string::npos) << focus.err;
     EXPECT_TRUE(focus.out.empty());
     RunResult af = Tether({"capture", "--af"});
     EXPECT_EQ(af.status, 7) << af.err;
@@ -505,6 +608,432 @@ TEST_F(TetherCli, WatchWaitLinksOnPlugInAndUnlinksOnUnplug) {
     auto paths = r.Lines();
     ASSERT_EQ(paths.size(), 2u);
     for (uint32_t n = 1; n <= 2; ++n) ExpectPictureFile(cam, paths[n - 1], cam.ExpectedFiles(n)[0]);
+}
+
+// Every way a picture could be lost ends with its own status, says so in
+// words, and leaves what it says on disk: a destination that cannot take a
+// picture is refused before the camera releases; a failed part or an unplug
+// keeps what arrived as ".incomplete"; a camera's refusal is a failed release.
+TEST_F(TetherCli, EachFaultEndsWithItsStatusAndLeavesWhatItSays) {
+    fs::create_directories(root_ / "locked");
+    fs::permissions(root_ / "locked", fs::perms(0755));
+    fs::permissions(root_, fs::perms(0755));
+    std::ofstream(root_ / "a-file") << "not a folder";
+    ReadOnlyBind readOnly(root_ / "pictures", root_ / "read-only");
+    struct Row {
+        const char* what;
+        std::function<void(VirtualCameraOptions&)> camera;
+        std::vector<std::string> control;  // commands to the camera before the run
+        std::vector<std::string> args;
+        uid_t asUser;
+        int status;
+        const char* says;
+        const char* folder;  // where the files are looked for
+        int whole, incomplete;
+        int taken;  // pictures the camera took; -1: any
+    };
+    auto small = [](VirtualCameraOptions& o) { o.pictureBytes = 200'000; };
+    std::vector<Row> rows = {
+        {"destination is a file",
+         small,
+         {},
+         {"capture", "--dest", (root_ / "a-file").string()},
+         0,
+         2,
+         "destination is a file",
+         "pictures",
+         0,
+         0,
+         0},
+        {"destination missing",
+         small,
+         {},
+         {"capture", "--dest", (root_ / "gone").string()},
+         0,
+         2,
+         "does not exist",
+         "pictures",
+         0,
+         0,
+         0},
+        {"no permission",
+         small,
+         {},
+         {"capture", "--dest", (root_ / "locked").string()},
+         65534,
+         2,
+         "not writable",
+         "locked",
+         0,
+         0,
+         0},
+        {"read-only mount",
+         small,
+         {},
+         {"capture", "--dest", (root_ / "read-only").string()},
+         0,
+         2,
+         "read-only file system",
+         "pictures",
+         0,
+         0,
+         0},
+        {"Q7I part fails",
+         [](VirtualCameraOptions& o) {
+             o.picture = PictureKind::Q7i;
+             o.pictureBytes = 1'500'000;
+             o.failPieces.push_back({3, 50});
+         },
+         {},
+         {"capture"},
+         0,
+         5,
+         "incomplete, data kept as",
+         "pictures",
+         0,
+         1,
+         -1},
+        {"unplugged mid-transfer",
+         [](VirtualCameraOptions& o) {
+             o.pictureBytes = 8'000'000;
+             o.vanishAfterBytes = 3'000'000;
+         },
+         {},
+         {"capture"},
+         0,
+         5,
+         "incomplete, data kept as",
+         "pictures",
+         0,
+         1,
+         -1},
+        {"focus fails, focusing only",
+         [](VirtualCameraOptions& o) { o.afFails = true; },
+         {},
+         {"capture", "--af-only"},
+         0,
+         7,
+         "focusing failed",
+         "pictures",
+         0,
+         0,
+         0},
+        {"card full",
+         small,
+         {"card full"},
+         {"capture", "--keep"},
+         0,
+         7,
+         "card full",
+         "pictures",
+         0,
+         0,
+         0},
+        // Still listed, but no longer answering: the watch ends by itself.
+        {"camera stops answering",
+         small,
+         {"after-link: fail-status 100000 silent"},
+         {"watch"},
+         0,
+         4,
+         "stopped answering",
+         "pictures",
+         0,
+         0,
+         0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        if (std::string(row.what) == "read-only mount" && !readOnly.Ok()) {
+            std::cerr << "read-only bind mount not possible here; row skipped\n";
+            continue;
+        }
+        for (const auto& e : fs::directory_iterator(root_ / "pictures")) fs::remove_all(e.path());
+        cameras_.clear();
+        VirtualCameraOptions o;
+        row.camera(o);
+        VirtualCamera& cam = Camera(o);
+        const std::string later = "after-link: ";
+        std::vector<std::string> afterLink;
+        for (const auto& line : row.control) {
+            if (line.rfind(later, 0) == 0) {
+                afterLink.push_back(line.substr(later.size()));
+                continue;
+            }
+            ASSERT_EQ(cam.Command(line).rfind("ok", 0), 0u) << line;
+        }
+        std::vector<std::string> args = {"--settings", settings_};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        Child child(args, root_, "/dev/null", row.asUser);
+        if (!afterLink.empty()) {
+            WaitForLink(cam);
+            for (const auto& line : afterLink)
+                ASSERT_EQ(cam.Command(line).rfind("ok", 0), 0u) << line;
+        }
+        RunResult r = child.Wait();
+        EXPECT_EQ(r.status, row.status) << r.err;
+        EXPECT_NE(r.err.find(row.says), std::string::npos) << r.err;
+        Kept kept = FilesIn(root_ / row.folder);
+        EXPECT_EQ(kept.whole, row.whole);
+        EXPECT_EQ(kept.incomplete, row.incomplete);
+        EXPECT_TRUE(kept.other.empty()) << kept.other.front();
+        if (row.taken >= 0) {
+            EXPECT_EQ(cam.PicturesTaken(), uint32_t(row.taken));
+        }
+        EXPECT_TRUE(r.out.empty()) << "no partial file is reported as a picture: " << r.out;
+        // Every kept ".incomplete" is named, with its path, on standard error.
+        if (row.incomplete > 0) {
+            for (const auto& e : fs::directory_iterator(root_ / row.folder)) {
+                EXPECT_NE(r.err.find(e.path().string()), std::string::npos) << r.err;
+            }
+        }
+    }
+}
+
+// A failed part while watching is reported at once, not when the watch ends.
+TEST_F(TetherCli, WatchReportsAKeptIncompletePictureAtOnce) {
+    VirtualCameraOptions o;
+    o.picture = PictureKind::Q7i;
+    o.pictureBytes = 1'500'000;
+    o.failPieces.push_back({3, 50});
+    VirtualCamera& cam = Camera(o);
+    Child c({"--settings", settings_, "watch"}, root_);
+    WaitForLink(cam);
+    ASSERT_EQ(cam.Command("press release").rfind("ok", 0), 0u);
+    ASSERT_TRUE(WaitForText("err.txt", ".incomplete"));
+    c.Signal(SIGTERM);
+    RunResult r = c.Wait();
+    EXPECT_EQ(r.status, 5) << r.err;
+    EXPECT_EQ(FilesIn(root_ / "pictures").incomplete, 1);
+}
+
+// Signals end with 8 at every phase, and a picture that arrived whole stays
+// a success of its own.
+TEST_F(TetherCli, SignalsEndWithStatus8AtEveryPhase) {
+    VirtualCameraOptions o;
+    o.pictureBytes = 100'000;
+    VirtualCamera& cam = Camera(o);
+    {
+        // While the link is being made (the camera does not answer).
+        ASSERT_EQ(cam.Command("fail-status 100000 silent").rfind("ok", 0), 0u);
+        cam.ClearReceivedOperations();
+        Child c({"--settings", settings_, "capture"}, root_);
+        // The link is being made: the session is open, the status unanswered.
+        WaitForOperation(cam,
+                         [](const kvx::vcam::ReceivedOperation& op) { return op.code == 0x1002; });
+        c.Signal(SIGINT);
+        RunResult r = c.Wait();
+        EXPECT_EQ(r.status, 8) << r.err;
+        ASSERT_EQ(cam.Command("fail-status 0").rfind("ok", 0), 0u);
+    }
+    {
+        // During a self-timer.
+        ASSERT_EQ(Tether({"set", "drive", "self-timer 10s"}).status, 0);
+        cam.ClearReceivedOperations();
+        Child c({"--settings", settings_, "capture"}, root_);
+        // The release record has reached the camera: its timer runs.
+        WaitForOperation(cam, [](const kvx::vcam::ReceivedOperation& op) {
+            return op.code == 0x901B && op.data.size() >= 4 && op.data[0] == 2;
+        });
+        c.Signal(SIGINT);
+        RunResult r = c.Wait();
+        EXPECT_EQ(r.status, 8) << r.err;
+        EXPECT_EQ(r.err.find("no capture result"), std::string::npos) << r.err;
+        ASSERT_EQ(Tether({"set", "drive", "Single Frame Shooting"}).status, 0);
+    }
+    {
+        // Two signals after a whole picture: 8, and the picture stands.
+        Child c({"--settings", settings_, "capture", "--mf", "--count", "50"}, root_);
+        ASSERT_TRUE(WaitForText("out.txt", "\n"));
+        c.Signal(SIGINT);
+        c.Signal(SIGINT);
+        RunResult r = c.Wait();
+        EXPECT_EQ(r.status, 8) << r.err;
+        for (const auto& path : r.Lines()) EXPECT_TRUE(fs::exists(path)) << path;
+        EXPECT_EQ(FilesIn(root_ / "pictures").incomplete, 0);
+    }
+}
+
+// A reader that goes away (output into `head`) does not stop the download.
+TEST_F(TetherCli, AClosedOutputPipeDoesNotKillTheDownload) {
+    VirtualCameraOptions o;
+    o.pictureBytes = 100'000;
+    VirtualCamera& cam = Camera(o);
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);  // nobody reads
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(fds[1], 1);
+        std::string exe = KVX_TETHER_PATH;
+        std::vector<std::string> args = {exe,    "--settings", settings_, "capture",
+                                         "--mf", "--count",    "3"};
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execve(exe.c_str(), argv.data(), environ);
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    int st = 0;
+    ASSERT_EQ(::waitpid(pid, &st, 0), pid);
+    ASSERT_TRUE(WIFEXITED(st)) << "killed by signal " << WTERMSIG(st);
+    EXPECT_EQ(WEXITSTATUS(st), 0);
+    EXPECT_EQ(cam.PicturesTaken(), 3u);
+    Kept kept = FilesIn(root_ / "pictures");
+    EXPECT_EQ(kept.whole, 3);
+    EXPECT_EQ(kept.incomplete, 0);
+}
+
+// A picture the camera still held from an earlier run is not this release's.
+TEST_F(TetherCli, APictureLeftFromAnEarlierRunIsLabelledAsSuch) {
+    VirtualCameraOptions o;
+    o.pictureBytes = 100'000;
+    VirtualCamera& cam = Camera(o);
+    cam.TakePictureOnBody(2);  // taken while no program was linked
+    RunResult r = Tether({"capture", "--mf"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto lines = r.Lines();
+    ASSERT_EQ(lines.size(), 1u) << r.out;
+    EXPECT_EQ(fs::path(lines[0]).filename().string(), cam.ExpectedFiles(2)[0].name);
+    EXPECT_NE(r.err.find("earlier run"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(cam.ExpectedFiles(1)[0].name), std::string::npos) << r.err;
+}
+
+// --json: every line is one JSON object a strict parser accepts, with what a
+// script needs.
+TEST_F(TetherCli, JsonOutputIsOneParsableObjectPerLine) {
+    if (std::system("python3 -c 'import json' >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "python3 is not installed";
+    VirtualCameraOptions o;
+    o.picture = PictureKind::RawJpeg;
+    o.pictureBytes = 100'000;
+    VirtualCamera& cam = Camera(o);
+    ASSERT_EQ(Tether({"set", "quality", "RAW+JPEG"}).status, 0);
+    const fs::path script = root_ / "check.py";
+    std::ofstream(script) << R"(import json, sys
+for line in open(sys.argv[1], encoding='utf-8'):
+    o = json.loads(line, parse_constant=lambda c: sys.exit('bad constant ' + c))
+    assert isinstance(o, dict), line
+    if o.get('event') == 'file':
+        print(o['status'], o['path'], o['size'], o['kind'], o['earlier'])
+    else:
+        print(o['event'])
+)";
+    auto check = [&](const std::vector<std::string>& args) {
+        RunResult r = Tether(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::string cmd = "python3 " + script.string() + " " + (root_ / "out.txt").string() +
+                          " > " + (root_ / "parsed.txt").string();
+        EXPECT_EQ(std::system(cmd.c_str()), 0) << r.out;
+        return Slurp(root_ / "parsed.txt");
+    };
+    EXPECT_EQ(check({"--json", "list"}), "device\n");
+    EXPECT_EQ(check({"--json", "info"}), "info\n");
+    std::string dir = (root_ / "pictures").string();
+    std::string want;
+    for (const auto& f : cam.ExpectedFiles(1))
+        want += "complete " + dir + "/" + f.name + " " + std::to_string(f.size) + " " +
+                fs::path(f.name).extension().string() + " False\n";
+    EXPECT_EQ(check({"--json", "capture", "--mf"}), want);
+}
+
+// Several commands share one link, and a shell answers each line on one line.
+TEST_F(TetherCli, ChainedCommandsAndTheShellShareOneLink) {
+    VirtualCameraOptions o;
+    o.pictureBytes = 100'000;
+    VirtualCamera& cam = Camera(o);
+    auto opens = [&] {
+        int n = 0;
+        for (const auto& op : cam.ReceivedOperations()) n += op.code == 0x1002;  // OpenSession
+        return n;
+    };
+    int before = opens();
+    RunResult r = Tether({"set", "shutter", "1/125", "iso", "400", "capture", "--mf", "--count",
+                          "2", "get", "shutter"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto lines = r.Lines();
+    ASSERT_EQ(lines.size(), 5u) << r.out;
+    EXPECT_EQ(lines[0], "shutter: 1/125");
+    EXPECT_EQ(lines[1], "iso: 400");
+    EXPECT_TRUE(fs::exists(lines[2]) && fs::exists(lines[3])) << r.out;
+    EXPECT_EQ(lines[4], "1/125");
+    EXPECT_EQ(opens() - before, 1) << "one link for the whole line";
+
+    std::ofstream(root_ / "script.txt") << "get iso\n"
+                                           "set aperture 8\n"
+                                           "set exposure +1\n"
+                                           "choices drive\n"
+                                           "capture --mf\n"
+                                           "set no-such-setting 1\n";
+    before = opens();
+    Child c({"--settings", settings_, "shell"}, root_, (root_ / "script.txt").string());
+    RunResult sh = c.Wait();
+    EXPECT_EQ(sh.status, 2) << sh.err;  // the last line failed
+    EXPECT_EQ(opens() - before, 1);
+    auto out = sh.Lines();
+    auto has = [&](const std::string& l) {
+        return std::find(out.begin(), out.end(), l) != out.end();
+    };
+    EXPECT_TRUE(has("400")) << sh.out;
+    EXPECT_TRUE(has("aperture: F8.0")) << sh.out;
+    EXPECT_TRUE(has("exposure: +1.0")) << sh.out;
+    EXPECT_TRUE(has("Continuous Shooting")) << sh.out;
+    for (const char* l : {"ok get iso", "ok set aperture 8", "ok set exposure +1",
+                          "ok choices drive", "ok capture --mf", "error 2 set no-such-setting 1"})
+        EXPECT_TRUE(has(l)) << l << "\n" << sh.out;
+}
+
+// --hook starts a program with each downloaded file's path, without a
+// shell, and the store options override the settings file for the run.
+TEST_F(TetherCli, HookGetsEachFileAndStoreOptionsOverrideTheSettings) {
+    VirtualCameraOptions o;
+    o.pictureBytes = 50'000;
+    Camera(o);
+    const fs::path hook = root_ / "hook.sh";
+    const fs::path seen = root_ / "hooked.txt";
+    std::ofstream(hook) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << seen.string() << "'\n";
+    fs::permissions(hook, fs::perms(0755));
+    RunResult r = Tether({"capture", "--mf", "--count", "2", "--prefix", "TL", "--start", "7",
+                          "--digits", "3", "--hook", hook.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string dir = (root_ / "pictures").string();
+    ASSERT_EQ(r.Lines(), (std::vector<std::string>{dir + "/TL007.JPG", dir + "/TL008.JPG"}));
+    // The hook runs detached: wait (bounded) for both lines.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    std::string got = Slurp(seen);
+    while (std::count(got.begin(), got.end(), '\n') < 2 &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        got = Slurp(seen);
+    }
+    EXPECT_NE(got.find(dir + "/TL007.JPG\n"), std::string::npos) << got;
+    EXPECT_NE(got.find(dir + "/TL008.JPG\n"), std::string::npos) << got;
+    EXPECT_EQ(Tether({"capture", "--hook", "relative/path"}).status, 2);
+}
+
+// A destination that goes away while watching: the next picture is kept in
+// the rescue folder, named at once on standard error, and the run fails.
+TEST_F(TetherCli, APictureWhoseDestinationVanishedIsRescued) {
+    ::setenv("XDG_STATE_HOME", (root_ / "state").c_str(), 1);
+    VirtualCameraOptions o;
+    o.pictureBytes = 200'000;
+    VirtualCamera& cam = Camera(o);
+    Child c({"--settings", settings_, "watch"}, root_);
+    WaitForLink(cam);
+    cam.TakePictureOnBody(2);
+    ASSERT_TRUE(WaitForText("out.txt", "\n"));
+    fs::remove_all(root_ / "pictures");  // unmounted, or removed by hand
+    cam.TakePictureOnBody(2);
+    ASSERT_TRUE(WaitForText("err.txt", "rescued"));
+    c.Signal(SIGTERM);
+    RunResult r = c.Wait();
+    ::unsetenv("XDG_STATE_HOME");
+    EXPECT_EQ(r.status, 5) << r.err;
+    const fs::path rescued = root_ / "state" / "VARNO" / "Varno_Kolvex" / "rescued" /
+                             (cam.ExpectedFiles(2)[0].name + ".incomplete");
+    EXPECT_NE(r.err.find(rescued.string()), std::string::npos) << r.err;
+    ExpectPictureFile(cam, rescued.string(), cam.ExpectedFiles(2)[0]);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "engine/queued_message_port.h"
 #include "engine/message_port.h"
@@ -735,4 +737,68 @@ TEST_F(EngineThread, AutofocusOverrideActivatesOnce) {
     int posts = 0;
     for (const auto& m : Messages()) posts += m.message == kMsgCameraStateChanged && m.wParam == 0;
     EXPECT_EQ(posts, 1);
+}
+
+// Records the fixed waits (1,000 ms and more) the engine asks of its clock.
+class WaitRecordingClock final : public kvx::Clock {
+public:
+    uint32_t NowMs() override { return inner.NowMs(); }
+    void SleepMs(uint32_t ms) override {
+        if (ms >= 1000) {
+            std::lock_guard g(lock);
+            waits.push_back(ms);
+        }
+        inner.SleepMs(ms);
+    }
+    std::vector<uint32_t> Waits() {
+        std::lock_guard g(lock);
+        return waits;
+    }
+    kvx::ScaledClock inner{100};
+    std::mutex lock;
+    std::vector<uint32_t> waits;
+};
+
+TEST_F(EngineThread, QuickWaitsLeaveOutOnlyTheWaitsACameraAlreadyAttachedDoesNotNeed) {
+    struct Case {
+        const char* what;
+        CMainEngine::QuickWaits quick;
+        int initFailures;
+        std::vector<uint32_t> waits;  // in the order the engine asks for them
+    } cases[] = {
+        {"the window keeps them all", {}, 0, {2000, 1000, 1000}},
+        {"attached before the start, opened at once", {true, true, true}, 0, {}},
+        // A camera that does not open at once still gets its 1 s between
+        // attempts, and none after the attempt that worked.
+        {"opened at the second attempt", {true, true, true}, 1, {1000}},
+    };
+    for (const auto& c : cases) {
+        auto clock = std::make_shared<WaitRecordingClock>();
+        kvx::SetClock(clock);
+        FakeCameraLink caseLink;
+        QueuedMessagePort casePort;
+        casePort.Register(kTargetMainWindow);
+        FakeMainWindow caseWindow;
+        CMainEngine e(caseLink, casePort, caseWindow, camera);
+        caseLink.SetConfig(ConfigRecord(4, 0, "KV"));
+        caseLink.FailInit(c.initFailures);
+        e.SetQuickWaits(c.quick);
+        ASSERT_TRUE(e.StartCommThread()) << c.what;
+        ASSERT_TRUE(WaitUntil([&] { return e.LinkReady(); })) << c.what;
+        // The stop's settle follows the end of the thread's sequence.
+        e.StopCommThread();
+        EXPECT_EQ(caseLink.CountCalls("ReleaseDevInfo"), 1) << c.what;
+        std::vector<uint32_t> fixed;
+        for (uint32_t w : clock->Waits())
+            if (w == 2000 || w == 1000) fixed.push_back(w);
+        EXPECT_EQ(fixed, c.waits) << c.what;
+        // The next start follows an arrival: its 2 s are back.
+        auto later = std::make_shared<WaitRecordingClock>();
+        kvx::SetClock(later);
+        ASSERT_TRUE(e.StartCommThread()) << c.what;
+        EXPECT_FALSE(later->Waits().empty()) << c.what;
+        EXPECT_EQ(later->Waits().front(), 2000u) << c.what;
+        e.StopCommThread();
+    }
+    kvx::SetClock(std::make_shared<kvx::ScaledClock>(100));
 }

@@ -405,6 +405,23 @@ TEST_F(TransferTest, MissingFolderReadsThePictureButWritesNothing) {
     EXPECT_TRUE(launched.empty());
 }
 
+TEST_F(TransferTest, MissingFolderWithARescueFolderKeepsThePictureThere) {
+    options.destinationFolder = root + "/absent";
+    options.rescueFolder = root + "/rescued";
+    transfer->SetNamingOptions(options);
+    const auto bytes = PictureBytes(3'000'000, 11);
+    OnePicture(kJpg, "GONE.JPG", bytes);
+    transfer->GetPictFileInfo();
+    EXPECT_FALSE(std::filesystem::exists(root + "/absent"));
+    auto results = transfer->LastFileResults();
+    ASSERT_EQ(results.size(), 1u);
+    // Never complete: it is not where the user asked for it.
+    EXPECT_FALSE(results[0].complete);
+    EXPECT_EQ(results[0].path, root + "/rescued/GONE.JPG.incomplete");
+    EXPECT_EQ(ReadFile(results[0].path), bytes);
+    EXPECT_TRUE(launched.empty());
+}
+
 TEST_F(TransferTest, UnreadableListEndsTheStepAndPollingResumes) {
     ListReply failing;
     failing.hr = KVX_E_FAIL;
