@@ -181,13 +181,6 @@ public:
     // same way before it ends the program. Nothing when a box is open.
     void PostNotice(int stringId, uint32_t autoCloseMs) { ShowMessageBox(stringId, autoCloseMs); }
 
-    // The preferences changed: where and under which names the next pictures
-    // go, and the destination the next capture tells the camera (any thread).
-    void SetNamingOptions(const NamingOptions& naming) {
-        transfer_.SetNamingOptions(naming);
-        engine_.SetCaptureDestination(naming.inCamera, naming.inPC);
-    }
-
     // New naming and storage choices (the preferences changed, or a command
     // line's next command has its own destination); they apply from the
     // next picture on. Any thread.
