@@ -61,6 +61,11 @@ SocketLiveness Probe(const std::string& path, const std::set<std::string>& liste
                                                    : SocketLiveness::Unknown;
     if (!S_ISSOCK(st.st_mode)) return SocketLiveness::Unknown;
     if (listening.count(path)) return SocketLiveness::Listening;
+    // The kernel's table is read in pages while other sockets come and go, so
+    // one reading can miss a listening socket: look again before knocking at
+    // what may be a live camera.
+    for (int again = 0; again < 2; ++again)
+        if (ListeningSocketPaths().count(path)) return SocketLiveness::Listening;
 
     sockaddr_un addr{};
     if (path.size() >= sizeof addr.sun_path) return SocketLiveness::Unknown;
