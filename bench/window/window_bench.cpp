@@ -12,7 +12,6 @@
 // Qt's offscreen platform unless QT_QPA_PLATFORM names another. Exit status
 // 1 when a run could not finish (a picture that never came, a link that
 // never came back) or descriptors or threads grew between cycles 50 and 100.
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -29,13 +28,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/kolvex_app.h"
 #include "tests/ui/main_dlg_bench.h"
+#include "tests/ui/process_counts.h"
 
 extern char** environ;
 
@@ -85,7 +84,7 @@ bool RunStall() {
     b.window->show();
     b.window->Start();
 
-    enum Phase { kIdle, kConnect, kPictures_, kUnplug, kPhases };
+    enum Phase { kIdle, kConnect, kDownload, kUnplug, kPhases };
     const char* kPhaseNames[] = {"idle window, no camera", "plug in and connect",
                                  "20 pictures of 25 MB", "unplug"};
     std::atomic<int> phase{kIdle};
@@ -118,7 +117,7 @@ bool RunStall() {
         phase = kConnect;
         if (!b.camera->Start()) return fail("the camera could not be plugged in");
         if (!WaitFor(connected, 60)) return fail("the window never connected");
-        phase = kPictures_;
+        phase = kDownload;
         for (int n = 1; n <= kPictures; ++n) {
             if (b.camera->TakePictureOnBody(2).empty())
                 return fail("the camera took no picture " + std::to_string(n));
@@ -290,24 +289,6 @@ int StartupChild(int argc, char** argv) {
 
 // ----------------------------------------------------------------- plug ---
 
-size_t CountEntries(const char* folder) {
-    size_t n = 0;
-    if (DIR* d = ::opendir(folder)) {
-        while (const dirent* e = ::readdir(d))
-            if (e->d_name[0] != '.') ++n;
-        ::closedir(d);
-    }
-    return n;
-}
-
-long VmRssKb() {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
-    return -1;
-}
-
 bool RunPlug() {
     constexpr int kCycles = 100;
     MainDlgBench b;
@@ -322,15 +303,13 @@ bool RunPlug() {
     }
     struct Sample {
         int cycle;
-        size_t fds, threads;
-        long rssKb;
+        kvx::test::ProcessCounts counts;
     };
     std::vector<Sample> samples;
     auto sample = [&](int cycle) {
         // Let deferred deletions run first.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        samples.push_back({cycle, CountEntries("/proc/self/fd") - 1,  // the listing's own
-                           CountEntries("/proc/self/task"), VmRssKb()});
+        samples.push_back({cycle, kvx::test::ProcessCounts::Now()});
     };
     sample(0);
     const auto start = Clock::now();
@@ -352,9 +331,10 @@ bool RunPlug() {
                 Ms(Clock::now() - start) / 1000);
     std::printf("%6s %6s %8s %10s\n", "cycle", "fds", "threads", "VmRSS kB");
     for (const auto& s : samples)
-        std::printf("%6d %6zu %8zu %10ld\n", s.cycle, s.fds, s.threads, s.rssKb);
-    const Sample& at50 = samples[5];
-    const Sample& at100 = samples.back();
+        std::printf("%6d %6zu %8zu %10ld\n", s.cycle, s.counts.fds, s.counts.threads,
+                    s.counts.rssKb);
+    const auto& at50 = samples[5].counts;
+    const auto& at100 = samples.back().counts;
     const bool flat = at100.fds <= at50.fds && at100.threads <= at50.threads;
     if (!flat) std::printf("FAILED: descriptors or threads grew between cycles 50 and 100\n");
     return flat;
