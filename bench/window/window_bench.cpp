@@ -4,8 +4,9 @@
 //            is unplugged (maximum and 99th percentile, per phase), against
 //            the same timer on the idle window;
 //   startup  the program's start-up to its first painted main window against
-//            the command line's device list (the flow without a window), run
-//            alternately, as a ratio (median and range);
+//            the command line's device list (the flow without a window) and
+//            against the program answering --version, run alternately, as
+//            ratios (median and range);
 //   plug     100 plug/unplug cycles with the window open: open descriptors,
 //            threads and resident memory at cycles 0, 50 and 100.
 // Usage: bench_window [stall|startup|plug]... (none: all three). Runs on
@@ -214,7 +215,7 @@ double TimeChild(const std::vector<std::string>& args, std::vector<std::string> 
 }
 
 bool RunStartup() {
-    constexpr int kPairs = 11;
+    constexpr int kPairs = 15;
     MainDlgBench b;
     if (!b.SetUp("kvx-bench-startup")) return false;
     b.StartCamera();
@@ -236,27 +237,37 @@ bool RunStartup() {
     const std::string self = fs::read_symlink("/proc/self/exe").string();
     const std::string tether = SelfFolder() + "/kvx-tether";
 
-    std::vector<double> window, headless, ratio;
+    const std::string program = SelfFolder() + "/Varno_Kolvex";
+    // The window; the command line's device list (the flow without a
+    // window); the program itself answering --version (its libraries loaded,
+    // no window made).
+    std::vector<double> window, headless, bare, ratio, bareRatio;
     for (int i = 0; i < kPairs; ++i) {
         const double w = TimeChild({self, "startup-child"}, env, true);
         const double h = TimeChild({tether, "list"}, env, false);
-        if (w < 0 || h < 0) {
-            std::printf("FAILED: a start did not finish (window %.1f, headless %.1f)\n", w, h);
+        const double v = TimeChild({program, "--version"}, env, false);
+        if (w < 0 || h < 0 || v < 0) {
+            std::printf("FAILED: a start did not finish (window %.1f, list %.1f, --version %.1f)\n",
+                        w, h, v);
             return false;
         }
         window.push_back(w);
         headless.push_back(h);
+        bare.push_back(v);
         ratio.push_back(w / h);
+        bareRatio.push_back(w / v);
     }
     auto show = [](const char* what, const std::vector<double>& v, const char* unit) {
-        std::printf("%-44s median %7.2f%s  range %7.2f .. %7.2f%s\n", what, Percentile(v, 50), unit,
+        std::printf("%-46s median %7.2f%s  range %7.2f .. %7.2f%s\n", what, Percentile(v, 50), unit,
                     *std::min_element(v.begin(), v.end()), *std::max_element(v.begin(), v.end()),
                     unit);
     };
-    std::printf("== startup: %d alternating pairs, a virtual camera plugged in\n", kPairs);
+    std::printf("== startup: %d alternating rounds, a virtual camera plugged in\n", kPairs);
     show("Varno_Kolvex start to first painted window", window, " ms");
     show("kvx-tether list, start to exit", headless, " ms");
-    show("ratio window / headless (per pair)", ratio, "");
+    show("Varno_Kolvex --version, start to exit", bare, " ms");
+    show("ratio window / kvx-tether list (per round)", ratio, "");
+    show("ratio window / Varno_Kolvex --version", bareRatio, "");
     return true;
 }
 
