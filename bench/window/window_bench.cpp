@@ -155,8 +155,9 @@ bool RunStall() {
     for (int p = 0; p < kPhases; ++p) {
         const auto& g = gaps[p];
         if (p != kIdle) busy.insert(busy.end(), g.begin(), g.end());
-        std::printf("%-26s %8zu %10.1f %10.1f %10.1f\n", kPhaseNames[p], g.size(), Percentile(g, 50),
-                    Percentile(g, 99), g.empty() ? 0.0 : *std::max_element(g.begin(), g.end()));
+        std::printf("%-26s %8zu %10.1f %10.1f %10.1f\n", kPhaseNames[p], g.size(),
+                    Percentile(g, 50), Percentile(g, 99),
+                    g.empty() ? 0.0 : *std::max_element(g.begin(), g.end()));
     }
     std::printf("%-26s %8zu %10.1f %10.1f %10.1f\n", "camera plugged to unplugged", busy.size(),
                 Percentile(busy, 50), Percentile(busy, 99),
@@ -233,7 +234,8 @@ bool RunStartup() {
     }
     env.push_back("XDG_RUNTIME_DIR=" + runtime.string());
     env.push_back("XDG_DATA_HOME=" + data.string());
-    env.push_back("QT_QPA_PLATFORM=" + qEnvironmentVariable("QT_QPA_PLATFORM", "offscreen").toStdString());
+    env.push_back("QT_QPA_PLATFORM=" +
+                  qEnvironmentVariable("QT_QPA_PLATFORM", "offscreen").toStdString());
     const std::string self = fs::read_symlink("/proc/self/exe").string();
     const std::string tether = SelfFolder() + "/kvx-tether";
 

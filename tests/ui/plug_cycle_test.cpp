@@ -21,7 +21,8 @@ protected:
     bool Cycle() {
         bench_.camera->Unplug();
         if (!MainDlgBench::Pump([&] {
-                return !bench_.window->Session().ThreadRunning() && !bench_.window->ControlsEnabled();
+                return !bench_.window->Session().ThreadRunning() &&
+                       !bench_.window->ControlsEnabled();
             }))
             return false;
         return bench_.camera->Plug() && bench_.WaitConnected();
