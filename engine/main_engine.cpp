@@ -24,6 +24,9 @@ constexpr uint32_t kStartWaitMs = 2000;
 constexpr uint32_t kStopStepMs = 200;
 constexpr uint32_t kEndEventWaitMs = 3000;
 constexpr uint32_t kStopSettleMs = 1000;
+// Steps of the wait for the thread's end: long enough that the window's
+// clock keeps its event loop turning through each.
+constexpr uint32_t kEndEventStepMs = 50;
 constexpr uint32_t kNoticeAutoCloseMs = 5000;
 constexpr uint32_t kTickMs = 30;
 constexpr int kMaxStatusFailures = 10;
@@ -201,7 +204,15 @@ bool CMainEngine::StopCommThread() {
             kvx::SleepMs(kStopStepMs);
         }
         commState_.store(kCommStopped);
-        const bool ended = endEvent_.Wait(kEndEventWaitMs);
+        // The thread may be inside a camera read; on the window thread a
+        // plain wait for it would freeze the window until the read ends, so
+        // wait in steps of the clock, which keep the window turning.
+        const uint32_t endWaitStart = kvx::NowMs();
+        bool ended = endEvent_.Wait(0);
+        while (!ended && kvx::NowMs() - endWaitStart < kEndEventWaitMs) {
+            kvx::SleepMs(kEndEventStepMs);
+            ended = endEvent_.Wait(0);
+        }
         if (!(ended && skipSettle_.load())) kvx::SleepMs(kStopSettleMs);
     }
     // Collect the thread so that it never outlives the link it used; the

@@ -6,12 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
-#include "engine/queued_message_port.h"
 #include "engine/message_port.h"
+#include "engine/queued_message_port.h"
 #include "model/camera.h"
 #include "platform/clock.h"
 #include "tests/engine/engine_fakes.h"
@@ -582,6 +585,65 @@ TEST_F(EngineThread, CameraThatStopsAnsweringEndsTheLinkWithoutSpinning) {
         EXPECT_TRUE(toldDisabled) << "the status line learns the camera is gone";
         e.StopCommThread();
     }
+    kvx::SetClock(std::make_shared<kvx::ScaledClock>(100));
+}
+
+// The clock of a thread that stops a link: it notes each wait asked of it
+// and whether the link had already ended then, and the first wait lets a
+// camera read that holds the communication thread go. On the window thread
+// only such waits keep the window turning, so the stop must wait for the
+// thread's end through them, not past them.
+class StopperClock final : public kvx::Clock {
+public:
+    uint32_t NowMs() override { return inner.NowMs(); }
+    void SleepMs(uint32_t ms) override {
+        if (std::this_thread::get_id() == stopper.load()) {
+            std::lock_guard guard(m);
+            waits.push_back({ms, link->CountCalls("ReleaseDevInfo") > 0});
+            readMayEnd = true;
+            cv.notify_all();
+        }
+        inner.SleepMs(ms);
+    }
+    struct Wait {
+        uint32_t ms;
+        bool linkEnded;
+    };
+    kvx::ScaledClock inner{100};
+    std::atomic<std::thread::id> stopper{};
+    FakeCameraLink* link = nullptr;
+    std::mutex m;
+    std::condition_variable cv;
+    bool readMayEnd = false;
+    std::vector<Wait> waits;
+};
+
+TEST_F(EngineThread, StopWaitsForAThreadInACameraReadThroughTheClock) {
+    auto clock = std::make_shared<StopperClock>();
+    clock->link = &link;
+    kvx::SetClock(clock);
+    link.SetConfig(ConfigRecord(3, 2, "KV-3 Body"));
+    ASSERT_TRUE(engine.StartCommThread());
+    ASSERT_TRUE(WaitUntil([&] { return link.CountCalls("GetCamStatus") >= 2; }));
+    std::atomic<bool> held{false};
+    link.OnCall([&](const std::string& name) {
+        if (name != "GetCamStatus" || held.exchange(true)) return;
+        std::unique_lock lock(clock->m);
+        clock->cv.wait(lock, [&] { return clock->readMayEnd; });
+    });
+    ASSERT_TRUE(WaitUntil([&] { return held.load(); }));
+    clock->stopper = std::this_thread::get_id();
+    engine.StopCommThread();
+    clock->stopper = std::thread::id{};
+    EXPECT_FALSE(engine.ThreadRunning());
+    std::lock_guard guard(clock->m);
+    ASSERT_FALSE(clock->waits.empty());
+    // The read ended in the stop's first wait; by its longest wait (the
+    // settling after the end) the link had ended.
+    const auto longest = std::max_element(
+        clock->waits.begin(), clock->waits.end(),
+        [](const StopperClock::Wait& a, const StopperClock::Wait& b) { return a.ms < b.ms; });
+    EXPECT_TRUE(longest->linkEnded) << "the stop waited for the thread outside the clock";
     kvx::SetClock(std::make_shared<kvx::ScaledClock>(100));
 }
 
