@@ -208,6 +208,14 @@ void CDialogExposure::Step(Quantity q, int delta) {
     ShowAt(q, p);
 }
 
+void CDialogExposure::SetExposureComp() {
+    Row& row = rows_[kExpComp];
+    const int code = CodeAt(kExpComp, row.slider->value());
+    if (code < 0) return;
+    Queue(VARNO::MakeSettingCommand(kSettings[kExpComp], code));
+    row.last_sent = code;
+}
+
 // ---- camera reports ----
 
 void CDialogExposure::ShowShutterSpeed(uint8_t code) {

@@ -30,6 +30,9 @@ public:
     void ShowIsoAuto(uint8_t value) override;
     void ShowIso(uint8_t code) override;
     void UpdateExposureComp(uint8_t code, int caller) override;
+    // Sends the compensation the slider shows again: bracketing set up in the
+    // special capture settings may have moved the camera's own.
+    void SetExposureComp();
     void EnableProgramShift(uint8_t settable) override;
     void SetIsoAutoAvailable(bool available) override;
     void ResetIsoSlider() override;

@@ -2,6 +2,7 @@
 
 #include "model/record_layout.h"
 #include "ui/dialog_date_time.h"
+#include "ui/dialog_exposure.h"
 #include "ui/dialog_iso_setting.h"
 #include "ui/dialog_special_setting.h"
 #include "ui/main_dlg.h"
@@ -92,6 +93,10 @@ void CSpecialDialogsHookup::RunSpecialSettings(QWidget* parent) {
              false);
     special_ = nullptr;
     if (result == QDialog::Accepted) s.Dispatcher().SetBracketValues(dlg.Amount(), dlg.Setting());
+    // Whichever way it ended, the compensation the exposure panel shows goes
+    // to the camera again.
+    if (auto* exposure = qobject_cast<CDialogExposure*>(window_.Panel(0)))
+        exposure->SetExposureComp();
 }
 
 void CSpecialDialogsHookup::RunIsoFunction(QWidget* parent) {

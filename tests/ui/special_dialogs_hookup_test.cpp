@@ -71,6 +71,7 @@ TEST_F(HookupTest, AbSettingDialogChangesTheCameraAndHandsBackOnOk) {
         dialogtest::Click(d->AbPage()->PlusButton());
         EXPECT_TRUE(MainDlgBench::Pump(
             [&] { return bench_.camera->FieldBytes(1, 6).at(0) == 11 && d->Amount() == 11; }));
+        bench_.camera->ClearReceivedOperations();
         dialogtest::Click(d->OkButton());
         ran = true;
     });
@@ -79,6 +80,12 @@ TEST_F(HookupTest, AbSettingDialogChangesTheCameraAndHandsBackOnOk) {
     ab->click();
     ASSERT_TRUE(ran);
     EXPECT_EQ(bench_.window->Session().Dispatcher().State().bracketAmount, 11);
+    // The exposure panel's compensation goes to the camera again afterwards.
+    EXPECT_TRUE(MainDlgBench::Pump([&] {
+        for (const auto& op : bench_.camera->ReceivedOperations())
+            if (op.code == 0x9016) return true;
+        return false;
+    }));
 }
 
 TEST_F(HookupTest, CaptureModeChosenOnTheBodyRunsTheCustomWhiteBalanceCapture) {
