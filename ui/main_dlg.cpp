@@ -877,7 +877,8 @@ void CMainDlg::OpenHelp() {
 }
 
 void CMainDlg::OpenWebPage() {
-    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kWebPage)));
+    const bool japanese = options_.settings && options_.settings->languageAbbrev == "JPN";
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(japanese ? kWebPageJapanese : kWebPage)));
 }
 
 // ---------------------------------------------------------------------------

@@ -77,7 +77,9 @@ public:
     };
 
     // The maker's page the web item opens.
+    // The maker's pages: Japanese when the program runs in Japanese.
     static constexpr const char* kWebPage = "https://www.varno-imaging.example/kolvex/";
+    static constexpr const char* kWebPageJapanese = "https://www.varno-imaging.example/ja/kolvex/";
     // The client size when picture 149 cannot be loaded.
     static constexpr int kClientWidth = 528;
     static constexpr int kClientHeight = 546;
