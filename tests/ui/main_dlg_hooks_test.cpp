@@ -220,7 +220,8 @@ TEST_F(MainDlgHooks, UnpluggingWithTheLiveViewOpenStopsItCleanlyAndItRunsAgainAf
     EXPECT_TRUE(MainDlgBench::Pump([&] { return view->minimumSize() == view->maximumSize(); }));
     EXPECT_TRUE(w.LiveViewOpen());
 
-    // Plugged in again: the link comes back and frames with it.
+    // Plugged in again: the link comes back and frames with it (the new link
+    // starts the window's picture afresh, so these are new frames).
     ASSERT_TRUE(bench_.camera->Plug());
     ASSERT_TRUE(MainDlgBench::Pump([&] { return w.Session().Linked(); }));
     EXPECT_TRUE(MainDlgBench::Pump([&] { return view->minimumSize() != view->maximumSize(); }));
