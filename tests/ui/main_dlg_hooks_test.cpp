@@ -234,4 +234,42 @@ TEST_F(MainDlgHooks, UnpluggingWithTheLiveViewOpenStopsItCleanlyAndItRunsAgainAf
     EXPECT_TRUE(MainDlgBench::Pump([&] { return !w.Session().ThreadRunning(); }));
 }
 
+TEST_F(MainDlgHooks, ReviewProgramChosenInThePreferencesOpensTheNextPicture) {
+    kvx::vcam::VirtualCameraOptions o;
+    o.pictureBytes = 100'000;
+    CMainDlg& w = Connect(o);
+    // A review program that notes which picture it was given.
+    const fs::path marker = bench_.root / "reviewed.txt";
+    const fs::path script = bench_.root / "review.sh";
+    {
+        std::ofstream f(script);
+        f << "#!/bin/sh\nprintf '%s' \"$1\" > '" << marker.string() << "'\n";
+    }
+    fs::permissions(script, fs::perms::owner_all);
+    bool driven = false;
+    QTimer::singleShot(0, [&] {
+        auto* dlg = qobject_cast<kvx::prefs::CDialogPreference*>(QApplication::activeModalWidget());
+        ASSERT_NE(dlg, nullptr);
+        dlg->SetApplicationChooser([&](const std::string&) { return script.string(); });
+        QTest::mouseClick(dlg->findChild<CGdipButton*>("806"), Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseClick(dlg->findChild<CGdipButton*>("807"), Qt::LeftButton, {}, QPoint(5, 5));
+        driven = dlg->TryAccept();
+    });
+    w.Action(CMainDlg::kCmdPreferences)->trigger();
+    ASSERT_TRUE(driven);
+    EXPECT_EQ(settings_.reviewType, 2);
+
+    ASSERT_TRUE(MainDlgBench::Pump([&] { return w.Button(CMainDlg::kIdAfCapture)->isEnabled(); }));
+    w.Button(CMainDlg::kIdAfCapture)->click();
+    const auto files = bench_.camera->ExpectedFiles(1);
+    ASSERT_EQ(files.size(), 1u);
+    const fs::path picture = bench_.root / "pictures" / files[0].name;
+    EXPECT_TRUE(MainDlgBench::Pump([&] {
+        std::ifstream f(marker);
+        std::string got;
+        std::getline(f, got);
+        return fs::path(got) == picture;
+    })) << marker;
+}
+
 }  // namespace
