@@ -15,6 +15,7 @@
 #include <QtTest/QTest>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "controls/gdip_button.h"
@@ -81,6 +82,25 @@ protected:
         ASSERT_TRUE(MainDlgBench::Pump([&] { return Framed(); }));
     }
 
+    // Runs Preferences from the menu; `drive` works the modal dialog once it
+    // is up and says whether it ended with OK.
+    bool RunPreferences(CMainDlg& w, std::function<bool(kvx::prefs::CDialogPreference&)> drive) {
+        bool reached = false, ok = false;
+        QTimer::singleShot(0, [&] {
+            auto* dlg =
+                qobject_cast<kvx::prefs::CDialogPreference*>(QApplication::activeModalWidget());
+            if (!dlg) return;
+            reached = true;
+            ok = drive(*dlg);
+        });
+        w.Action(CMainDlg::kCmdPreferences)->trigger();
+        EXPECT_TRUE(reached);
+        return ok;
+    }
+    static void Click(QWidget& dlg, const char* id) {
+        QTest::mouseClick(dlg.findChild<CGdipButton*>(id), Qt::LeftButton, {}, QPoint(5, 5));
+    }
+
     MainDlgBench bench_;
     kvx::engine::AppSettings settings_;
 };
@@ -93,20 +113,15 @@ TEST_F(MainDlgHooks, PreferencesOkSendsTheNextPictureToTheNewFolderUnderTheNewNa
     fs::create_directories(other);
 
     // The dialog runs modally: it is driven once it is up.
-    bool driven = false;
-    QTimer::singleShot(0, [&] {
-        auto* dlg = qobject_cast<kvx::prefs::CDialogPreference*>(QApplication::activeModalWidget());
-        ASSERT_NE(dlg, nullptr);
-        dlg->SetFolderChooser([&](const std::string&) { return other.string(); });
-        QTest::mouseClick(dlg->findChild<CGdipButton*>("812"), Qt::LeftButton, {}, QPoint(5, 5));
-        QTest::mouseClick(dlg->findChild<CGdipButton*>("814"), Qt::LeftButton, {}, QPoint(5, 5));
-        dlg->findChild<QLineEdit*>("815")->setText("STUDIO_");
-        dlg->findChild<QLineEdit*>("818")->setText("41");
-        dlg->findChild<QLineEdit*>("820")->setText("4");
-        driven = dlg->TryAccept();
-    });
-    w.Action(CMainDlg::kCmdPreferences)->trigger();
-    ASSERT_TRUE(driven);
+    ASSERT_TRUE(RunPreferences(w, [&](kvx::prefs::CDialogPreference& dlg) {
+        dlg.SetFolderChooser([&](const std::string&) { return other.string(); });
+        Click(dlg, "812");
+        Click(dlg, "814");
+        dlg.findChild<QLineEdit*>("815")->setText("STUDIO_");
+        dlg.findChild<QLineEdit*>("818")->setText("41");
+        dlg.findChild<QLineEdit*>("820")->setText("4");
+        return dlg.TryAccept();
+    }));
     // The settings in memory and the file have the new choices.
     EXPECT_EQ(fs::path(settings_.path), other);
     EXPECT_EQ(settings_.rename, 1);
@@ -132,16 +147,11 @@ TEST_F(MainDlgHooks, CancelledPreferencesChangeNothing) {
     o.pictureBytes = 100'000;
     CMainDlg& w = Connect(o);
     const std::string before = settings_.path;
-    bool cancelled = false;
-    QTimer::singleShot(0, [&] {
-        auto* dlg = qobject_cast<kvx::prefs::CDialogPreference*>(QApplication::activeModalWidget());
-        ASSERT_NE(dlg, nullptr);
-        dlg->findChild<QLineEdit*>("813")->setText("/nowhere");
-        dlg->reject();
-        cancelled = true;
-    });
-    w.Action(CMainDlg::kCmdPreferences)->trigger();
-    ASSERT_TRUE(cancelled);
+    EXPECT_FALSE(RunPreferences(w, [](kvx::prefs::CDialogPreference& dlg) {
+        dlg.findChild<QLineEdit*>("813")->setText("/nowhere");
+        dlg.reject();
+        return false;
+    }));
     EXPECT_EQ(settings_.path, before);
     EXPECT_FALSE(fs::exists(SettingsFile()));
     ASSERT_TRUE(MainDlgBench::Pump([&] { return w.Button(CMainDlg::kIdAfCapture)->isEnabled(); }));
@@ -246,17 +256,12 @@ TEST_F(MainDlgHooks, ReviewProgramChosenInThePreferencesOpensTheNextPicture) {
         f << "#!/bin/sh\nprintf '%s' \"$1\" > '" << marker.string() << "'\n";
     }
     fs::permissions(script, fs::perms::owner_all);
-    bool driven = false;
-    QTimer::singleShot(0, [&] {
-        auto* dlg = qobject_cast<kvx::prefs::CDialogPreference*>(QApplication::activeModalWidget());
-        ASSERT_NE(dlg, nullptr);
-        dlg->SetApplicationChooser([&](const std::string&) { return script.string(); });
-        QTest::mouseClick(dlg->findChild<CGdipButton*>("806"), Qt::LeftButton, {}, QPoint(5, 5));
-        QTest::mouseClick(dlg->findChild<CGdipButton*>("807"), Qt::LeftButton, {}, QPoint(5, 5));
-        driven = dlg->TryAccept();
-    });
-    w.Action(CMainDlg::kCmdPreferences)->trigger();
-    ASSERT_TRUE(driven);
+    ASSERT_TRUE(RunPreferences(w, [&](kvx::prefs::CDialogPreference& dlg) {
+        dlg.SetApplicationChooser([&](const std::string&) { return script.string(); });
+        Click(dlg, "806");
+        Click(dlg, "807");
+        return dlg.TryAccept();
+    }));
     EXPECT_EQ(settings_.reviewType, 2);
 
     ASSERT_TRUE(MainDlgBench::Pump([&] { return w.Button(CMainDlg::kIdAfCapture)->isEnabled(); }));
