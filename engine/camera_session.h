@@ -196,6 +196,10 @@ public:
     const VARNO::CCamera& Camera() const { return camera_; }
     uint8_t LiveViewAspect() const { return glue_.LiveViewAspect(); }
 
+    // The camera link the session talks through (the live view step fetches
+    // its frames on it).
+    ICameraLink& Link() { return link_; }
+
     // The engine, for its own queries (protocol version, queued commands);
     // its thread contract is its own (main_engine.h).
     CMainEngine& Engine() { return engine_; }

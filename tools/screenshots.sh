@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 
 renderers=(
   kvx-control-gallery   # every control in each state, the readouts, every picture
-  kvx-main-window-shots # the main window without and with a virtual camera, each panel, the notice
+  kvx-main-window-shots # the main window without and with a virtual camera, each panel, live view beside it, the notice
   kvx-panel-gallery     # the six setting panels from a virtual camera, a drop list, focus area, WB grid
   kvx-liveview-gallery  # the live view window on virtual-camera frames: grids, mask, zooms, focus frame
   kvx-prefs-gallery     # the preferences dialog, the folder picker, the new folder dialog

@@ -117,6 +117,8 @@ CMainDlg::~CMainDlg() {
     sessionTimer_.stop();
     closingForReal_ = true;
     if (notice_) notice_->disconnect(this);
+    // The live view window draws the session's camera and queues into it.
+    CloseLiveView();
     session_->Dispatcher().SetMainWindow(nullptr);
     for (auto& p : panels_)
         if (p.detach) p.detach();
@@ -422,6 +424,9 @@ void CMainDlg::EndProgram(int exitCode) {
     // Told once, whichever way the end came first.
     if (exitCode_) return;
     exitCode_ = exitCode;
+    // The live view window goes first: its placement is among the settings
+    // the program writes when it ends.
+    CloseLiveView();
     if (options_.settings) {
         options_.settings->windowLeft = x();
         options_.settings->windowTop = y();
@@ -835,18 +840,26 @@ void CMainDlg::ToggleLiveView() {
         live->SetState(liveViewOpen_ ? 1 : 0);
         return;
     }
-    const bool open = !liveViewOpen_;
-    if (open) QueueCommand(VARNO::MakeSettingCommand(VARNO::Setting::LiveView, 2));
-    liveViewOpen_ = liveViewToggle(open);
-    if (!liveViewOpen_) QueueCommand(VARNO::MakeSettingCommand(VARNO::Setting::LiveView, 0));
+    // The live view window queues the camera's live view on as it opens and
+    // off as it closes, whichever way it closes: nothing is sent from here.
+    liveViewOpen_ = liveViewToggle(!liveViewOpen_);
     live->SetState(liveViewOpen_ ? 1 : 0);
+    EvaluateSpecialButtons();
+}
+
+void CMainDlg::CloseLiveView() {
+    if (!liveViewOpen_) return;
+    liveViewOpen_ = false;
+    if (liveViewToggle) liveViewToggle(false);
+    buttons_[kIdLiveView]->SetState(0);
 }
 
 void CMainDlg::OnWindowMessage(const PostedMessage& m) {
-    if (m.message == kMsgLiveViewClosed && liveViewOpen_) {
-        liveViewOpen_ = false;
-        buttons_[kIdLiveView]->SetState(0);
-        QueueCommand(VARNO::MakeSettingCommand(VARNO::Setting::LiveView, 0));
+    // Its close box closed the live view window: it has stored its settings
+    // and taken the camera out of live view; it only has to go.
+    if (m.message == kMsgLiveViewClosed) {
+        CloseLiveView();
+        EvaluateSpecialButtons();
     }
 }
 

@@ -117,7 +117,9 @@ public:
     std::function<bool(QWidget* parent)> preferencesDialog;
     std::function<engine::NamingOptions()> namingOptionsSource;
     // Opens (true) or closes (false) the live view window; returns whether
-    // it is open afterwards.
+    // it is open afterwards. The window itself queues the camera's live view
+    // on and off. Closed again when the live-view-closed message comes (its
+    // close box) and before the window ends.
     std::function<bool(bool open)> liveViewToggle;
     // The special capture settings dialog, the custom WB capture, the ISO and
     // date dialogs, the about box: each runs modally when set.
@@ -147,6 +149,7 @@ public:
     int OpenPanelIndex() const { return openPanel_; }
     void OpenPanel(int index);
     bool Connected() const { return connected_; }
+    bool LiveViewOpen() const { return liveViewOpen_; }
     bool ControlsEnabled() const { return ControlsOn(); }
     int StatusOverride() const { return session_->Engine().GetStatusOverride(); }
     QString StatusLineText() const;
@@ -248,6 +251,7 @@ private:
     void OpenPreferences();
     void OpenSpecialSettings();
     void ToggleLiveView();
+    void CloseLiveView();
     void OpenHelp();
     void OpenWebPage();
     void ShowShutterAndAperture();

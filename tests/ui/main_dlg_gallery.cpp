@@ -1,6 +1,7 @@
 // Screenshots of the main window for a person to look at: without a camera,
-// with the virtual camera attached and each of the six panels open, and the
-// notice box over the window. Usage: kvx-main-window-shots DIR
+// with the virtual camera attached and each of the six panels open, with the
+// live view window open beside it, and the notice box over the window.
+// Usage: kvx-main-window-shots DIR
 #include <QApplication>
 #include <QDir>
 #include <QImage>
@@ -10,6 +11,8 @@
 #include "model/string_table.h"
 #include "tests/ui/main_dlg_bench.h"
 #include "ui/dialog_message_box.h"
+#include "ui/live_view_controller.h"
+#include "ui/main_dlg_hooks.h"
 
 namespace {
 
@@ -42,6 +45,12 @@ int main(int argc, char** argv) {
     kvx::test::MainDlgBench bench;
     if (!bench.SetUp("kvx-mainwin-shots")) return 1;
     kvx::ui::CMainDlg& w = bench.MakeWindow();
+    // Wired as the program wires it; the live view window opens beside it.
+    kvx::engine::AppSettings settings;
+    settings.live.left = w.frameGeometry().right() + 20;
+    settings.live.top = w.y();
+    kvx::ui::WireMainDlgHooks(w, settings, (bench.root / "Varno_Kolvex.ini").string(),
+                              std::nullopt);
     w.show();
     w.Start();
     bench.Pump([] { return false; }, 400);
@@ -59,6 +68,31 @@ int main(int argc, char** argv) {
         bench.Pump([] { return false; }, 100);
         ok &= Save(Shot(w), dir, QStringLiteral("main-window-connected-panel%1.png").arg(k + 1));
     }
+
+    // The Live View button: the window beside the main window, with frames.
+    w.OpenPanel(0);
+    w.Button(kvx::ui::CMainDlg::kIdLiveView)->click();
+    auto* live = w.findChild<kvx::ui::CLiveViewController*>();
+    if (live && live->View() &&
+        bench.Pump([&] { return live->View()->Canvas()->HasPicture(); }, 15000)) {
+        bench.Pump([] { return false; }, 300);
+        const QImage main = Shot(w);
+        const QImage view = live->View()->grab().toImage();
+        ok &= Save(view, dir, "live-view-from-main-window.png");
+        QImage both(main.width() + 20 + view.width(), std::max(main.height(), view.height()),
+                    QImage::Format_RGB32);
+        both.fill(QColor(40, 40, 40));
+        {
+            QPainter p(&both);
+            p.drawImage(0, 0, main);
+            p.drawImage(main.width() + 20, 0, view);
+        }
+        ok &= Save(both, dir, "main-window-live-view.png");
+    } else {
+        std::fprintf(stderr, "the live view window showed no frame\n");
+        ok = false;
+    }
+    w.Button(kvx::ui::CMainDlg::kIdLiveView)->click();
 
     // The notice box as the close path shows it, centred on the window.
     w.OpenPanel(0);
