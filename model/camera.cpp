@@ -70,6 +70,7 @@ void CCamera::Clear() {
         for (auto& g : m_rxDataGroup) g.fill(0);
         for (auto& c : m_rxCanSet) c.fill(0);
         m_rxDataGroupSize.fill(0);
+        m_rxDataGroupPending.fill(false);
         m_rxCanSetSize.fill(0);
     }
     PutDefaultSettables();
@@ -77,14 +78,75 @@ void CCamera::Clear() {
     m_fetchRequest.store(0);
 }
 
+namespace {
+
+// The whole fields of a received data group record, by field index; a field
+// the masks promise beyond the record's end, and every field after it, is
+// left out, as the merge leaves them.
+struct UnpackedGroup {
+    uint16_t present = 0;  // bit i: field i was reported (with its bytes when it has any)
+    std::array<std::array<uint8_t, 8>, 16> value{};  // the widest field has 6 bytes
+};
+
+UnpackedGroup UnpackGroup(int group, const uint8_t* rx, size_t size) {
+    UnpackedGroup u;
+    if (size < 3) return u;
+    size_t pos = 3;
+    for (int index = 0; index < 16; ++index) {
+        const uint8_t mask = index < 8 ? rx[1] : rx[2];
+        if ((mask & (1u << (index % 8))) == 0) continue;
+        const tag_FIELD_LAYOUT* f = DataGroupField(group, index);
+        if (f == nullptr || f->width > u.value[index].size() || pos + f->width > size) break;
+        std::memcpy(u.value[index].data(), rx + pos, f->width);
+        pos += f->width;
+        u.present = static_cast<uint16_t>(u.present | (1u << index));
+    }
+    return u;
+}
+
+}  // namespace
+
 void CCamera::StoreReceivedDataGroup(int group, const uint8_t* bytes, size_t size) {
     if (!ValidGroup(group) || bytes == nullptr) return;
     const size_t n = std::min(size, kDataGroupSize[group]);
     std::lock_guard<std::mutex> lock(m_receivedLock);
     auto& rx = m_rxDataGroup[group];
+    if (m_rxDataGroupPending[group] && n >= 3) {
+        // The window has not merged the last record yet: a record of only the
+        // changed fields must not wipe out the others it has not seen (the
+        // whole record fetched at link start, say). Both become one record,
+        // the newer field winning.
+        UnpackedGroup both = UnpackGroup(group, rx.data(), m_rxDataGroupSize[group]);
+        const UnpackedGroup newer = UnpackGroup(group, bytes, n);
+        for (int index = 0; index < 16; ++index)
+            if (newer.present & (1u << index)) both.value[index] = newer.value[index];
+        both.present = static_cast<uint16_t>(both.present | newer.present);
+        std::array<uint8_t, kMaxDataGroupSize> packed{};
+        size_t pos = 3;
+        for (int index = 0; index < 16; ++index) {
+            if ((both.present & (1u << index)) == 0) continue;
+            const tag_FIELD_LAYOUT* f = DataGroupField(group, index);
+            std::memcpy(packed.data() + pos, both.value[index].data(), f->width);
+            pos += f->width;
+        }
+        packed[0] = bytes[0];
+        packed[1] = static_cast<uint8_t>(both.present & 0xFF);
+        packed[2] = static_cast<uint8_t>(both.present >> 8);
+        rx = packed;
+        // As long as the longer of the two (the fields end at pos either way).
+        m_rxDataGroupSize[group] = std::min(std::max(pos + 1, n), kDataGroupSize[group]);
+        return;
+    }
     rx.fill(0);
     std::memcpy(rx.data(), bytes, n);
     m_rxDataGroupSize[group] = n;
+    m_rxDataGroupPending[group] = true;
+}
+
+bool CCamera::ReceivedDataGroupPending(int group) const {
+    if (!ValidGroup(group)) return false;
+    std::lock_guard<std::mutex> lock(m_receivedLock);
+    return m_rxDataGroupPending[group];
 }
 
 void CCamera::StoreReceivedCanSetInfo(int version, const uint8_t* bytes, size_t size) {
@@ -116,7 +178,13 @@ size_t CCamera::ReceivedCanSetInfo(int version, uint8_t* out, size_t outSize) co
 void CCamera::MergeDataGroup(int group, IMergeReport* report) {
     if (!ValidGroup(group)) return;
     uint8_t rx[kMaxDataGroupSize] = {};
-    const size_t size = ReceivedDataGroup(group, rx, sizeof rx);
+    size_t size = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_receivedLock);
+        size = std::min(m_rxDataGroupSize[group], sizeof rx);
+        std::memcpy(rx, m_rxDataGroup[group].data(), size);
+        m_rxDataGroupPending[group] = false;
+    }
     const uint8_t field1 = size > 1 ? rx[1] : 0;
     const uint8_t field2 = size > 2 ? rx[2] : 0;
     WriteLog(5, "--- OnUpdateDataGroup%d Field1=0x%x, Field2=0x%x", group, field1, field2);

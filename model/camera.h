@@ -95,6 +95,11 @@ public:
     bool DataGroup4Seen() const { return m_dataGroup4Seen.load(); }
     void SetDataGroup4Seen(bool seen) { m_dataGroup4Seen.store(seen); }
 
+    // A record stored and not merged yet. While one is, a newer record of the
+    // same group is laid over it (the newer fields win) instead of replacing
+    // it, so a record of only the changed fields never hides a whole one.
+    bool ReceivedDataGroupPending(int group) const;
+
     // ---- main window thread ----
     // Copy of the last received record; returns its received size (0 = none).
     size_t ReceivedDataGroup(int group, uint8_t* out, size_t outSize) const;
@@ -194,6 +199,8 @@ private:
     mutable std::mutex m_receivedLock;
     std::array<std::array<uint8_t, kMaxDataGroupSize>, kDataGroupCount + 1> m_rxDataGroup{};
     std::array<size_t, kDataGroupCount + 1> m_rxDataGroupSize{};
+    // A stored record the window has not merged yet: the next one is laid over it.
+    std::array<bool, kDataGroupCount + 1> m_rxDataGroupPending{};
     std::array<std::array<uint8_t, kMaxCanSetInfoSize>, kCanSetInfoVersionCount + 1> m_rxCanSet{};
     std::array<size_t, kCanSetInfoVersionCount + 1> m_rxCanSetSize{};
 

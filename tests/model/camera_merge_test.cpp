@@ -29,8 +29,9 @@ struct MergeCase {
     std::vector<int> reported;                     // group * 100 + field index
 };
 // Test names and failure messages show the case, not its bytes.
-void PrintTo(const MergeCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const MergeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Merge : public ::testing::TestWithParam<MergeCase> {};
 
@@ -123,6 +124,41 @@ TEST(Merge, ReceivedRecordLongerThanTheGroupIsCut) {
     uint8_t out[64] = {};
     EXPECT_EQ(camera.ReceivedDataGroup(4, out, sizeof out), kDataGroupSize[4]);
     EXPECT_EQ(out[kDataGroupSize[4]], 0);
+}
+
+// The whole record fetched when a link opens, then, before the window has
+// merged it, a record of only the changed field: the merge must see both, or
+// the drive mode and everything else of the group would stay 0.
+TEST(Merge, ARecordOfChangedFieldsLaidOverAnUnmergedWholeOneKeepsBoth) {
+    CCamera camera;
+    // DataGroup2: drive mode (Field1 0x01) 1, live view (0x02) 0, exposure
+    // mode (0x04) 3, then the rest of Field1 and all of Field2, one byte each.
+    std::vector<uint8_t> whole(kDataGroupSize[2], 0);
+    whole[0] = static_cast<uint8_t>(kDataGroupSize[2]);
+    whole[1] = 0xFF;
+    whole[2] = 0xFF;
+    for (size_t i = 3; i < 19; ++i) whole[i] = static_cast<uint8_t>(i);
+    whole[3] = 1;  // drive mode
+    whole[4] = 0;  // live view
+    camera.StoreReceivedDataGroup(2, whole.data(), whole.size());
+    const std::vector<uint8_t> liveViewOn = {5, 0x02, 0x00, 2, 0};
+    camera.StoreReceivedDataGroup(2, liveViewOn.data(), liveViewOn.size());
+    EXPECT_TRUE(camera.ReceivedDataGroupPending(2));
+
+    Reports reports;
+    camera.MergeDataGroup(2, &reports);
+    EXPECT_FALSE(camera.ReceivedDataGroupPending(2));
+    EXPECT_EQ(reports.fields.size(), 16u);
+    EXPECT_EQ(camera.DataGroupByte(2, 3), 1);  // drive mode kept from the whole record
+    EXPECT_EQ(camera.DataGroupByte(2, 4), 2);  // the newer live view wins
+    EXPECT_EQ(camera.DataGroupByte(2, 5), 5);
+    EXPECT_EQ(camera.DataGroupByte(2, 18), 18);
+
+    // Once merged, the next record replaces the stored one as it came.
+    camera.StoreReceivedDataGroup(2, liveViewOn.data(), liveViewOn.size());
+    uint8_t out[64] = {};
+    ASSERT_EQ(camera.ReceivedDataGroup(2, out, sizeof out), liveViewOn.size());
+    EXPECT_EQ(std::vector<uint8_t>(out, out + liveViewOn.size()), liveViewOn);
 }
 
 std::vector<uint8_t> CanSetRecord(int version, std::vector<std::pair<size_t, uint8_t>> bytes) {

@@ -236,6 +236,8 @@ TEST_F(MainDlgHooks, UnpluggingWithTheLiveViewOpenStopsItCleanlyAndItRunsAgainAf
     ASSERT_TRUE(MainDlgBench::Pump([&] { return w.Session().Linked(); }));
     EXPECT_TRUE(MainDlgBench::Pump([&] { return view->minimumSize() != view->maximumSize(); }));
     EXPECT_TRUE(MainDlgBench::Pump([&] { return Framed(); }));
+    // The camera's settings came back whole: the controls are on again.
+    EXPECT_TRUE(MainDlgBench::Pump([&] { return w.Button(CMainDlg::kIdCapture)->isEnabled(); }));
 
     // Unplugged once more and the window closed meanwhile: no crash, no hang.
     bench_.camera->Unplug();
