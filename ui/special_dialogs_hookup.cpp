@@ -4,9 +4,9 @@
 #include "ui/dialog_date_time.h"
 #include "ui/dialog_exposure.h"
 #include "ui/dialog_iso_setting.h"
-#include "ui/dialog_special_setting.h"
 #include "ui/main_dlg.h"
 #include "ui/qt_message_port.h"
+#include "ui/special_dialog_setting.h"
 
 namespace kvx::ui {
 

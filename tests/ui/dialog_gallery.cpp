@@ -14,9 +14,9 @@
 #include "ui/dialog_iso_setting.h"
 #include "ui/dialog_look.h"
 #include "ui/dialog_message_box.h"
-#include "ui/dialog_special_color.h"
-#include "ui/dialog_special_setting.h"
 #include "ui/dialog_white_balance.h"
+#include "ui/special_dialog_color.h"
+#include "ui/special_dialog_setting.h"
 
 namespace {
 
@@ -75,16 +75,16 @@ int main(int argc, char** argv) {
     h.protocolMajor = 4;
     {
         kvx::ui::CDialogSpecialSetting dlg(sink, cam, h);
-        ok = Save(dlg, dir.filePath("dialog_special_ab.png")) && ok;
+        ok = Save(dlg, dir.filePath("special_dialog_ab.png")) && ok;
         dlg.OpenPage(1);
-        ok = Save(dlg, dir.filePath("dialog_special_wb.png")) && ok;
+        ok = Save(dlg, dir.filePath("special_dialog_wb.png")) && ok;
         dlg.OpenPage(2);
         dlg.ShowColorBracketActive(2);
         dlg.ShowWbBracketActive(2);
         dlg.ColorPage()->SelectRow(3);
-        ok = Save(dlg, dir.filePath("dialog_special_color.png")) && ok;
+        ok = Save(dlg, dir.filePath("special_dialog_color.png")) && ok;
         dlg.ColorPage()->SelectRow(0);
-        ok = Save(dlg, dir.filePath("dialog_special_color_base.png")) && ok;
+        ok = Save(dlg, dir.filePath("special_dialog_color_base.png")) && ok;
     }
     {
         // QMD on and the camera gone: what the disabled look is.
@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
         off.connected = false;
         kvx::ui::CDialogSpecialSetting dlg(sink, cam, off);
         dlg.ShowQmdMode(1);
-        ok = Save(dlg, dir.filePath("dialog_special_ab_qmd.png")) && ok;
+        ok = Save(dlg, dir.filePath("special_dialog_ab_qmd.png")) && ok;
     }
     {
         kvx::ui::CDialogWhiteBalance dlg(sink, 11);

@@ -29,9 +29,9 @@
 #include "ui/dialog_date_time.h"
 #include "ui/dialog_iso_setting.h"
 #include "ui/dialog_look.h"
-#include "ui/dialog_special_ab.h"
-#include "ui/dialog_special_setting.h"
-#include "ui/dialog_special_wb.h"
+#include "ui/special_dialog_ab.h"
+#include "ui/special_dialog_setting.h"
+#include "ui/special_dialog_wb.h"
 #include "vcam/virtual_camera.h"
 
 using namespace kvx::engine;

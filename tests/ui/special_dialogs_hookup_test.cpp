@@ -16,9 +16,9 @@
 #include "tests/ui/dialog_test_support.h"
 #include "tests/ui/main_dlg_bench.h"
 #include "ui/dialog_date_time.h"
-#include "ui/dialog_special_ab.h"
-#include "ui/dialog_special_setting.h"
 #include "ui/main_dlg.h"
+#include "ui/special_dialog_ab.h"
+#include "ui/special_dialog_setting.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/dialog_special_color.h"
+#include "ui/special_dialog_color.h"
 
 #include <QLabel>
 #include <algorithm>

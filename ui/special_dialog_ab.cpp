@@ -1,4 +1,4 @@
-#include "ui/dialog_special_ab.h"
+#include "ui/special_dialog_ab.h"
 
 #include <QLabel>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "ui/dialog_special_setting.h"
+#include "ui/special_dialog_setting.h"
 
 #include <QKeyEvent>
 
@@ -8,9 +8,9 @@
 #include "model/record_layout.h"
 #include "model/window_messages.h"
 #include "ui/dialog_look.h"
-#include "ui/dialog_special_ab.h"
-#include "ui/dialog_special_color.h"
-#include "ui/dialog_special_wb.h"
+#include "ui/special_dialog_ab.h"
+#include "ui/special_dialog_color.h"
+#include "ui/special_dialog_wb.h"
 
 namespace kvx::ui {
 

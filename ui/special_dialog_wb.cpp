@@ -1,4 +1,4 @@
-#include "ui/dialog_special_wb.h"
+#include "ui/special_dialog_wb.h"
 
 #include <QLabel>
 #include <algorithm>
