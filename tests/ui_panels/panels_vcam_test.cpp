@@ -75,6 +75,18 @@ protected:
             },
             timeoutMs);
     }
+    // A virtual camera linked, every record of the link dispatched to the
+    // enabled panels, and nothing sent back.
+    void Link() {
+        kvx::vcam::VirtualCameraOptions o;
+        o.deviceDir = (root_ / "devices").string();
+        vcam_ = std::make_unique<kvx::vcam::VirtualCamera>(o);
+        ASSERT_TRUE(vcam_->Start());
+        ASSERT_TRUE(engine.StartCommThread());
+        ASSERT_TRUE(PumpUntil([&] { return engine.LinkReady(); }));
+        ASSERT_TRUE(PumpUntil([&] { return camera.CanSetInfoReceived(4); }));
+        panels->EnableAll(true);
+    }
     // The model's copy of one field's first byte, as the dispatch stored it.
     uint8_t ModelByte(int group, uint8_t field1, uint8_t field2) const {
         const int index = VARNO::FieldIndex(field2 != 0, field2 != 0 ? field2 : field1);
@@ -94,14 +106,7 @@ protected:
 };
 
 TEST_F(PanelsOnVirtualCamera, APickInEveryPanelReachesTheCameraAndIsNotEchoed) {
-    kvx::vcam::VirtualCameraOptions o;
-    o.deviceDir = (root_ / "devices").string();
-    vcam_ = std::make_unique<kvx::vcam::VirtualCamera>(o);
-    ASSERT_TRUE(vcam_->Start());
-    ASSERT_TRUE(engine.StartCommThread());
-    ASSERT_TRUE(PumpUntil([&] { return engine.LinkReady(); }));
-    ASSERT_TRUE(PumpUntil([&] { return camera.CanSetInfoReceived(4); }));
-    panels->EnableAll(true);
+    ASSERT_NO_FATAL_FAILURE(Link());
     // Every record of the link has been dispatched; nothing went back.
     PumpUntil([] { return false; }, 300);
     ASSERT_EQ(sink.queued, 0);
@@ -158,14 +163,7 @@ TEST_F(PanelsOnVirtualCamera, APickInEveryPanelReachesTheCameraAndIsNotEchoed) {
 // Dials turned on the camera body: each panel follows what the camera
 // reports, and nothing goes back to the camera.
 TEST_F(PanelsOnVirtualCamera, ADialTurnedOnTheBodyShowsInItsPanelWithoutAnEcho) {
-    kvx::vcam::VirtualCameraOptions o;
-    o.deviceDir = (root_ / "devices").string();
-    vcam_ = std::make_unique<kvx::vcam::VirtualCamera>(o);
-    ASSERT_TRUE(vcam_->Start());
-    ASSERT_TRUE(engine.StartCommThread());
-    ASSERT_TRUE(PumpUntil([&] { return engine.LinkReady(); }));
-    ASSERT_TRUE(PumpUntil([&] { return camera.CanSetInfoReceived(4); }));
-    panels->EnableAll(true);
+    ASSERT_NO_FATAL_FAILURE(Link());
     PumpUntil([] { return false; }, 300);
     ASSERT_EQ(sink.queued, 0);
 
