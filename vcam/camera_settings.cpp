@@ -236,7 +236,7 @@ CameraSettings::CameraSettings(const VirtualCameraOptions& opt) {
     set(5, 6, {1});
     set(5, 8, {0});
     set(5, 9, {2});
-    set(5, 11, {2, 120, 80, 2});
+    set(5, 11, {2, 32, 21, 2});  // free move, at the centre fixed point (3-pixel steps)
     set(5, 12, {10, 10});
     set(5, 13, {0});
     set(5, 14, {0, 0, 0});

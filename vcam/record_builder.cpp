@@ -225,12 +225,14 @@ std::vector<uint8_t> RecordBuilder::SetInfo(int v, const CameraSettings& setting
             w(65, 2500);
             w(67, 100);
             b(75, kAspectMask);
-            w(83, 240);
-            w(85, 160);
-            w(87, 20);
-            w(89, 220);
-            w(91, 20);
-            w(93, 140);
+            // The focus coordinate space the nine fixed points (columns 18,
+            // 32, 46; rows 12, 21, 30) sit in, and the free-move range.
+            w(83, 64);
+            w(85, 42);
+            w(87, 8);
+            w(89, 55);
+            w(91, 6);
+            w(93, 36);
             b(104, 0x1F);
             b(107, 0x1F);
             break;
@@ -263,12 +265,13 @@ std::vector<uint8_t> RecordBuilder::SetInfo(int v, const CameraSettings& setting
             b(43, 0x03);
             b(63, kAspectMask);
             b(68, 0x07);
-            w(71, 240);
-            w(73, 160);
-            w(75, 20);
-            w(77, 220);
-            w(79, 20);
-            w(81, 140);
+            // Same focus space and free range as version 3.
+            w(71, 64);
+            w(73, 42);
+            w(75, 8);
+            w(77, 55);
+            w(79, 6);
+            w(81, 36);
             b(92, 0x1F);
             b(95, 0x1F);
             b(99, 0x03);
