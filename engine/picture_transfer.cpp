@@ -381,13 +381,13 @@ std::string NameOf(const std::string& path) {
 }  // namespace
 
 std::string CPictureTransfer::PlaceFile(PictureNaming& naming, size_t which,
-                                        const std::string& onDisk, bool complete) {
+                                        const std::string& onDisk, bool complete, bool flushed) {
     if (onDisk.empty() || !Exists(onDisk) || which >= naming.names.size() || !naming.names[which]) {
         return {};
     }
     // Nothing gets a name before its bytes are on the disk; a picture whose
     // bytes cannot be made durable is not complete.
-    if (!SyncFile(onDisk) && complete) {
+    if (!flushed && !SyncFile(onDisk) && complete) {
         WriteLog(1, "+++ Could not flush %s (errno=%d) at %s +++", onDisk.c_str(), errno,
                  kWhereInfo);
         complete = false;
@@ -771,7 +771,8 @@ void CPictureTransfer::GetPictFileInfo() {
                  index, EntryName(entry).c_str());
         const bool written = lastRead && lastWriteOk_;
         const size_t placedBefore = naming.placed.size();
-        const std::string kept = PlaceFile(naming, which, filePath, written);
+        const std::string kept =
+            PlaceFile(naming, which, filePath, written, written && lastWriteFlushed_);
         listResults.push_back(FileResult{EntryName(entry), kept, false});
         lastResult = static_cast<int>(listResults.size()) - 1;
         if (naming.placed.size() > placedBefore) {
@@ -801,6 +802,7 @@ bool CPictureTransfer::ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& 
                                     const std::string& filePath, bool writeEnabled,
                                     const MultiPartInfo* assemble, bool append) {
     lastWriteOk_ = false;
+    lastWriteFlushed_ = false;
     readStats_ = ReadStats{};
     const uint32_t fileSize = entry.fileSize;
     int maxTx = static_cast<int>(3 * (fileSize / kBytesPerPieceBudget));
@@ -882,6 +884,7 @@ bool CPictureTransfer::ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& 
         const SegmentWriteResult result = writeSegment(bytes, filled, last);
         readStats_.segmentWrites += result.counted;
         if (!result.ok) writeFailed = true;
+        lastWriteFlushed_ = result.ok && last;
         return result.ok;
     };
     // A transfer that gives up still keeps what it received; a segment that
@@ -983,6 +986,7 @@ bool CPictureTransfer::ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& 
     if (!drainWriter()) return fail(4);
 
     if (assemble && writeEnabled) {
+        lastWriteFlushed_ = false;  // the part's blocks follow
         std::string why;
         if (!assembler_.FinishPart(filePath, *assemble, fileSize, why)) {
             WriteLog(1, "+++ Q7I part %u of %u: %s at %s +++", assemble->partNumber,
