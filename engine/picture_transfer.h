@@ -176,8 +176,8 @@ private:
     // Cuts off the record written after the last joined part.
     void DropJoinRecord();
     void AbandonMultiPart(const char* why);
-    // Makes segment buffer which (0 or 1) hold at least size bytes.
-    void EnsureSegmentBuffer(int which, uint32_t size);
+    // Makes the segment buffer hold at least size bytes.
+    void EnsureSegmentBuffer(uint32_t size);
 
     ICameraLink& link_;
     ITransferHost& host_;
@@ -197,9 +197,9 @@ private:
     bool lastWriteOk_ = false;
     bool lastWriteFlushed_ = false;  // its last write was followed by a flush to the disk
     ReadStats readStats_;
-    // The buffer being filled from the camera and the one being written.
-    std::array<std::unique_ptr<uint8_t[]>, 2> segmentBuffers_;
-    std::array<uint32_t, 2> segmentCapacity_{};
+    // Collects the pieces of one segment.
+    std::unique_ptr<uint8_t[]> segmentBuffer_;
+    uint32_t segmentCapacity_ = 0;
 
     // Leaf lock; also guards lastCaptureStatus_ above. The listener is
     // called after it is released.
