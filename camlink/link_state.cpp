@@ -23,10 +23,11 @@ namespace {
 // read inside memory we own.
 constexpr size_t kSlack = 64;
 
-std::unique_ptr<uint8_t[]> Allocate(size_t size) {
-    std::unique_ptr<uint8_t[]> p(new (std::nothrow) uint8_t[size + kSlack]);
-    if (p) std::memset(p.get(), 0, size + kSlack);
-    return p;
+// Zeroed by the allocator: pages of a buffer that no command ever reaches
+// (most of the large request buffer) are never touched and cost no memory.
+template <class Bytes>
+Bytes Allocate(size_t size) {
+    return Bytes(static_cast<uint8_t*>(std::calloc(size + kSlack, 1)));
 }
 
 std::string Upper(std::string s) {
@@ -53,10 +54,10 @@ bool LinkState::AllocateDevInfo() {
     FreeBuffers();
     const size_t sizes[4] = {KVX_REQUEST_BUFFER_SIZE, KVX_REPLY_BUFFER_SIZE,
                              KVX_LARGE_REQUEST_BUFFER_SIZE, KVX_LARGE_REPLY_BUFFER_SIZE};
-    std::unique_ptr<uint8_t[]>* buffers[4] = {&request_, &reply_, &largeRequest_, &largeReply_};
+    Bytes* buffers[4] = {&request_, &reply_, &largeRequest_, &largeReply_};
     requestUsed_ = replyUsed_ = largeRequestUsed_ = largeReplyUsed_ = 0;
     for (int i = 0; i < 4; ++i) {
-        *buffers[i] = Allocate(sizes[i]);
+        *buffers[i] = Allocate<Bytes>(sizes[i]);
         if (!*buffers[i]) {
             WriteLog(1, "+++ error code = %d at %s +++", i + 1, "AllocateDevInfo");
             FreeBuffers();

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <initializer_list>
 #include <memory>
 #include <mutex>
@@ -106,7 +107,11 @@ private:
     HResult Run(BufferPair b, uint16_t opCode, std::initializer_list<uint32_t> params,
                 uint32_t nextPhase, const uint8_t* writeData, size_t n, uint32_t* actualSize);
 
-    std::unique_ptr<uint8_t[]> request_, reply_, largeRequest_, largeReply_;
+    struct FreeBytes {
+        void operator()(uint8_t* p) const { std::free(p); }
+    };
+    using Bytes = std::unique_ptr<uint8_t[], FreeBytes>;
+    Bytes request_, reply_, largeRequest_, largeReply_;
     size_t requestUsed_ = 0, replyUsed_ = 0, largeRequestUsed_ = 0, largeReplyUsed_ = 0;
     std::unique_ptr<kvx::device::PtpDevice> device_;
     std::mutex instanceLock_;  // the window thread reads the id while a link opens
