@@ -322,26 +322,23 @@ void BM_EngineVsPlainReader(benchmark::State& state) {
     state.counters["engine_MBps"] = mb / Median(engineSeconds);
     state.counters["baseline_MBps"] = mb / Median(baselineSeconds);
 }
-// Arguments: picture bytes, writing (1) or reading only (0).
-BENCHMARK(BM_EngineVsPlainReader)
-    ->ArgNames({"bytes", "write"})
-    ->Args({3'000'000, 1})
-    ->Iterations(60)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_EngineVsPlainReader)
-    ->ArgNames({"bytes", "write"})
-    ->Args({30'000'000, 1})
-    ->Iterations(30)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_EngineVsPlainReader)
-    ->ArgNames({"bytes", "write"})
-    ->Args({3'000'000, 0})
-    ->Args({30'000'000, 0})
-    ->Iterations(30)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
+// Picture bytes, writing (1) or reading only (0), and iterations.
+[[maybe_unused]] const bool kRegistered = [] {
+    struct Run {
+        int64_t bytes, write;
+        int iterations;
+    };
+    for (const Run& r : {Run{3'000'000, 1, 60}, Run{30'000'000, 1, 30}, Run{3'000'000, 0, 30},
+                         Run{30'000'000, 0, 30}}) {
+        benchmark::RegisterBenchmark("BM_EngineVsPlainReader", BM_EngineVsPlainReader)
+            ->ArgNames({"bytes", "write"})
+            ->Args({r.bytes, r.write})
+            ->Iterations(r.iterations)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond);
+    }
+    return true;
+}();
 
 }  // namespace
 
