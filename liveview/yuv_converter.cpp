@@ -21,6 +21,9 @@ constexpr int kRowPad = 16;
 // converted stay in the first-level cache, and each source line read for
 // one strip is still in the second-level cache for the next.
 constexpr int kStripColumns = 32;
+// How far ahead a strip's transpose asks for source rows (prefetching past
+// the end of a plane is harmless: it never faults).
+constexpr int kPrefetchRows = 64;
 
 // The chroma terms as exact fractions: 1.13983·x = x + 13983·x / 100000,
 // 2.03211·x = 2·x + 3211·x / 100000, and green's
@@ -267,9 +270,12 @@ void TransposeBlock(const uint8_t* src, int stride, int cols, int rows, uint8_t*
         int c0 = 0;
         for (; c0 + 16 <= cols; c0 += 16) {
             __m128i v[16];
-            for (int k = 0; k < 16; ++k)
-                v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(
-                    src + static_cast<size_t>(r0 + k) * stride + c0));
+            for (int k = 0; k < 16; ++k) {
+                const uint8_t* at = src + static_cast<size_t>(r0 + k) * stride + c0;
+                v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+                _mm_prefetch(reinterpret_cast<const char*>(at + kPrefetchRows * stride),
+                             _MM_HINT_T0);
+            }
             Interleave(
                 v, [](__m128i a, __m128i b) { return _mm_unpacklo_epi8(a, b); },
                 [](__m128i a, __m128i b) { return _mm_unpackhi_epi8(a, b); });
@@ -345,6 +351,60 @@ KVX_AVX2 inline void SplitOffsets16(__m256i r, __m256i g, __m256i b, uint32_t* p
     StorePixelPairs(positive, _mm256_or_si256(pb, _mm256_slli_epi16(pg, 8)),
                     _mm256_or_si256(pr, _mm256_set1_epi16(static_cast<short>(0xFF00))));
     StorePixelPairs(negative, _mm256_or_si256(nb, _mm256_slli_epi16(ng, 8)), nr);
+}
+
+template <int Bits>
+KVX_AVX2 inline void Interleave256(__m256i (&v)[16]) {
+    __m256i t[16];
+    for (int k = 0; k < 8; ++k) {
+        const __m256i a = v[2 * k], b = v[2 * k + 1];
+        if constexpr (Bits == 8) {
+            t[k] = _mm256_unpacklo_epi8(a, b);
+            t[k + 8] = _mm256_unpackhi_epi8(a, b);
+        } else if constexpr (Bits == 16) {
+            t[k] = _mm256_unpacklo_epi16(a, b);
+            t[k + 8] = _mm256_unpackhi_epi16(a, b);
+        } else if constexpr (Bits == 32) {
+            t[k] = _mm256_unpacklo_epi32(a, b);
+            t[k + 8] = _mm256_unpackhi_epi32(a, b);
+        } else {
+            t[k] = _mm256_unpacklo_epi64(a, b);
+            t[k + 8] = _mm256_unpackhi_epi64(a, b);
+        }
+    }
+    for (int k = 0; k < 16; ++k) v[k] = t[k];
+}
+
+// TransposeBlock for two 16 × 16 blocks side by side at once, one per lane.
+KVX_AVX2 void TransposeBlockAvx2(const uint8_t* src, int stride, int cols, int rows, uint8_t* dst) {
+    int c0 = 0;
+    for (; c0 + 32 <= cols; c0 += 32) {
+        int r0 = 0;
+        for (; r0 + 16 <= rows; r0 += 16) {
+            __m256i v[16];
+            for (int k = 0; k < 16; ++k) {
+                const uint8_t* at = src + static_cast<size_t>(r0 + k) * stride + c0;
+                v[k] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+                // Column strips step from line to line too far apart for the
+                // hardware to see a stream: ask for the rows a block ahead.
+                _mm_prefetch(reinterpret_cast<const char*>(at + kPrefetchRows * stride),
+                             _MM_HINT_T0);
+            }
+            Interleave256<8>(v);
+            Interleave256<16>(v);
+            Interleave256<32>(v);
+            Interleave256<64>(v);
+            for (int j = 0; j < 16; ++j) {
+                const __m256i col = v[kBitReversed[j]];
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + (c0 + j) * rows + r0),
+                                 _mm256_castsi256_si128(col));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + (c0 + 16 + j) * rows + r0),
+                                 _mm256_extracti128_si256(col, 1));
+            }
+        }
+        TransposeScalar(src + c0, stride, 32, r0, rows, dst + c0 * rows, rows);
+    }
+    TransposeBlock(src + c0, stride, cols - c0, rows, dst + c0 * rows);
 }
 
 // Green's numerator and quotient for eight (Cb − 128, Cr − 128) pairs.
@@ -625,9 +685,10 @@ void CYuvConverter::ConvertTurned(const FrameRecord& frame, int angle, uint32_t*
         t.chromaWidth = frame.chromaHeight;
         t.chromaHeight = k1 - k0;
 #if defined(KVX_X86)
-        TransposeBlock(frame.y + c0, w, c1 - c0, h, stripY_.data());
-        TransposeBlock(frame.cb + k0, cw, k1 - k0, frame.chromaHeight, stripCb_.data());
-        TransposeBlock(frame.cr + k0, cw, k1 - k0, frame.chromaHeight, stripCr_.data());
+        auto transpose = simd_ == Simd::Avx2 ? TransposeBlockAvx2 : TransposeBlock;
+        transpose(frame.y + c0, w, c1 - c0, h, stripY_.data());
+        transpose(frame.cb + k0, cw, k1 - k0, frame.chromaHeight, stripCb_.data());
+        transpose(frame.cr + k0, cw, k1 - k0, frame.chromaHeight, stripCr_.data());
 #else
         TransposeScalar(frame.y + c0, w, c1 - c0, 0, h, stripY_.data(), h);
         TransposeScalar(frame.cb + k0, cw, k1 - k0, 0, frame.chromaHeight, stripCb_.data(),
