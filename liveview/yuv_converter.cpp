@@ -254,17 +254,16 @@ void PixelsSse2(const uint8_t* luma, int x, int width, const int16_t* red, const
 constexpr int kBitReversed[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
 
 template <class Lo, class Hi>
-inline void Interleave(__m128i (&v)[16], Lo lo, Hi hi) {
-    __m128i t[16];
+inline void Interleave(const __m128i (&v)[16], __m128i (&t)[16], Lo lo, Hi hi) {
     for (int k = 0; k < 8; ++k) {
         t[k] = lo(v[2 * k], v[2 * k + 1]);
         t[k + 8] = hi(v[2 * k], v[2 * k + 1]);
     }
-    std::copy(t, t + 16, v);
 }
 
-// dst[c * rows + r] = src[r * stride + c] for `cols` columns and `rows` rows.
-void TransposeBlock(const uint8_t* src, int stride, int cols, int rows, uint8_t* dst) {
+// dst[c * dstStride + r] = src[r * stride + c] for `cols` columns and `rows` rows.
+void TransposeBlock(const uint8_t* src, int stride, int cols, int rows, uint8_t* dst,
+                    int dstStride) {
     int r0 = 0;
     for (; r0 + 16 <= rows; r0 += 16) {
         int c0 = 0;
@@ -276,25 +275,27 @@ void TransposeBlock(const uint8_t* src, int stride, int cols, int rows, uint8_t*
                 _mm_prefetch(reinterpret_cast<const char*>(at + kPrefetchRows * stride),
                              _MM_HINT_T0);
             }
+            // Back and forth between two sets of registers, never copied.
+            __m128i t[16];
             Interleave(
-                v, [](__m128i a, __m128i b) { return _mm_unpacklo_epi8(a, b); },
+                v, t, [](__m128i a, __m128i b) { return _mm_unpacklo_epi8(a, b); },
                 [](__m128i a, __m128i b) { return _mm_unpackhi_epi8(a, b); });
             Interleave(
-                v, [](__m128i a, __m128i b) { return _mm_unpacklo_epi16(a, b); },
+                t, v, [](__m128i a, __m128i b) { return _mm_unpacklo_epi16(a, b); },
                 [](__m128i a, __m128i b) { return _mm_unpackhi_epi16(a, b); });
             Interleave(
-                v, [](__m128i a, __m128i b) { return _mm_unpacklo_epi32(a, b); },
+                v, t, [](__m128i a, __m128i b) { return _mm_unpacklo_epi32(a, b); },
                 [](__m128i a, __m128i b) { return _mm_unpackhi_epi32(a, b); });
             Interleave(
-                v, [](__m128i a, __m128i b) { return _mm_unpacklo_epi64(a, b); },
+                t, v, [](__m128i a, __m128i b) { return _mm_unpacklo_epi64(a, b); },
                 [](__m128i a, __m128i b) { return _mm_unpackhi_epi64(a, b); });
             for (int j = 0; j < 16; ++j)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + (c0 + j) * rows + r0),
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + (c0 + j) * dstStride + r0),
                                  v[kBitReversed[j]]);
         }
-        TransposeScalar(src + c0, stride, cols - c0, r0, r0 + 16, dst + c0 * rows, rows);
+        TransposeScalar(src + c0, stride, cols - c0, r0, r0 + 16, dst + c0 * dstStride, dstStride);
     }
-    TransposeScalar(src, stride, cols, r0, rows, dst, rows);
+    TransposeScalar(src, stride, cols, r0, rows, dst, dstStride);
 }
 
 // ---- AVX2: twice the lanes for the same work.
@@ -354,8 +355,7 @@ KVX_AVX2 inline void SplitOffsets16(__m256i r, __m256i g, __m256i b, uint32_t* p
 }
 
 template <int Bits>
-KVX_AVX2 inline void Interleave256(__m256i (&v)[16]) {
-    __m256i t[16];
+KVX_AVX2 inline void Interleave256(const __m256i (&v)[16], __m256i (&t)[16]) {
     for (int k = 0; k < 8; ++k) {
         const __m256i a = v[2 * k], b = v[2 * k + 1];
         if constexpr (Bits == 8) {
@@ -372,11 +372,20 @@ KVX_AVX2 inline void Interleave256(__m256i (&v)[16]) {
             t[k + 8] = _mm256_unpackhi_epi64(a, b);
         }
     }
-    for (int k = 0; k < 16; ++k) v[k] = t[k];
+}
+
+// The four rounds, back and forth between two sets of registers.
+KVX_AVX2 inline void Transpose256(__m256i (&v)[16]) {
+    __m256i t[16];
+    Interleave256<8>(v, t);
+    Interleave256<16>(t, v);
+    Interleave256<32>(v, t);
+    Interleave256<64>(t, v);
 }
 
 // TransposeBlock for two 16 × 16 blocks side by side at once, one per lane.
-KVX_AVX2 void TransposeBlockAvx2(const uint8_t* src, int stride, int cols, int rows, uint8_t* dst) {
+KVX_AVX2 void TransposeBlockAvx2(const uint8_t* src, int stride, int cols, int rows, uint8_t* dst,
+                                 int dstStride) {
     int c0 = 0;
     for (; c0 + 32 <= cols; c0 += 32) {
         int r0 = 0;
@@ -390,21 +399,39 @@ KVX_AVX2 void TransposeBlockAvx2(const uint8_t* src, int stride, int cols, int r
                 _mm_prefetch(reinterpret_cast<const char*>(at + kPrefetchRows * stride),
                              _MM_HINT_T0);
             }
-            Interleave256<8>(v);
-            Interleave256<16>(v);
-            Interleave256<32>(v);
-            Interleave256<64>(v);
+            Transpose256(v);
             for (int j = 0; j < 16; ++j) {
                 const __m256i col = v[kBitReversed[j]];
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + (c0 + j) * rows + r0),
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + (c0 + j) * dstStride + r0),
                                  _mm256_castsi256_si128(col));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + (c0 + 16 + j) * rows + r0),
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + (c0 + 16 + j) * dstStride + r0),
                                  _mm256_extracti128_si256(col, 1));
             }
         }
-        TransposeScalar(src + c0, stride, 32, r0, rows, dst + c0 * rows, rows);
+        TransposeScalar(src + c0, stride, 32, r0, rows, dst + c0 * dstStride, dstStride);
     }
-    TransposeBlock(src + c0, stride, cols - c0, rows, dst + c0 * rows);
+    // 16 columns at a time: the lanes take two row blocks instead, so each
+    // column comes out as one 32-byte run.
+    for (; c0 + 16 <= cols; c0 += 16) {
+        int r0 = 0;
+        for (; r0 + 32 <= rows; r0 += 32) {
+            __m256i v[16];
+            for (int k = 0; k < 16; ++k) {
+                const uint8_t* at = src + static_cast<size_t>(r0 + k) * stride + c0;
+                v[k] = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(at + 16 * stride),
+                                           reinterpret_cast<const __m128i*>(at));
+                _mm_prefetch(reinterpret_cast<const char*>(at + kPrefetchRows * stride),
+                             _MM_HINT_T0);
+            }
+            Transpose256(v);
+            for (int j = 0; j < 16; ++j)
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + (c0 + j) * dstStride + r0),
+                                    v[kBitReversed[j]]);
+        }
+        TransposeBlock(src + static_cast<size_t>(r0) * stride + c0, stride, 16, rows - r0,
+                       dst + c0 * dstStride + r0, dstStride);
+    }
+    TransposeBlock(src + c0, stride, cols - c0, rows, dst + c0 * dstStride, dstStride);
 }
 
 // Green's numerator and quotient for eight (Cb − 128, Cr − 128) pairs.
@@ -686,9 +713,10 @@ void CYuvConverter::ConvertTurned(const FrameRecord& frame, int angle, uint32_t*
         t.chromaHeight = k1 - k0;
 #if defined(KVX_X86)
         auto transpose = simd_ == Simd::Avx2 ? TransposeBlockAvx2 : TransposeBlock;
-        transpose(frame.y + c0, w, c1 - c0, h, stripY_.data());
-        transpose(frame.cb + k0, cw, k1 - k0, frame.chromaHeight, stripCb_.data());
-        transpose(frame.cr + k0, cw, k1 - k0, frame.chromaHeight, stripCr_.data());
+        transpose(frame.y + c0, w, c1 - c0, h, stripY_.data(), h);
+        const int ch = frame.chromaHeight;
+        transpose(frame.cb + k0, cw, k1 - k0, ch, stripCb_.data(), ch);
+        transpose(frame.cr + k0, cw, k1 - k0, ch, stripCr_.data(), ch);
 #else
         TransposeScalar(frame.y + c0, w, c1 - c0, 0, h, stripY_.data(), h);
         TransposeScalar(frame.cb + k0, cw, k1 - k0, 0, frame.chromaHeight, stripCb_.data(),
