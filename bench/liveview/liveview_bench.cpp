@@ -83,13 +83,18 @@ void Settle(std::vector<uint8_t>& scratch) {
 
 void BM_Converters(benchmark::State& state) {
     const int w = int(state.range(0)), h = int(state.range(1)), angle = int(state.range(2));
+    const auto simd = state.range(3) ? CYuvConverter::Simd::Avx2 : CYuvConverter::Simd::Sse2;
+    if (!CYuvConverter::Supports(simd)) {
+        state.SkipWithError("instruction set not on this processor");
+        return;
+    }
     const auto bytes = MakeFrame(w, h, w, h);
     FrameRecord f;
     if (ParseFrameRecord(bytes.data(), bytes.size(), f) != FrameCheck::Ok) {
         state.SkipWithError("bad frame");
         return;
     }
-    CYuvConverter ours;
+    CYuvConverter ours(simd);
     kvx::bench::CPlainConverter plain;
     std::vector<uint32_t> rgb32(size_t(w) * h);
     std::vector<uint8_t> rgb24(size_t(w) * h * 3);
@@ -153,9 +158,11 @@ void BM_Converters(benchmark::State& state) {
     state.counters["ours/plain"] = pl > 0 ? o / pl : 0;
 }
 
+// Width, height, angle, and 1 for AVX2 or 0 for the SSE2 fallback.
 void ConverterArgs(benchmark::internal::Benchmark* b) {
-    for (auto [w, h] : {std::pair{1024, 680}, {1200, 800}})
-        for (int a : {0, 90, 180, 270}) b->Args({w, h, a});
+    for (int simd : {1, 0})
+        for (auto [w, h] : {std::pair{1024, 680}, {1200, 800}})
+            for (int a : {0, 90, 180, 270}) b->Args({w, h, a, simd});
 }
 BENCHMARK(BM_Converters)->Apply(ConverterArgs)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
