@@ -21,8 +21,7 @@ constexpr int kRowPad = 16;
 // converted stay in the first-level cache, and each source line read for
 // one strip is still in the second-level cache for the next.
 constexpr int kStripColumns = 32;
-// How far ahead a strip's transpose asks for source rows (prefetching past
-// the end of a plane is harmless: it never faults).
+// How far ahead a strip's transpose asks for source rows.
 constexpr int kPrefetchRows = 64;
 
 // The chroma terms as exact fractions: 1.13983·x = x + 13983·x / 100000,
@@ -261,6 +260,17 @@ inline void Interleave(const __m128i (&v)[16], __m128i (&t)[16], Lo lo, Hi hi) {
     }
 }
 
+// Where row `row` of a block starting at column `c0` lies. Column strips
+// step from line to line too far apart for the hardware to see a stream, so
+// the same row a few blocks further down is asked for at once (past the end
+// of a plane that is harmless: a prefetch never faults).
+inline const uint8_t* RowAhead(const uint8_t* src, int stride, int row, int c0) {
+    const uint8_t* at = src + static_cast<size_t>(row) * stride + c0;
+    const uintptr_t ahead = reinterpret_cast<uintptr_t>(at) + uintptr_t(kPrefetchRows) * stride;
+    _mm_prefetch(reinterpret_cast<const char*>(ahead), _MM_HINT_T0);
+    return at;
+}
+
 // dst[c * dstStride + r] = src[r * stride + c] for `cols` columns and `rows` rows.
 void TransposeBlock(const uint8_t* src, int stride, int cols, int rows, uint8_t* dst,
                     int dstStride) {
@@ -269,12 +279,9 @@ void TransposeBlock(const uint8_t* src, int stride, int cols, int rows, uint8_t*
         int c0 = 0;
         for (; c0 + 16 <= cols; c0 += 16) {
             __m128i v[16];
-            for (int k = 0; k < 16; ++k) {
-                const uint8_t* at = src + static_cast<size_t>(r0 + k) * stride + c0;
-                v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-                _mm_prefetch(reinterpret_cast<const char*>(at + kPrefetchRows * stride),
-                             _MM_HINT_T0);
-            }
+            for (int k = 0; k < 16; ++k)
+                v[k] = _mm_loadu_si128(
+                    reinterpret_cast<const __m128i*>(RowAhead(src, stride, r0 + k, c0)));
             // Back and forth between two sets of registers, never copied.
             __m128i t[16];
             Interleave(
@@ -391,14 +398,9 @@ KVX_AVX2 void TransposeBlockAvx2(const uint8_t* src, int stride, int cols, int r
         int r0 = 0;
         for (; r0 + 16 <= rows; r0 += 16) {
             __m256i v[16];
-            for (int k = 0; k < 16; ++k) {
-                const uint8_t* at = src + static_cast<size_t>(r0 + k) * stride + c0;
-                v[k] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-                // Column strips step from line to line too far apart for the
-                // hardware to see a stream: ask for the rows a block ahead.
-                _mm_prefetch(reinterpret_cast<const char*>(at + kPrefetchRows * stride),
-                             _MM_HINT_T0);
-            }
+            for (int k = 0; k < 16; ++k)
+                v[k] = _mm256_loadu_si256(
+                    reinterpret_cast<const __m256i*>(RowAhead(src, stride, r0 + k, c0)));
             Transpose256(v);
             for (int j = 0; j < 16; ++j) {
                 const __m256i col = v[kBitReversed[j]];
@@ -417,11 +419,9 @@ KVX_AVX2 void TransposeBlockAvx2(const uint8_t* src, int stride, int cols, int r
         for (; r0 + 32 <= rows; r0 += 32) {
             __m256i v[16];
             for (int k = 0; k < 16; ++k) {
-                const uint8_t* at = src + static_cast<size_t>(r0 + k) * stride + c0;
+                const uint8_t* at = RowAhead(src, stride, r0 + k, c0);
                 v[k] = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(at + 16 * stride),
                                            reinterpret_cast<const __m128i*>(at));
-                _mm_prefetch(reinterpret_cast<const char*>(at + kPrefetchRows * stride),
-                             _MM_HINT_T0);
             }
             Transpose256(v);
             for (int j = 0; j < 16; ++j)
