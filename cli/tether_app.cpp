@@ -534,6 +534,22 @@ std::string ApplyStore(Context& c, const StoreOptions& o, NamingOptions& naming)
                                                         : folder);
 }
 
+// Why a link ended, in the user's words: a camera still in the device list
+// had stopped answering; one that left the list was unplugged.
+std::string LinkEndText() {
+    return kvx::device::ListStillImageDevices().empty() ? "the camera was unplugged"
+                                                        : "the camera stopped answering";
+}
+
+// Pictures the camera delivered but this run could not write whole stay in
+// the camera; the user hears how many.
+void ReportLeftOnCamera(CTetherSession& s, int before) {
+    const int left = s.Session().PicturesLeftOnCamera() - before;
+    if (left > 0)
+        Err("kvx-tether: " + std::to_string(left) +
+            " picture(s) not written whole were left on the camera, not cleared from it\n");
+}
+
 bool ReadyForRelease(int state) {
     return state == 0 || state == 1;
 }
@@ -555,6 +571,7 @@ int CmdCapture(CRun& run, const CaptureOptions& o) {
     if (int rc = run.Link(naming); rc != kExitOk) return rc;
     CTetherSession& s = run.S();
     CFileReporter files(c.g, o.store);
+    const int leftBefore = s.Session().PicturesLeftOnCamera();
 
     // Pictures the camera still owes from an earlier run come first, and
     // are labelled as such.
@@ -572,6 +589,7 @@ int CmdCapture(CRun& run, const CaptureOptions& o) {
     int status = kExitOk;
     bool failedRelease = false;
     int releasesMade = 0;
+    bool saidStopping = false;
     const CShotSchedule schedule(kvx::NowMs(), o.intervalMs);
     for (int shot = 0; shot < o.count && status == kExitOk; ++shot) {
         if (o.intervalMs) {
@@ -639,6 +657,11 @@ int CmdCapture(CRun& run, const CaptureOptions& o) {
         uint32_t lastResult = 0;
         for (;;) {
             s.Pump(20);
+            if (g_stop == 1 && !saidStopping) {
+                saidStopping = true;
+                Err("kvx-tether: stopping once the pictures of this release are downloaded; a "
+                    "second signal stops at once\n");
+            }
             if (int bad = files.Report(s, release)) transferFailed = bad > 0;
             for (uint32_t r : s.TakeCaptureResults()) {
                 ++results;
@@ -670,11 +693,12 @@ int CmdCapture(CRun& run, const CaptureOptions& o) {
             if (kvx::NowMs() - lastProgress >= kStallMs) break;
             if (g_stop >= 2) break;  // a second signal does not wait any more
         }
+        s.Pump(0);  // what the end of a link left behind is reported with this release
         files.Report(s, release);
         if (transferFailed) {
             status = kExitTransferFailed;
         } else if (!linkUp()) {
-            Err("kvx-tether: the camera stopped answering during the capture\n");
+            Err(std::string("kvx-tether: ") + LinkEndText() + " during the capture\n");
             status = results > 0 || s.PendingPictures() > 0 ? kExitTransferFailed : kExitLinkFailed;
         } else if (g_stop >= 2) {
             break;
@@ -699,6 +723,7 @@ int CmdCapture(CRun& run, const CaptureOptions& o) {
             Err("kvx-tether: stopped by a signal after " + std::to_string(releasesMade) + " of " +
                 std::to_string(o.count) + " releases\n");
     }
+    ReportLeftOnCamera(s, leftBefore);
     if (files.Failures() > 0) return kExitTransferFailed;
     if (g_stop && (status == kExitOk || status == kExitLinkFailed)) return kExitInterrupted;
     return status;
@@ -727,6 +752,7 @@ int CmdWatch(CRun& run, const WatchOptions& o) {
     else if (tty)
         Err(s.CameraLine() + ": watching, Ctrl+C to stop\n");
     CFileReporter files(c.g, o.store);
+    const int leftBefore = s.Session().PicturesLeftOnCamera();
     bool wasRunning = s.ThreadRunning();
     // With --wait the device watcher's arrivals start the link and its
     // removals stop it, as in the program; without it the watch ends with
@@ -764,17 +790,15 @@ int CmdWatch(CRun& run, const WatchOptions& o) {
         wasRunning = running;
     }
     bool linkLost = !g_stop && !closeAsked;
-    // A camera still in the device list when its link ended had stopped
-    // answering; one that left the list was unplugged.
-    bool unplugged = kvx::device::ListStillImageDevices().empty();
+    const std::string linkEnd = LinkEndText();
     bool onlyOther = s.QuitPosted();
     s.Shutdown();
     files.Report(s, 0);
+    ReportLeftOnCamera(s, leftBefore);
     if (files.Failures() > 0) return kExitTransferFailed;
     if (onlyOther) return kExitOnlyOtherModel;
     if (linkLost) {
-        Err(unplugged ? "kvx-tether: the camera link ended: the camera was unplugged\n"
-                      : "kvx-tether: the camera link ended: the camera stopped answering\n");
+        Err("kvx-tether: the camera link ended: " + linkEnd + "\n");
         return kExitLinkFailed;
     }
     if (timedOut && o.count > 0) {

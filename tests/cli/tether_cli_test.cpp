@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mount.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -631,8 +632,26 @@ TEST_F(TetherCli, EachFaultEndsWithItsStatusAndLeavesWhatItSays) {
         const char* folder;  // where the files are looked for
         int whole, incomplete;
         int taken;  // pictures the camera took; -1: any
+        // What happens to the run while it goes on (signals, faults).
+        std::function<void(VirtualCamera&, Child&)> during = nullptr;
     };
     auto small = [](VirtualCameraOptions& o) { o.pictureBytes = 200'000; };
+    auto q7i = [](VirtualCameraOptions& o) {
+        o.picture = PictureKind::Q7i;
+        o.pictureBytes = 2'000'000;  // each of the three parts
+    };
+    // Two signals once the second part of the first picture is being read
+    // (the second once the first was taken in): the part under way ends,
+    // the third never comes.
+    auto stopInPart2 = [this](VirtualCamera& cam, Child& child) {
+        const uint32_t part2 = cam.ExpectedFiles(1).at(1).objectId;
+        WaitForOperation(cam, [&](const kvx::vcam::ReceivedOperation& op) {
+            return op.code == 0x9022 && !op.params.empty() && op.params[0] == part2;
+        });
+        child.Signal(SIGINT);
+        ASSERT_TRUE(WaitForText("err.txt", "a second signal stops at once"));
+        child.Signal(SIGINT);
+    };
     std::vector<Row> rows = {
         {"destination is a file",
          small,
@@ -742,6 +761,49 @@ TEST_F(TetherCli, EachFaultEndsWithItsStatusAndLeavesWhatItSays) {
          0,
          0},
     };
+    rows.push_back({"Q7I unplugged between parts",
+                    [&](VirtualCameraOptions& o) {
+                        q7i(o);
+                        o.vanishAfterBytes = 2'000'000;
+                    },
+                    {},
+                    {"--json", "capture"},
+                    0,
+                    5,
+                    "incomplete, data kept as",
+                    "pictures",
+                    0,
+                    1,
+                    1});
+    rows.push_back({"Q7I unplugged inside a part",
+                    [&](VirtualCameraOptions& o) {
+                        q7i(o);
+                        o.vanishAfterBytes = 3'000'000;
+                    },
+                    {},
+                    {"capture"},
+                    0,
+                    5,
+                    "incomplete, data kept as",
+                    "pictures",
+                    0,
+                    1,
+                    1});
+    rows.push_back({"Q7I cut off by signals",
+                    [&](VirtualCameraOptions& o) {
+                        q7i(o);
+                        o.pictureBytes = 16'000'000;  // the stop comes well inside part 2
+                    },
+                    {},
+                    {"--json", "capture"},
+                    0,
+                    5,
+                    "incomplete, data kept as",
+                    "pictures",
+                    0,
+                    1,
+                    1,
+                    stopInPart2});
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         if (std::string(row.what) == "read-only mount" && !readOnly.Ok()) {
@@ -770,6 +832,7 @@ TEST_F(TetherCli, EachFaultEndsWithItsStatusAndLeavesWhatItSays) {
             for (const auto& line : afterLink)
                 ASSERT_EQ(cam.Command(line).rfind("ok", 0), 0u) << line;
         }
+        if (row.during) row.during(cam, child);
         RunResult r = child.Wait();
         EXPECT_EQ(r.status, row.status) << r.err;
         EXPECT_NE(r.err.find(row.says), std::string::npos) << r.err;
@@ -780,12 +843,25 @@ TEST_F(TetherCli, EachFaultEndsWithItsStatusAndLeavesWhatItSays) {
         if (row.taken >= 0) {
             EXPECT_EQ(cam.PicturesTaken(), uint32_t(row.taken));
         }
-        EXPECT_TRUE(r.out.empty()) << "no partial file is reported as a picture: " << r.out;
-        // Every kept ".incomplete" is named, with its path, on standard error.
+        const bool json = std::find(row.args.begin(), row.args.end(), "--json") != row.args.end();
+        if (!json) {
+            EXPECT_TRUE(r.out.empty()) << "no partial file is reported as a picture: " << r.out;
+        }
+        // Every kept ".incomplete" is named, with its path, on standard error
+        // and in the machine-readable output, never as complete.
         if (row.incomplete > 0) {
             for (const auto& e : fs::directory_iterator(root_ / row.folder)) {
                 EXPECT_NE(r.err.find(e.path().string()), std::string::npos) << r.err;
+                if (json) {
+                    EXPECT_NE(r.out.find("\"status\":\"incomplete\",\"path\":\"" +
+                                         e.path().string() + "\""),
+                              std::string::npos)
+                        << r.out;
+                }
             }
+        }
+        if (json) {
+            EXPECT_EQ(r.out.find("\"status\":\"complete\""), std::string::npos) << r.out;
         }
     }
 }
@@ -1034,6 +1110,97 @@ TEST_F(TetherCli, APictureWhoseDestinationVanishedIsRescued) {
                              (cam.ExpectedFiles(2)[0].name + ".incomplete");
     EXPECT_NE(r.err.find(rescued.string()), std::string::npos) << r.err;
     ExpectPictureFile(cam, rescued.string(), cam.ExpectedFiles(2)[0]);
+}
+
+// A picture the camera delivered whole whose file could not be written
+// stays in the camera: its entry is not cleared at its result, the run
+// names what it kept and ends with 5. The picture before the fault, written
+// whole, is cleared as always.
+TEST_F(TetherCli, APictureNotWrittenWholeStaysOnTheCamera) {
+    ::setenv("XDG_STATE_HOME", (root_ / "state").c_str(), 1);
+    const fs::path small = root_ / "small";
+    fs::create_directories(small);
+    const bool tmpfs = ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=12m") == 0;
+    std::shared_ptr<void> unmount(nullptr, [&](void*) {
+        if (tmpfs) ::umount2(small.c_str(), MNT_DETACH);
+    });
+    struct Row {
+        const char* what;
+        fs::path dest;
+        std::function<void()> fault;  // after the first picture, before the second
+        const char* says;
+    };
+    std::unique_ptr<ReadOnlyBind> readOnly;
+    std::vector<Row> rows = {
+        {"destination removed", root_ / "pictures",
+         [&] { fs::remove_all(root_ / "pictures"); }, "rescued"},
+        {"destination turns read-only", root_ / "pictures",
+         [&] { readOnly = std::make_unique<ReadOnlyBind>(root_ / "pictures", root_ / "pictures"); },
+         "was not downloaded"},
+        // Room for less than half of the next picture: the write fails
+        // in the middle of the file.
+        {"disk full", small,
+         [&] {
+             struct statvfs v {};
+             ASSERT_EQ(::statvfs(small.c_str(), &v), 0);
+             std::string filler(v.f_bavail * v.f_frsize - 400'000, 'x');
+             std::ofstream(small / "filler", std::ios::binary) << filler;
+         },
+         "incomplete, data kept as"},
+    };
+    for (auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        if (row.dest == small && !tmpfs) {
+            std::cerr << "a small file system cannot be mounted here; row skipped\n";
+            continue;
+        }
+        fs::create_directories(root_ / "pictures");
+        cameras_.clear();
+        VirtualCameraOptions o;
+        o.pictureBytes = 1'000'000;
+        VirtualCamera& cam = Camera(o);
+        Child c({"--settings", settings_, "watch", "--dest", row.dest.string()}, root_);
+        WaitForLink(cam);
+        const std::vector<int> first = cam.TakePictureOnBody(2);
+        ASSERT_TRUE(WaitForText("out.txt", "\n"));
+        row.fault();
+        const std::vector<int> second = cam.TakePictureOnBody(2);
+        ASSERT_EQ(first.size(), 1u);
+        ASSERT_EQ(second.size(), 1u);
+        ASSERT_TRUE(WaitForText("err.txt", row.says));
+        // The program has read the second picture's result: the camera
+        // reported it delivered (0x8002) and was asked for it afterwards.
+        const int id = second[0];
+        auto resultRead = [&] {
+            int reads = 0;
+            for (const auto& op : cam.ReceivedOperations())
+                reads += op.code == 0x9015 && !op.params.empty() && op.params[0] == uint32_t(id);
+            auto status = cam.CaptureStatus(id);  // none once cleared
+            return reads >= 2 && (!status || status->first == 0x8002);
+        };
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!resultRead() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(resultRead());
+        c.Signal(SIGTERM);
+        RunResult r = c.Wait();
+        readOnly.reset();
+        EXPECT_EQ(r.status, 5) << r.err;
+        EXPECT_NE(r.err.find("1 picture(s) not written whole were left on the camera"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(r.Lines().size(), 1u) << r.out;
+        // The camera, asked through its control channel, still holds the
+        // second picture and no longer the first.
+        const std::string info = cam.Command("info");
+        EXPECT_NE(info.find(" ids=" + std::to_string(id) + " "), std::string::npos) << info;
+        for (const auto& op : cam.ReceivedOperations()) {
+            EXPECT_FALSE(op.code == 0x901C && !op.params.empty() && op.params[0] == uint32_t(id))
+                << "the picture was cleared from the camera";
+        }
+        fs::remove(small / "filler");
+    }
+    ::unsetenv("XDG_STATE_HOME");
 }
 
 }  // namespace
