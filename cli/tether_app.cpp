@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "camlink/device/device_list.h"
+#include "camlink/device/ptp_device.h"
 #include "cli/destination_check.h"
 #include "cli/json_line.h"
 #include "cli/setting_catalog.h"
@@ -117,7 +118,78 @@ struct Globals {
     std::string settingsFile;
     bool json = false;
     int logLevel = -1;
+    std::string logFile;
+    std::string camera;  // --camera: an index in list's order, or a device path
 };
+
+// A still-image device as list shows it.
+struct ListedDevice {
+    kvx::device::DeviceInfo info;
+    std::string path;
+    int model = 0;
+};
+
+// Every still-image device attached, in list's order; storage interfaces
+// are no cameras and are left out.
+std::vector<ListedDevice> ListedDevices() {
+    std::vector<ListedDevice> out;
+    for (auto& d : kvx::device::ListEveryStillImageDevice()) {
+        std::string path = kvx::device::InterfacePath(d);
+        std::string upper = path;
+        for (auto& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        if (upper.find("STORAGE") != std::string::npos) continue;
+        int model = ModelCodeOf(d.vendor, d.product);
+        out.push_back({std::move(d), std::move(path), model});
+    }
+    return out;
+}
+
+// Narrows the devices the engine and the camera link library see to the
+// camera of --camera, or, without it and with several cameras of ours
+// attached, to the first of them, saying so. Empty, or why the choice
+// cannot be made.
+std::string ChooseCamera(const Globals& g) {
+    const auto devices = ListedDevices();
+    const ListedDevice* chosen = nullptr;
+    if (!g.camera.empty()) {
+        int n = 0;
+        if (ParseInt(g.camera, n)) {
+            if (n < 1 || static_cast<size_t>(n) > devices.size())
+                return "there is no camera " + g.camera + ": 'kvx-tether list' shows " +
+                       std::to_string(devices.size()) + " device(s)";
+            chosen = &devices[static_cast<size_t>(n - 1)];
+        } else {
+            for (const auto& d : devices)
+                if (kvx::device::EqualsNoCase(d.path, g.camera)) chosen = &d;
+            if (!chosen) return "no device is attached at " + g.camera + " (see 'kvx-tether list')";
+        }
+    } else {
+        std::vector<const ListedDevice*> ours;
+        for (const auto& d : devices)
+            if (d.model == 130) ours.push_back(&d);
+        if (ours.size() < 2) return {};
+        chosen = ours.front();
+        Err("kvx-tether: " + std::to_string(ours.size()) +
+            " cameras of model code 130 are attached; taking the first, " + chosen->path +
+            " (--camera N|PATH picks another, see 'kvx-tether list')\n");
+    }
+    ::setenv("KVX_DEVICE_ONLY", chosen->path.c_str(), 1);
+    return {};
+}
+
+// After a failed link: whether another program holds the camera (it
+// refuses the session as busy).
+bool CameraInUse() {
+    bool busy = false;
+    for (const auto& d : kvx::device::ListStillImageDevices()) {
+        if (ModelCodeOf(d.vendor, d.product) != 130) continue;
+        std::unique_ptr<kvx::device::PtpDevice> probe;
+        const kvx::device::HResult hr = kvx::device::PtpDevice::Open(d, &probe);
+        if (hr == kvx::device::kHrOk) return false;  // free now: it was something else
+        busy = busy || hr == kvx::device::kHrBusy;
+    }
+    return busy;
+}
 
 // Options of capture and watch that override the settings file for one run.
 struct StoreOptions {
@@ -138,6 +210,17 @@ void LoadSettings(Context& c) {
     c.settings.Read(file);
     c.settings.ApplyLogThreshold();
     if (c.g.logLevel >= 0) DeliverableLog().SetThreshold(c.g.logLevel);
+    if (!c.g.logFile.empty()) {
+        DeliverableLog().SetFilePath(c.g.logFile);
+        // The log is diagnostic: a file that cannot take it is said once,
+        // and the run goes on without it.
+        if (DeliverableLog().Threshold() <= 0)
+            Err("kvx-tether: the log level is 0, nothing goes to " + c.g.logFile +
+                " (--log-level N sets one)\n");
+        else if (int e = DeliverableLog().CheckOpen(); e != 0)
+            Err("kvx-tether: the log file " + c.g.logFile + " cannot be opened (" +
+                std::strerror(e) + "); going on without a log\n");
+    }
     WriteLog(2, "===========================================================");
     WriteLog(2, "enter %s, Lang=%s", "kvx-tether", "");
     std::string raw = engine::ReviewAppLookup::Find().value_or("");
@@ -200,6 +283,10 @@ public:
             Err("kvx-tether: the camera link ended\n");
             return kExitLinkFailed;
         }
+        if (std::string why = ChooseCamera(c_.g); !why.empty()) {
+            Err("kvx-tether: " + why + "\n");
+            return kExitNoCamera;
+        }
         CTetherSession::Options o;
         o.naming = naming;
         o.watchDevices = true;
@@ -224,8 +311,11 @@ public:
                     "0x8001)\n");
                 return kExitOnlyOtherModel;
             case CTetherSession::LinkOutcome::LinkFailed:
-                Err("kvx-tether: the camera link could not be made (the camera did not answer, or "
-                    "the camera is in use by another program)\n");
+                if (CameraInUse())
+                    Err("kvx-tether: the camera is in use by another program\n");
+                else
+                    Err("kvx-tether: the camera link could not be made (the camera did not "
+                        "answer)\n");
                 return kExitLinkFailed;
             case CTetherSession::LinkOutcome::Stopped:
                 Err("kvx-tether: stopped by a signal while linking\n");
@@ -242,14 +332,8 @@ private:
 // ---- list ----
 
 int CmdList(const Globals& g) {
-    auto devices = kvx::device::ListStillImageDevices();
     int cameras = 0;
-    for (const auto& d : devices) {
-        std::string path = kvx::device::InterfacePath(d);
-        int model = ModelCodeOf(d.vendor, d.product);
-        std::string upper = path;
-        for (auto& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-        if (upper.find("STORAGE") != std::string::npos) continue;
+    for (const auto& [d, path, model] : ListedDevices()) {
         if (g.json) {
             Out(CJsonLine()
                     .Add("event", "device")
@@ -1177,6 +1261,13 @@ int RunTether(int argc, char** argv) {
             c.g.settingsFile = argv[++i];
         } else if (arg == "--json") {
             c.g.json = true;
+        } else if (arg == "--camera") {
+            if (i + 1 >= argc || !*argv[i + 1])
+                return Usage("--camera needs a number from 'kvx-tether list' or a device path");
+            c.g.camera = argv[++i];
+        } else if (arg == "--log-file") {
+            if (i + 1 >= argc || !*argv[i + 1]) return Usage("--log-file needs a file");
+            c.g.logFile = argv[++i];
         } else if (arg == "--log-level") {
             if (i + 1 >= argc || !ParseInt(argv[i + 1], c.g.logLevel) || c.g.logLevel > 5)
                 return Usage("--log-level needs a level 0..5");

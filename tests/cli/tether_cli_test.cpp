@@ -1132,8 +1132,8 @@ TEST_F(TetherCli, APictureNotWrittenWholeStaysOnTheCamera) {
     };
     std::unique_ptr<ReadOnlyBind> readOnly;
     std::vector<Row> rows = {
-        {"destination removed", root_ / "pictures",
-         [&] { fs::remove_all(root_ / "pictures"); }, "rescued"},
+        {"destination removed", root_ / "pictures", [&] { fs::remove_all(root_ / "pictures"); },
+         "rescued"},
         {"destination turns read-only", root_ / "pictures",
          [&] { readOnly = std::make_unique<ReadOnlyBind>(root_ / "pictures", root_ / "pictures"); },
          "was not downloaded"},
@@ -1201,6 +1201,101 @@ TEST_F(TetherCli, APictureNotWrittenWholeStaysOnTheCamera) {
         fs::remove(small / "filler");
     }
     ::unsetenv("XDG_STATE_HOME");
+}
+
+// With several cameras attached, --camera picks one by its place in list's
+// output or by its device path; without it the first is taken and the user
+// is told which, and that others exist.
+TEST_F(TetherCli, CameraOptionPicksOneOfSeveral) {
+    VirtualCamera& a = Camera();
+    VirtualCamera& b = Camera();
+    RunResult list = Tether({"list"});
+    ASSERT_EQ(list.status, 0);
+    auto lines = list.Lines();
+    ASSERT_EQ(lines.size(), 2u) << list.out;
+    auto pathOf = [&](size_t n) { return lines[n].substr(4, lines[n].rfind('\t') - 4); };
+    VirtualCamera& first = lines[0].find(a.Instance()) != std::string::npos ? a : b;
+    VirtualCamera& second = &first == &a ? b : a;
+    auto linked = [](const VirtualCamera& cam) { return !cam.ReceivedOperations().empty(); };
+    struct Case {
+        std::vector<std::string> args;
+        VirtualCamera* linked;  // null: none
+        int status;
+        std::string says;  // on standard error
+    } cases[] = {
+        {{"--camera", "2", "info"}, &second, 0, ""},
+        {{"--camera", pathOf(0), "info"}, &first, 0, ""},
+        {{"info"},
+         &first,
+         0,
+         "2 cameras of model code 130 are attached; taking the first, " + pathOf(0)},
+        {{"--camera", "3", "info"}, nullptr, 3, "there is no camera 3"},
+        {{"--camera", "\\\\?\\usb#vid_4e7a&pid_5e30#nothing", "info"},
+         nullptr,
+         3,
+         "no device is attached at"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.front() + " " + c.args.back());
+        a.ClearReceivedOperations();
+        b.ClearReceivedOperations();
+        RunResult r = Tether(c.args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(linked(a), c.linked == &a);
+        EXPECT_EQ(linked(b), c.linked == &b);
+        if (c.linked) {
+            EXPECT_NE(r.out.find("Camera: VARNO ZX-130("), std::string::npos) << r.out;
+        }
+    }
+    // One camera: nothing to say.
+    cameras_.pop_back();
+    RunResult one = Tether({"info"});
+    EXPECT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(one.err.find("taking the first"), std::string::npos) << one.err;
+}
+
+// A camera another kvx-tether holds: the second says exactly that.
+TEST_F(TetherCli, ACameraHeldByAnotherProgramIsSaidToBeInUse) {
+    VirtualCamera& cam = Camera();
+    Child holder({"--settings", settings_, "watch"}, root_);
+    WaitForLink(cam);
+    const fs::path second = root_ / "second";
+    fs::create_directories(second);
+    Child c({"--settings", settings_, "info"}, second);
+    RunResult r = c.Wait();
+    EXPECT_EQ(r.status, 4) << r.err;
+    EXPECT_NE(r.err.find("the camera is in use by another program"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("could not be made"), std::string::npos) << "not the general message";
+    holder.Signal(SIGTERM);
+    EXPECT_EQ(holder.Wait().status, 0);
+    // Free again: the same command links.
+    EXPECT_EQ(Tether({"info"}).status, 0);
+}
+
+// --log-file names the log of the run; a file that cannot be opened is said
+// on standard error and the run goes on.
+TEST_F(TetherCli, LogFileNamesTheLogOfTheRun) {
+    Camera();
+    const fs::path log = root_ / "run.log";
+    RunResult r = Tether({"--log-level", "4", "--log-file", log.string(), "info"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.err.empty()) << r.err;
+    const std::string text = Slurp(log);
+    EXPECT_NE(text.find("enter kvx-tether"), std::string::npos) << text;
+    EXPECT_NE(text.find("CMainDlg::StartCommThread"), std::string::npos) << text;
+
+    for (const fs::path& bad : {root_ / "no-such-folder" / "run.log", root_ / "pictures"}) {
+        RunResult b = Tether({"--log-level", "4", "--log-file", bad.string(), "info"});
+        EXPECT_EQ(b.status, 0) << b.err;
+        EXPECT_NE(b.err.find("the log file " + bad.string() + " cannot be opened"),
+                  std::string::npos)
+            << b.err;
+        EXPECT_FALSE(b.out.empty());
+    }
+    RunResult quiet = Tether({"--log-file", log.string(), "info"});
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_NE(quiet.err.find("the log level is 0"), std::string::npos) << quiet.err;
 }
 
 }  // namespace
