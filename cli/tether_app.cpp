@@ -47,10 +47,6 @@ constexpr uint32_t kSetWaitMs = 10'000;
 constexpr uint32_t kReadyWaitMs = 30'000;
 // A capture or download that shows no progress for this long has failed.
 constexpr uint32_t kStallMs = 30'000;
-// A continuous burst is over when nothing is owed and no new frame has come
-// for one status poll cycle and a little more; bracketing ends on the
-// camera's frame counter instead.
-constexpr uint32_t kBurstSettleMs = 400;
 // Focusing alone has no capture result: its outcome is the focus state of
 // the next status records.
 constexpr uint32_t kFocusResultMs = 1'500;
@@ -69,11 +65,15 @@ const char* kExitText =
     "  2  usage error: unknown command, option, setting or value, or a destination\n"
     "     that cannot take pictures (missing, a file, not writable, under 10 MiB\n"
     "     free); nothing was released\n"
-    "  3  no camera: no still-image camera of model code 130 is attached\n"
-    "  4  link failure: the camera could not be opened, did not answer, or went\n"
-    "     away before the command was done\n"
+    "  3  no camera: no still-image camera of model code 130 is attached, or none\n"
+    "     at the place --camera names\n"
+    "  4  link failure: the camera could not be opened (\"the camera is in use by\n"
+    "     another program\" when another program holds it), did not answer, or\n"
+    "     went away before the command was done\n"
     "  5  transfer failure: a picture was not downloaded whole (what arrived is\n"
-    "     kept under its name with \".incomplete\", and that path is reported)\n"
+    "     kept under its name with \".incomplete\", and that path is reported; a\n"
+    "     picture the camera sent whole but that could not be written stays on\n"
+    "     the camera)\n"
     "  6  the camera did not take the setting within 10 seconds\n"
     "  7  the camera reported a failed release or focus (focusing failed, card\n"
     "     full, ...)\n"
@@ -738,7 +738,11 @@ int CmdCapture(CRun& run, const CaptureOptions& o) {
         int results = 0;
         bool transferFailed = false;
         uint32_t lastProgress = kvx::NowMs();
-        uint32_t lastResult = 0;
+        // A continuous burst is over when every frame the camera announced
+        // has its result, nothing is owed, and a status read after the last
+        // result had nothing new to tell (no further frame): the camera's
+        // word, not a quiet time. Bracketing ends on its frame counter.
+        uint32_t quietAtResult = s.Engine().QuietStatusReads();
         for (;;) {
             s.Pump(20);
             if (g_stop == 1 && !saidStopping) {
@@ -749,7 +753,8 @@ int CmdCapture(CRun& run, const CaptureOptions& o) {
             if (int bad = files.Report(s, release)) transferFailed = bad > 0;
             for (uint32_t r : s.TakeCaptureResults()) {
                 ++results;
-                lastProgress = lastResult = kvx::NowMs();
+                lastProgress = kvx::NowMs();
+                quietAtResult = s.Engine().QuietStatusReads();
                 if (r != 0x8002) {
                     Err("kvx-tether: " + ResultText(r) + "\n");
                     if (c.g.json)
@@ -770,7 +775,7 @@ int CmdCapture(CRun& run, const CaptureOptions& o) {
             if (results > 0 && !pending) {
                 if (bracketing) {
                     if (s.Camera().DataGroupByte(1, VARNO::dg1::kBracketFrameCounter) == 0) break;
-                } else if (!burst || kvx::NowMs() - lastResult >= kBurstSettleMs) {
+                } else if (!burst || s.Engine().QuietStatusReads() != quietAtResult) {
                     break;
                 }
             }
@@ -1117,8 +1122,9 @@ std::string MainHelp() {
                "Usage: kvx-tether [OPTIONS] COMMAND [ARGS...] [COMMAND [ARGS...]]...\n"
                "\n"
                "Tethered shooting from the command line, on the program's camera engine:\n"
-               "links to the first camera of model code 130, changes its settings, releases\n"
-               "the shutter and downloads the pictures under the names of the settings file.\n"
+               "links to a camera of model code 130 (the first, or the one --camera names),\n"
+               "changes its settings, releases the shutter and downloads the pictures under\n"
+               "the names of the settings file.\n"
                "Several commands on one line share one link, in order; the first that fails\n"
                "ends the run with its status (kvx-tether set shutter 1/125 iso 400 capture).\n"
                "\n"
@@ -1156,7 +1162,15 @@ std::string MainHelp() {
                "                       VARNO/Varno_Kolvex/Varno_Kolvex.ini); never written\n"
                "  --json               list, info, get, choices, set, capture, watch and shell\n"
                "                       print one JSON object per line instead of text\n"
+               "  --camera N|PATH      the camera to link when several are attached: N is its\n"
+               "                       line in 'kvx-tether list', PATH its device path there;\n"
+               "                       without it the first camera is taken (and named on\n"
+               "                       standard error when there are others)\n"
                "  --log-level N        diagnostic log level 0..5 for this run (\"LogLevel\")\n"
+               "  --log-file PATH      the diagnostic log of this run goes to PATH instead of\n"
+               "                       kvx.log in the log folder (at a level above 0); one\n"
+               "                       that cannot be opened is said on standard error and\n"
+               "                       the run goes on\n"
                "  --version            the version of kvx-tether\n"
                "  --help               this text; 'kvx-tether COMMAND --help' for one command\n"
                "\n"
