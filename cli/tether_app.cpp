@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "camlink/device/device_list.h"
+#include "camlink/device/ptp_device.h"
 #include "cli/destination_check.h"
 #include "cli/json_line.h"
 #include "cli/setting_catalog.h"
@@ -46,10 +47,6 @@ constexpr uint32_t kSetWaitMs = 10'000;
 constexpr uint32_t kReadyWaitMs = 30'000;
 // A capture or download that shows no progress for this long has failed.
 constexpr uint32_t kStallMs = 30'000;
-// A continuous burst is over when nothing is owed and no new frame has come
-// for one status poll cycle and a little more; bracketing ends on the
-// camera's frame counter instead.
-constexpr uint32_t kBurstSettleMs = 400;
 // Focusing alone has no capture result: its outcome is the focus state of
 // the next status records.
 constexpr uint32_t kFocusResultMs = 1'500;
@@ -68,11 +65,15 @@ const char* kExitText =
     "  2  usage error: unknown command, option, setting or value, or a destination\n"
     "     that cannot take pictures (missing, a file, not writable, under 10 MiB\n"
     "     free); nothing was released\n"
-    "  3  no camera: no still-image camera of model code 130 is attached\n"
-    "  4  link failure: the camera could not be opened, did not answer, or went\n"
-    "     away before the command was done\n"
+    "  3  no camera: no still-image camera of model code 130 is attached, or none\n"
+    "     at the place --camera names\n"
+    "  4  link failure: the camera could not be opened (\"the camera is in use by\n"
+    "     another program\" when another program holds it), did not answer, or\n"
+    "     went away before the command was done\n"
     "  5  transfer failure: a picture was not downloaded whole (what arrived is\n"
-    "     kept under its name with \".incomplete\", and that path is reported)\n"
+    "     kept under its name with \".incomplete\", and that path is reported; a\n"
+    "     picture the camera sent whole but that could not be written stays on\n"
+    "     the camera)\n"
     "  6  the camera did not take the setting within 10 seconds\n"
     "  7  the camera reported a failed release or focus (focusing failed, card\n"
     "     full, ...)\n"
@@ -117,7 +118,78 @@ struct Globals {
     std::string settingsFile;
     bool json = false;
     int logLevel = -1;
+    std::string logFile;
+    std::string camera;  // --camera: an index in list's order, or a device path
 };
+
+// A still-image device as list shows it.
+struct ListedDevice {
+    kvx::device::DeviceInfo info;
+    std::string path;
+    int model = 0;
+};
+
+// Every still-image device attached, in list's order; storage interfaces
+// are no cameras and are left out.
+std::vector<ListedDevice> ListedDevices() {
+    std::vector<ListedDevice> out;
+    for (auto& d : kvx::device::ListEveryStillImageDevice()) {
+        std::string path = kvx::device::InterfacePath(d);
+        std::string upper = path;
+        for (auto& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        if (upper.find("STORAGE") != std::string::npos) continue;
+        int model = ModelCodeOf(d.vendor, d.product);
+        out.push_back({std::move(d), std::move(path), model});
+    }
+    return out;
+}
+
+// Narrows the devices the engine and the camera link library see to the
+// camera of --camera, or, without it and with several cameras of ours
+// attached, to the first of them, saying so. Empty, or why the choice
+// cannot be made.
+std::string ChooseCamera(const Globals& g) {
+    const auto devices = ListedDevices();
+    const ListedDevice* chosen = nullptr;
+    if (!g.camera.empty()) {
+        int n = 0;
+        if (ParseInt(g.camera, n)) {
+            if (n < 1 || static_cast<size_t>(n) > devices.size())
+                return "there is no camera " + g.camera + ": 'kvx-tether list' shows " +
+                       std::to_string(devices.size()) + " device(s)";
+            chosen = &devices[static_cast<size_t>(n - 1)];
+        } else {
+            for (const auto& d : devices)
+                if (kvx::device::EqualsNoCase(d.path, g.camera)) chosen = &d;
+            if (!chosen) return "no device is attached at " + g.camera + " (see 'kvx-tether list')";
+        }
+    } else {
+        std::vector<const ListedDevice*> ours;
+        for (const auto& d : devices)
+            if (d.model == 130) ours.push_back(&d);
+        if (ours.size() < 2) return {};
+        chosen = ours.front();
+        Err("kvx-tether: " + std::to_string(ours.size()) +
+            " cameras of model code 130 are attached; taking the first, " + chosen->path +
+            " (--camera N|PATH picks another, see 'kvx-tether list')\n");
+    }
+    ::setenv("KVX_DEVICE_ONLY", chosen->path.c_str(), 1);
+    return {};
+}
+
+// After a failed link: whether another program holds the camera (it
+// refuses the session as busy).
+bool CameraInUse() {
+    bool busy = false;
+    for (const auto& d : kvx::device::ListStillImageDevices()) {
+        if (ModelCodeOf(d.vendor, d.product) != 130) continue;
+        std::unique_ptr<kvx::device::PtpDevice> probe;
+        const kvx::device::HResult hr = kvx::device::PtpDevice::Open(d, &probe);
+        if (hr == kvx::device::kHrOk) return false;  // free now: it was something else
+        busy = busy || hr == kvx::device::kHrBusy;
+    }
+    return busy;
+}
 
 // Options of capture and watch that override the settings file for one run.
 struct StoreOptions {
@@ -138,6 +210,17 @@ void LoadSettings(Context& c) {
     c.settings.Read(file);
     c.settings.ApplyLogThreshold();
     if (c.g.logLevel >= 0) DeliverableLog().SetThreshold(c.g.logLevel);
+    if (!c.g.logFile.empty()) {
+        DeliverableLog().SetFilePath(c.g.logFile);
+        // The log is diagnostic: a file that cannot take it is said once,
+        // and the run goes on without it.
+        if (DeliverableLog().Threshold() <= 0)
+            Err("kvx-tether: the log level is 0, nothing goes to " + c.g.logFile +
+                " (--log-level N sets one)\n");
+        else if (int e = DeliverableLog().CheckOpen(); e != 0)
+            Err("kvx-tether: the log file " + c.g.logFile + " cannot be opened (" +
+                std::strerror(e) + "); going on without a log\n");
+    }
     WriteLog(2, "===========================================================");
     WriteLog(2, "enter %s, Lang=%s", "kvx-tether", "");
     std::string raw = engine::ReviewAppLookup::Find().value_or("");
@@ -200,6 +283,10 @@ public:
             Err("kvx-tether: the camera link ended\n");
             return kExitLinkFailed;
         }
+        if (std::string why = ChooseCamera(c_.g); !why.empty()) {
+            Err("kvx-tether: " + why + "\n");
+            return kExitNoCamera;
+        }
         CTetherSession::Options o;
         o.naming = naming;
         o.watchDevices = true;
@@ -224,8 +311,11 @@ public:
                     "0x8001)\n");
                 return kExitOnlyOtherModel;
             case CTetherSession::LinkOutcome::LinkFailed:
-                Err("kvx-tether: the camera link could not be made (the camera did not answer, or "
-                    "the camera is in use by another program)\n");
+                if (CameraInUse())
+                    Err("kvx-tether: the camera is in use by another program\n");
+                else
+                    Err("kvx-tether: the camera link could not be made (the camera did not "
+                        "answer)\n");
                 return kExitLinkFailed;
             case CTetherSession::LinkOutcome::Stopped:
                 Err("kvx-tether: stopped by a signal while linking\n");
@@ -242,14 +332,8 @@ private:
 // ---- list ----
 
 int CmdList(const Globals& g) {
-    auto devices = kvx::device::ListStillImageDevices();
     int cameras = 0;
-    for (const auto& d : devices) {
-        std::string path = kvx::device::InterfacePath(d);
-        int model = ModelCodeOf(d.vendor, d.product);
-        std::string upper = path;
-        for (auto& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-        if (upper.find("STORAGE") != std::string::npos) continue;
+    for (const auto& [d, path, model] : ListedDevices()) {
         if (g.json) {
             Out(CJsonLine()
                     .Add("event", "device")
@@ -534,6 +618,22 @@ std::string ApplyStore(Context& c, const StoreOptions& o, NamingOptions& naming)
                                                         : folder);
 }
 
+// Why a link ended, in the user's words: a camera still in the device list
+// had stopped answering; one that left the list was unplugged.
+std::string LinkEndText() {
+    return kvx::device::ListStillImageDevices().empty() ? "the camera was unplugged"
+                                                        : "the camera stopped answering";
+}
+
+// Pictures the camera delivered but this run could not write whole stay in
+// the camera; the user hears how many.
+void ReportLeftOnCamera(CTetherSession& s, int before) {
+    const int left = s.Session().PicturesLeftOnCamera() - before;
+    if (left > 0)
+        Err("kvx-tether: " + std::to_string(left) +
+            " picture(s) not written whole were left on the camera, not cleared from it\n");
+}
+
 bool ReadyForRelease(int state) {
     return state == 0 || state == 1;
 }
@@ -555,6 +655,7 @@ int CmdCapture(CRun& run, const CaptureOptions& o) {
     if (int rc = run.Link(naming); rc != kExitOk) return rc;
     CTetherSession& s = run.S();
     CFileReporter files(c.g, o.store);
+    const int leftBefore = s.Session().PicturesLeftOnCamera();
 
     // Pictures the camera still owes from an earlier run come first, and
     // are labelled as such.
@@ -572,6 +673,7 @@ int CmdCapture(CRun& run, const CaptureOptions& o) {
     int status = kExitOk;
     bool failedRelease = false;
     int releasesMade = 0;
+    bool saidStopping = false;
     const CShotSchedule schedule(kvx::NowMs(), o.intervalMs);
     for (int shot = 0; shot < o.count && status == kExitOk; ++shot) {
         if (o.intervalMs) {
@@ -636,13 +738,23 @@ int CmdCapture(CRun& run, const CaptureOptions& o) {
         int results = 0;
         bool transferFailed = false;
         uint32_t lastProgress = kvx::NowMs();
-        uint32_t lastResult = 0;
+        // A continuous burst is over when every frame the camera announced
+        // has its result, nothing is owed, and a status read after the last
+        // result had nothing new to tell (no further frame): the camera's
+        // word, not a quiet time. Bracketing ends on its frame counter.
+        uint32_t quietAtResult = s.Engine().QuietStatusReads();
         for (;;) {
             s.Pump(20);
+            if (g_stop == 1 && !saidStopping) {
+                saidStopping = true;
+                Err("kvx-tether: stopping once the pictures of this release are downloaded; a "
+                    "second signal stops at once\n");
+            }
             if (int bad = files.Report(s, release)) transferFailed = bad > 0;
             for (uint32_t r : s.TakeCaptureResults()) {
                 ++results;
-                lastProgress = lastResult = kvx::NowMs();
+                lastProgress = kvx::NowMs();
+                quietAtResult = s.Engine().QuietStatusReads();
                 if (r != 0x8002) {
                     Err("kvx-tether: " + ResultText(r) + "\n");
                     if (c.g.json)
@@ -663,18 +775,19 @@ int CmdCapture(CRun& run, const CaptureOptions& o) {
             if (results > 0 && !pending) {
                 if (bracketing) {
                     if (s.Camera().DataGroupByte(1, VARNO::dg1::kBracketFrameCounter) == 0) break;
-                } else if (!burst || kvx::NowMs() - lastResult >= kBurstSettleMs) {
+                } else if (!burst || s.Engine().QuietStatusReads() != quietAtResult) {
                     break;
                 }
             }
             if (kvx::NowMs() - lastProgress >= kStallMs) break;
             if (g_stop >= 2) break;  // a second signal does not wait any more
         }
+        s.Pump(0);  // what the end of a link left behind is reported with this release
         files.Report(s, release);
         if (transferFailed) {
             status = kExitTransferFailed;
         } else if (!linkUp()) {
-            Err("kvx-tether: the camera stopped answering during the capture\n");
+            Err(std::string("kvx-tether: ") + LinkEndText() + " during the capture\n");
             status = results > 0 || s.PendingPictures() > 0 ? kExitTransferFailed : kExitLinkFailed;
         } else if (g_stop >= 2) {
             break;
@@ -699,6 +812,7 @@ int CmdCapture(CRun& run, const CaptureOptions& o) {
             Err("kvx-tether: stopped by a signal after " + std::to_string(releasesMade) + " of " +
                 std::to_string(o.count) + " releases\n");
     }
+    ReportLeftOnCamera(s, leftBefore);
     if (files.Failures() > 0) return kExitTransferFailed;
     if (g_stop && (status == kExitOk || status == kExitLinkFailed)) return kExitInterrupted;
     return status;
@@ -727,6 +841,7 @@ int CmdWatch(CRun& run, const WatchOptions& o) {
     else if (tty)
         Err(s.CameraLine() + ": watching, Ctrl+C to stop\n");
     CFileReporter files(c.g, o.store);
+    const int leftBefore = s.Session().PicturesLeftOnCamera();
     bool wasRunning = s.ThreadRunning();
     // With --wait the device watcher's arrivals start the link and its
     // removals stop it, as in the program; without it the watch ends with
@@ -764,17 +879,15 @@ int CmdWatch(CRun& run, const WatchOptions& o) {
         wasRunning = running;
     }
     bool linkLost = !g_stop && !closeAsked;
-    // A camera still in the device list when its link ended had stopped
-    // answering; one that left the list was unplugged.
-    bool unplugged = kvx::device::ListStillImageDevices().empty();
+    const std::string linkEnd = LinkEndText();
     bool onlyOther = s.QuitPosted();
     s.Shutdown();
     files.Report(s, 0);
+    ReportLeftOnCamera(s, leftBefore);
     if (files.Failures() > 0) return kExitTransferFailed;
     if (onlyOther) return kExitOnlyOtherModel;
     if (linkLost) {
-        Err(unplugged ? "kvx-tether: the camera link ended: the camera was unplugged\n"
-                      : "kvx-tether: the camera link ended: the camera stopped answering\n");
+        Err("kvx-tether: the camera link ended: " + linkEnd + "\n");
         return kExitLinkFailed;
     }
     if (timedOut && o.count > 0) {
@@ -1009,8 +1122,9 @@ std::string MainHelp() {
                "Usage: kvx-tether [OPTIONS] COMMAND [ARGS...] [COMMAND [ARGS...]]...\n"
                "\n"
                "Tethered shooting from the command line, on the program's camera engine:\n"
-               "links to the first camera of model code 130, changes its settings, releases\n"
-               "the shutter and downloads the pictures under the names of the settings file.\n"
+               "links to a camera of model code 130 (the first, or the one --camera names),\n"
+               "changes its settings, releases the shutter and downloads the pictures under\n"
+               "the names of the settings file.\n"
                "Several commands on one line share one link, in order; the first that fails\n"
                "ends the run with its status (kvx-tether set shutter 1/125 iso 400 capture).\n"
                "\n"
@@ -1048,7 +1162,15 @@ std::string MainHelp() {
                "                       VARNO/Varno_Kolvex/Varno_Kolvex.ini); never written\n"
                "  --json               list, info, get, choices, set, capture, watch and shell\n"
                "                       print one JSON object per line instead of text\n"
+               "  --camera N|PATH      the camera to link when several are attached: N is its\n"
+               "                       line in 'kvx-tether list', PATH its device path there;\n"
+               "                       without it the first camera is taken (and named on\n"
+               "                       standard error when there are others)\n"
                "  --log-level N        diagnostic log level 0..5 for this run (\"LogLevel\")\n"
+               "  --log-file PATH      the diagnostic log of this run goes to PATH instead of\n"
+               "                       kvx.log in the log folder (at a level above 0); one\n"
+               "                       that cannot be opened is said on standard error and\n"
+               "                       the run goes on\n"
                "  --version            the version of kvx-tether\n"
                "  --help               this text; 'kvx-tether COMMAND --help' for one command\n"
                "\n"
@@ -1153,6 +1275,13 @@ int RunTether(int argc, char** argv) {
             c.g.settingsFile = argv[++i];
         } else if (arg == "--json") {
             c.g.json = true;
+        } else if (arg == "--camera") {
+            if (i + 1 >= argc || !*argv[i + 1])
+                return Usage("--camera needs a number from 'kvx-tether list' or a device path");
+            c.g.camera = argv[++i];
+        } else if (arg == "--log-file") {
+            if (i + 1 >= argc || !*argv[i + 1]) return Usage("--log-file needs a file");
+            c.g.logFile = argv[++i];
         } else if (arg == "--log-level") {
             if (i + 1 >= argc || !ParseInt(argv[i + 1], c.g.logLevel) || c.g.logLevel > 5)
                 return Usage("--log-level needs a level 0..5");

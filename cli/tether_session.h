@@ -56,8 +56,12 @@ public:
     // Pumps until done() or the time is up; true when done() held.
     bool PumpUntil(const std::function<bool()>& done, uint32_t timeoutMs);
 
-    // Stops the communication thread and the device watcher (idempotent).
-    void Shutdown() { session_.Stop(); }
+    // Stops the communication thread and the device watcher (idempotent),
+    // then takes in what the last link left (a picture kept incomplete).
+    void Shutdown() {
+        session_.Stop();
+        Pump(0);
+    }
 
     bool ThreadRunning() const { return session_.ThreadRunning(); }
     bool QuitPosted() const { return session_.QuitCode().has_value(); }

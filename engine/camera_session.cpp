@@ -310,6 +310,9 @@ void CCameraSession::DeliverMail() {
 }
 
 void CCameraSession::CheckLink() {
+    // A session that was stopped or closed links nothing again; what its
+    // last link left is still delivered.
+    if (stopped_ || closed_.load()) return;
     // A camera whose link died without a removal notice is taken as gone, so
     // another camera attached meanwhile is linked (throttles itself).
     detector_.CheckLink();

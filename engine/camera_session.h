@@ -210,6 +210,9 @@ public:
     bool ThreadRunning() const { return engine_.ThreadRunning(); }
     int CameraState() const { return engine_.CameraState(); }
     int PendingPictures() { return transfer_.PendingPictureCount(); }
+    // Pictures delivered whole by the camera but not written whole here,
+    // left in the camera instead of cleared from it.
+    int PicturesLeftOnCamera() const { return transfer_.PicturesLeftOnCamera(); }
     bool Closed() const { return closed_.load(); }
     std::optional<int> QuitCode() const;
     bool NoticeOpen() const { return boxOpen_.load(); }

@@ -32,6 +32,10 @@ public:
     // Picture ids of status record 2; count is bounded by the received bytes.
     // Ids above 63 are passed on unchanged and must be ignored by the callee.
     virtual void SetPictureIdList(const uint16_t* ids, int count) = 0;
+    // The link ends: the thread's last step before it lets go of the camera.
+    // What was only partly received is settled and reported now, not when
+    // the program ends.
+    virtual void OnLinkEnded() {}
 };
 
 }  // namespace kvx::engine

@@ -122,7 +122,12 @@ void CMainEngine::SetCommStateIfRunning(int state) {
     // The application lock orders this against the stop and the status
     // poll's own move, so a kCommStopped is never overwritten.
     Lock lock(AppLock());
-    if (commState_.load() != kCommStopped) commState_.store(state);
+    if (commState_.load() == kCommStopped) return;
+    // Once a stop is asked for, no new capture status read or transfer
+    // begins: the step under way ends, and the thread stops after it
+    // instead of starting on the next picture (or the next part of one).
+    if (stopRequested_.load() && (state == kCommTransfer || state == kCommCaptureStatus)) return;
+    commState_.store(state);
 }
 
 void CMainEngine::PostMessage(int target, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
@@ -309,6 +314,7 @@ void CMainEngine::StartCameraCommunication() {
         CheckCloseRequest();
         ExecCommand();
     }
+    if (ICaptureSteps* steps = Steps()) steps->OnLinkEnded();
     EndSequence(extended_.load());
 }
 

@@ -163,6 +163,21 @@ void CPictureTransfer::ClearLastCaptureStatus() {
     lastCaptureStatus_.fill(0);
 }
 
+void CPictureTransfer::OnLinkEnded() {
+    // Parts of a multi-part picture whose last part never came are kept,
+    // visible and reported, as soon as the link is gone.
+    if (multiPart_.active) AbandonMultiPart("the link ended");
+    // Ids belong to the camera of this link.
+    readyIds_.clear();
+    leftIds_.clear();
+    keepNextDelivered_ = false;
+}
+
+void CPictureTransfer::NoteDelivered(const KVX_PICT_FILE_ENTRY& entry, uint32_t received,
+                                     bool landed) {
+    if (!landed && received == entry.fileSize) keepNextDelivered_ = true;
+}
+
 void CPictureTransfer::SetPictureBits(uint32_t bits) {
     pictureBits_ = bits;
 }
@@ -284,6 +299,8 @@ void CPictureTransfer::ActionCaptureStatusSingle(int id) {
 
 void CPictureTransfer::ActOnCode(int id, uint16_t code) {
     if (code == 5) {
+        readyIds_.insert(id);
+        leftIds_.erase(id);
         // The transfer itself runs in the next pass of the loop.
         host_.SetCommStateIfRunning(kCommTransfer);
         return;
@@ -292,7 +309,18 @@ void CPictureTransfer::ActOnCode(int id, uint16_t code) {
     if (result) {
         host_.PostMessage(kTargetMainWindow, kMsgCaptureResult, code, 0);
         host_.PostMessage(kTargetWhiteBalance, kMsgCaptureResult, code, 0);
-        ClearDatabaseEntry(id);
+        // The camera reports a picture delivered once every byte was read;
+        // when they did not all reach their file, its entry is the only
+        // whole copy left, and clearing it would lose the picture.
+        const bool wasReady = readyIds_.erase(id) > 0;
+        if (code == 0x8002 && wasReady && keepNextDelivered_) {
+            keepNextDelivered_ = false;
+            leftIds_.insert(id);
+            ++leftOnCamera_;
+            WriteLog(1, "+++ picture ID=0x%x not written whole, left on the camera at %s +++", id,
+                     kWhereAction);
+        }
+        if (leftIds_.count(id) == 0) ClearDatabaseEntry(id);
         // The engine posts the state message when the override became
         // active by this call, so a second 0x6001 changes nothing.
         if (code == 0x6001) host_.ActivateAutofocusOverride();
@@ -565,6 +593,7 @@ std::optional<CPictureTransfer::FileResult> CPictureTransfer::TransferMultiPart(
     WriteLog(4, "--- ReadPictFile bReadSuccess=%d index=%d, orgFile=%s", readOk ? 1 : 0, index,
              cameraName.c_str());
     const bool written = readOk && lastWriteOk_;
+    NoteDelivered(entry, total, written && !mp.broken);
 
     if (!mp.named) {
         if (!info.IsLastPart()) return std::nullopt;
@@ -734,6 +763,7 @@ void CPictureTransfer::GetPictFileInfo() {
             naming.placed.back().result = lastResult;
             listResults.back().complete = naming.placed.back().form.empty();
         }
+        NoteDelivered(entry, total, listResults.back().complete);
     }
     // Files named earlier in the list may have moved with a later one.
     for (const auto& naming : namings) {

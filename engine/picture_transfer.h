@@ -83,6 +83,7 @@ public:
     void ClearLastCaptureStatus() override;
     void SetPictureBits(uint32_t bits) override;
     void SetPictureIdList(const uint16_t* ids, int count) override;
+    void OnLinkEnded() override;
 
     // Reads the capture status record of one picture into the table; false
     // when the camera could not be asked.
@@ -115,6 +116,11 @@ public:
         int segmentWrites = 0;
     };
     ReadStats LastReadStats() const { return readStats_; }
+
+    // Pictures the camera delivered whole whose files did not all reach
+    // their final names, left in the camera's database instead of cleared,
+    // since this object was made. Any thread.
+    int PicturesLeftOnCamera() const { return leftOnCamera_.load(); }
 
 private:
     void AddResult(FileResult result);
@@ -150,6 +156,10 @@ private:
 
     void ActOnCode(int id, uint16_t code);
     void ClearDatabaseEntry(int id);
+    // A file the camera has sent every byte of (it will report the picture
+    // delivered) that did not land whole under its final name: the picture
+    // is not cleared from the camera at its result.
+    void NoteDelivered(const KVX_PICT_FILE_ENTRY& entry, uint32_t received, bool landed);
     // Gives file which of a picture its name: the final one when complete,
     // else the final name with ".incomplete"; never over another file. A
     // name taken meanwhile moves the whole picture on. Returns the path the
@@ -209,6 +219,15 @@ private:
         finished_;  // guarded by resultsLock_; bounded: the oldest go when nobody takes them
     // Folders whose leftovers were dealt with; the communication thread's own.
     std::set<std::string> recoveredFolders_;
+
+    // The communication thread's own, for one link: ids seen ready for this
+    // computer and not yet done with; the result of the next of them to end
+    // does not clear its entry when a delivered file did not land; entries
+    // left in the camera that way.
+    std::set<int> readyIds_;
+    bool keepNextDelivered_ = false;
+    std::set<int> leftIds_;
+    std::atomic<int> leftOnCamera_{0};
 };
 
 }  // namespace kvx::engine

@@ -41,7 +41,24 @@ std::string LogWriter::Folder() const {
     return folder_;
 }
 
-std::string LogWriter::FilePath() const { return Folder() + "kvx.log"; }
+std::string LogWriter::FilePath() const {
+    std::lock_guard guard(lock_);
+    return file_.empty() ? folder_ + "kvx.log" : file_;
+}
+
+void LogWriter::SetFilePath(std::string path) {
+    std::lock_guard guard(lock_);
+    file_ = std::move(path);
+}
+
+int LogWriter::CheckOpen() const {
+    const std::string path = FilePath();
+    std::lock_guard guard(lock_);
+    int fd = OpenForAppend(path);
+    if (fd < 0) return errno;
+    ::close(fd);
+    return 0;
+}
 
 std::string LogWriter::FormatLine(const std::tm& local, unsigned milliseconds, int level,
                                   const char* message) {
@@ -90,8 +107,9 @@ int LogWriter::WriteV(int level, const char* format, va_list args) {
     std::lock_guard guard(lock_);
     // One append-mode write per line: concurrent writers, in this process or
     // another, can interleave lines but never split one.
-    int fd = OpenForAppend(folder_ + "kvx.log");
-    if (fd < 0 && errno == ENOENT && missing_ == MissingFolder::Make && !folder_.empty()) {
+    int fd = OpenForAppend(file_.empty() ? folder_ + "kvx.log" : file_);
+    if (fd < 0 && errno == ENOENT && missing_ == MissingFolder::Make && !folder_.empty() &&
+        file_.empty()) {
         // An installed program logs into the user's state folder, which
         // nobody may have made yet; only a line that is written makes it.
         MakeFolders(folder_);

@@ -30,7 +30,14 @@ public:
     // The folder keeps its trailing separator, as the executable folder does.
     void SetFolder(std::string folder, MissingFolder missing = MissingFolder::Drop);
     std::string Folder() const;
+    // The file lines go to: "kvx.log" in the folder, unless a file was named.
     std::string FilePath() const;
+    // Names the file itself (a front end's option for one run); empty goes
+    // back to "kvx.log" in the folder. A named file's folder is never made.
+    void SetFilePath(std::string path);
+    // Opens the file for appending, as a line would, without writing: 0, or
+    // the errno that keeps lines out of it.
+    int CheckOpen() const;
 
     // The lock that serialises the open-write-close of one line. In the
     // program it doubles as the application lock, so it is re-entrant.
@@ -50,6 +57,7 @@ private:
     // The application lock of the program (see Lock()): the outermost lock.
     mutable std::recursive_mutex lock_;
     std::string folder_;                                // guarded by lock_
+    std::string file_;                             // guarded by lock_; empty: folder_ + "kvx.log"
     MissingFolder missing_ = MissingFolder::Drop;  // guarded by lock_
 };
 

@@ -1,6 +1,7 @@
 #include "camlink/device/device_list.h"
 
 #include <cctype>
+#include <cstdlib>
 
 #include "camlink/device/registration_liveness.h"
 #include "camlink/device/usb_devices.h"
@@ -46,6 +47,14 @@ bool EqualsNoCase(const std::string& a, const std::string& b) {
 }
 
 std::vector<DeviceInfo> ListStillImageDevices() {
+    std::vector<DeviceInfo> out = ListEveryStillImageDevice();
+    const char* only = std::getenv("KVX_DEVICE_ONLY");
+    if (only == nullptr || *only == '\0') return out;
+    std::erase_if(out, [&](const DeviceInfo& d) { return !EqualsNoCase(InterfacePath(d), only); });
+    return out;
+}
+
+std::vector<DeviceInfo> ListEveryStillImageDevice() {
     std::vector<DeviceInfo> out = ListUsbStillImageDevices();
     // A camera that died without unregistering is no device: offering it
     // would send the open, and every search, to a socket nobody serves.

@@ -12,7 +12,11 @@
 // so ids cut out of upper-cased paths work.
 //
 // Environment: $KVX_DEVICE_DIR names the virtual device folder (tests point
-// it at a private folder); KVX_DEVICE_USB=0 leaves USB out of every list.
+// it at a private folder); KVX_DEVICE_USB=0 leaves USB out of every list;
+// $KVX_DEVICE_ONLY, an interface path, narrows the list to that one device
+// (a front end asked for one camera among several sets it before it links,
+// so that the camera link library, which has its own copy of this layer,
+// opens that camera and no other).
 #pragma once
 
 #include <cstdint>
@@ -56,6 +60,8 @@ struct DeviceInfo {
 // registration left behind by a camera that died (socket file gone, or
 // connection refused) is removed from the folder instead.
 std::vector<DeviceInfo> ListStillImageDevices();
+// The same without the $KVX_DEVICE_ONLY narrowing: every device attached.
+std::vector<DeviceInfo> ListEveryStillImageDevice();
 
 // "\\?\" + the PnP id with '\' turned into '#', in lower case except for the
 // instance id, + "#" + class guid; without a PnP id of three parts, built from

@@ -24,5 +24,8 @@ constexpr HResult kHrInsufficientBuffer = static_cast<HResult>(0x8007007Au);
 constexpr HResult kHrDeviceNotConnected = static_cast<HResult>(0x8007048Fu);
 constexpr HResult kHrNotFound = static_cast<HResult>(0x80070490u);
 constexpr HResult kHrAccessDenied = static_cast<HResult>(0x80070005u);
+// The device is held by another program (a PTP session refused as busy, a
+// USB interface claimed elsewhere).
+constexpr HResult kHrBusy = static_cast<HResult>(0x800700AAu);
 
 }  // namespace kvx::device

@@ -17,6 +17,8 @@ HResult FromOpenError(int r) {
             return kHrDeviceNotConnected;
         case LIBUSB_ERROR_NO_MEM:
             return kHrOutOfMemory;
+        case LIBUSB_ERROR_BUSY:
+            return kHrBusy;
         default:
             return kHrGenFailure;
     }

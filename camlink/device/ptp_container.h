@@ -21,6 +21,7 @@ constexpr uint16_t kResponseGeneralError = 0x2002;
 constexpr uint16_t kResponseSessionNotOpen = 0x2003;
 constexpr uint16_t kResponseOperationNotSupported = 0x2005;
 constexpr uint16_t kResponseParameterNotSupported = 0x2006;
+constexpr uint16_t kResponseDeviceBusy = 0x2019;
 constexpr uint16_t kResponseInvalidParameter = 0x201D;
 constexpr uint16_t kResponseSessionAlreadyOpen = 0x201E;
 constexpr uint16_t kOpOpenSession = 0x1002;

@@ -72,7 +72,7 @@ HResult PtpSession::Open(uint32_t sessionId) {
     if (resp.responseCode != ptp::kResponseOk &&
         resp.responseCode != ptp::kResponseSessionAlreadyOpen) {
         WriteLog(1, "*** OpenSession refused, ResponseCode=0x%x ***", resp.responseCode);
-        return kHrGenFailure;
+        return resp.responseCode == ptp::kResponseDeviceBusy ? kHrBusy : kHrGenFailure;
     }
     open_ = true;
     return kHrOk;

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mount.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -288,8 +289,9 @@ private:
 TEST_F(TetherCli, HelpDocumentsCommandsAndExitStatuses) {
     RunResult r = Tether({"--help"});
     EXPECT_EQ(r.status, 0);
-    for (const char* cmd : {"list", "info", "set NAME VALUE", "capture", "watch", "0x8001",
-                            "sees 1", "no camera", "link failure", "transfer failure"})
+    for (const char* cmd :
+         {"list", "info", "set NAME VALUE", "capture", "watch", "0x8001", "sees 1", "no camera",
+          "link failure", "transfer failure", "--camera N|PATH", "--log-file PATH", "in use by"})
         EXPECT_NE(r.out.find(cmd), std::string::npos) << cmd;
     for (const char* cmd : {"list", "info", "set", "capture", "watch"}) {
         RunResult h = Tether({cmd, "--help"});
@@ -439,21 +441,30 @@ TEST_F(TetherCli, TwoHundredCapturesInARowAreAllWhole) {
     EXPECT_EQ(cam.PicturesTaken(), 200u);
 }
 
+// The burst ends on the camera's word that its frames are done, however
+// long a frame takes to come: small frames, and frames of several segments.
 TEST_F(TetherCli, ContinuousDriveDownloadsEveryFrameOfTheBurst) {
-    VirtualCameraOptions o;
-    o.picture = PictureKind::Jpeg;
-    o.pictureBytes = 50'000;
-    VirtualCamera& cam = Camera(o);
-    ASSERT_EQ(Tether({"set", "drive", "Continuous Shooting"}).status, 0);
-    RunResult r = Tether({"capture", "--mf"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    auto lines = r.Lines();
-    ASSERT_EQ(cam.PicturesTaken(), 3u);
-    ASSERT_EQ(lines.size(), 3u) << r.out << "\n---\n" << r.err;
-    for (uint32_t n = 1; n <= 3; ++n) {
-        auto files = cam.ExpectedFiles(n);
-        ASSERT_EQ(files.size(), 1u);
-        ExpectPictureFile(cam, lines[n - 1], files[0]);
+    for (uint64_t bytes : {uint64_t{50'000}, uint64_t{24'000'000}}) {
+        SCOPED_TRACE(bytes);
+        cameras_.clear();
+        for (const auto& e : fs::directory_iterator(root_ / "pictures")) fs::remove_all(e.path());
+        VirtualCameraOptions o;
+        o.picture = PictureKind::Jpeg;
+        o.pictureBytes = bytes;
+        VirtualCamera& cam = Camera(o);
+        ASSERT_EQ(Tether({"set", "drive", "Continuous Shooting"}).status, 0);
+        RunResult r = Tether({"capture", "--mf"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        auto lines = r.Lines();
+        ASSERT_EQ(cam.PicturesTaken(), 3u);
+        ASSERT_EQ(lines.size(), 3u) << r.out << "\n---\n" << r.err;
+        for (uint32_t n = 1; n <= 3; ++n) {
+            auto files = cam.ExpectedFiles(n);
+            ASSERT_EQ(files.size(), 1u);
+            ExpectPictureFile(cam, lines[n - 1], files[0]);
+        }
+        // Every frame's result came before the end: none is left behind.
+        EXPECT_NE(cam.Command("info").find(" ids=none "), std::string::npos) << cam.Command("info");
     }
 }
 
@@ -631,8 +642,26 @@ TEST_F(TetherCli, EachFaultEndsWithItsStatusAndLeavesWhatItSays) {
         const char* folder;  // where the files are looked for
         int whole, incomplete;
         int taken;  // pictures the camera took; -1: any
+        // What happens to the run while it goes on (signals, faults).
+        std::function<void(VirtualCamera&, Child&)> during = nullptr;
     };
     auto small = [](VirtualCameraOptions& o) { o.pictureBytes = 200'000; };
+    auto q7i = [](VirtualCameraOptions& o) {
+        o.picture = PictureKind::Q7i;
+        o.pictureBytes = 2'000'000;  // each of the three parts
+    };
+    // Two signals once the second part of the first picture is being read
+    // (the second once the first was taken in): the part under way ends,
+    // the third never comes.
+    auto stopInPart2 = [this](VirtualCamera& cam, Child& child) {
+        const uint32_t part2 = cam.ExpectedFiles(1).at(1).objectId;
+        WaitForOperation(cam, [&](const kvx::vcam::ReceivedOperation& op) {
+            return op.code == 0x9022 && !op.params.empty() && op.params[0] == part2;
+        });
+        child.Signal(SIGINT);
+        ASSERT_TRUE(WaitForText("err.txt", "a second signal stops at once"));
+        child.Signal(SIGINT);
+    };
     std::vector<Row> rows = {
         {"destination is a file",
          small,
@@ -742,6 +771,49 @@ TEST_F(TetherCli, EachFaultEndsWithItsStatusAndLeavesWhatItSays) {
          0,
          0},
     };
+    rows.push_back({"Q7I unplugged between parts",
+                    [&](VirtualCameraOptions& o) {
+                        q7i(o);
+                        o.vanishAfterBytes = 2'000'000;
+                    },
+                    {},
+                    {"--json", "capture"},
+                    0,
+                    5,
+                    "incomplete, data kept as",
+                    "pictures",
+                    0,
+                    1,
+                    1});
+    rows.push_back({"Q7I unplugged inside a part",
+                    [&](VirtualCameraOptions& o) {
+                        q7i(o);
+                        o.vanishAfterBytes = 3'000'000;
+                    },
+                    {},
+                    {"capture"},
+                    0,
+                    5,
+                    "incomplete, data kept as",
+                    "pictures",
+                    0,
+                    1,
+                    1});
+    rows.push_back({"Q7I cut off by signals",
+                    [&](VirtualCameraOptions& o) {
+                        q7i(o);
+                        o.pictureBytes = 16'000'000;  // the stop comes well inside part 2
+                    },
+                    {},
+                    {"--json", "capture"},
+                    0,
+                    5,
+                    "incomplete, data kept as",
+                    "pictures",
+                    0,
+                    1,
+                    1,
+                    stopInPart2});
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         if (std::string(row.what) == "read-only mount" && !readOnly.Ok()) {
@@ -770,6 +842,7 @@ TEST_F(TetherCli, EachFaultEndsWithItsStatusAndLeavesWhatItSays) {
             for (const auto& line : afterLink)
                 ASSERT_EQ(cam.Command(line).rfind("ok", 0), 0u) << line;
         }
+        if (row.during) row.during(cam, child);
         RunResult r = child.Wait();
         EXPECT_EQ(r.status, row.status) << r.err;
         EXPECT_NE(r.err.find(row.says), std::string::npos) << r.err;
@@ -780,12 +853,25 @@ TEST_F(TetherCli, EachFaultEndsWithItsStatusAndLeavesWhatItSays) {
         if (row.taken >= 0) {
             EXPECT_EQ(cam.PicturesTaken(), uint32_t(row.taken));
         }
-        EXPECT_TRUE(r.out.empty()) << "no partial file is reported as a picture: " << r.out;
-        // Every kept ".incomplete" is named, with its path, on standard error.
+        const bool json = std::find(row.args.begin(), row.args.end(), "--json") != row.args.end();
+        if (!json) {
+            EXPECT_TRUE(r.out.empty()) << "no partial file is reported as a picture: " << r.out;
+        }
+        // Every kept ".incomplete" is named, with its path, on standard error
+        // and in the machine-readable output, never as complete.
         if (row.incomplete > 0) {
             for (const auto& e : fs::directory_iterator(root_ / row.folder)) {
                 EXPECT_NE(r.err.find(e.path().string()), std::string::npos) << r.err;
+                if (json) {
+                    EXPECT_NE(r.out.find("\"status\":\"incomplete\",\"path\":\"" +
+                                         e.path().string() + "\""),
+                              std::string::npos)
+                        << r.out;
+                }
             }
+        }
+        if (json) {
+            EXPECT_EQ(r.out.find("\"status\":\"complete\""), std::string::npos) << r.out;
         }
     }
 }
@@ -1034,6 +1120,192 @@ TEST_F(TetherCli, APictureWhoseDestinationVanishedIsRescued) {
                              (cam.ExpectedFiles(2)[0].name + ".incomplete");
     EXPECT_NE(r.err.find(rescued.string()), std::string::npos) << r.err;
     ExpectPictureFile(cam, rescued.string(), cam.ExpectedFiles(2)[0]);
+}
+
+// A picture the camera delivered whole whose file could not be written
+// stays in the camera: its entry is not cleared at its result, the run
+// names what it kept and ends with 5. The picture before the fault, written
+// whole, is cleared as always.
+TEST_F(TetherCli, APictureNotWrittenWholeStaysOnTheCamera) {
+    ::setenv("XDG_STATE_HOME", (root_ / "state").c_str(), 1);
+    const fs::path small = root_ / "small";
+    fs::create_directories(small);
+    const bool tmpfs = ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=12m") == 0;
+    std::shared_ptr<void> unmount(nullptr, [&](void*) {
+        if (tmpfs) ::umount2(small.c_str(), MNT_DETACH);
+    });
+    struct Row {
+        const char* what;
+        fs::path dest;
+        std::function<void()> fault;  // after the first picture, before the second
+        const char* says;
+    };
+    std::unique_ptr<ReadOnlyBind> readOnly;
+    std::vector<Row> rows = {
+        {"destination removed", root_ / "pictures", [&] { fs::remove_all(root_ / "pictures"); },
+         "rescued"},
+        {"destination turns read-only", root_ / "pictures",
+         [&] { readOnly = std::make_unique<ReadOnlyBind>(root_ / "pictures", root_ / "pictures"); },
+         "was not downloaded"},
+        // Room for less than half of the next picture: the write fails
+        // in the middle of the file.
+        {"disk full", small,
+         [&] {
+             struct statvfs v {};
+             ASSERT_EQ(::statvfs(small.c_str(), &v), 0);
+             std::string filler(v.f_bavail * v.f_frsize - 400'000, 'x');
+             std::ofstream(small / "filler", std::ios::binary) << filler;
+         },
+         "incomplete, data kept as"},
+    };
+    for (auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        if (row.dest == small && !tmpfs) {
+            std::cerr << "a small file system cannot be mounted here; row skipped\n";
+            continue;
+        }
+        fs::create_directories(root_ / "pictures");
+        cameras_.clear();
+        VirtualCameraOptions o;
+        o.pictureBytes = 1'000'000;
+        VirtualCamera& cam = Camera(o);
+        Child c({"--settings", settings_, "watch", "--dest", row.dest.string()}, root_);
+        WaitForLink(cam);
+        const std::vector<int> first = cam.TakePictureOnBody(2);
+        ASSERT_TRUE(WaitForText("out.txt", "\n"));
+        row.fault();
+        const std::vector<int> second = cam.TakePictureOnBody(2);
+        ASSERT_EQ(first.size(), 1u);
+        ASSERT_EQ(second.size(), 1u);
+        ASSERT_TRUE(WaitForText("err.txt", row.says));
+        // The program has read the second picture's result: the camera
+        // reported it delivered (0x8002) and was asked for it afterwards.
+        const int id = second[0];
+        auto resultRead = [&] {
+            int reads = 0;
+            for (const auto& op : cam.ReceivedOperations())
+                reads += op.code == 0x9015 && !op.params.empty() && op.params[0] == uint32_t(id);
+            auto status = cam.CaptureStatus(id);  // none once cleared
+            return reads >= 2 && (!status || status->first == 0x8002);
+        };
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!resultRead() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(resultRead());
+        c.Signal(SIGTERM);
+        RunResult r = c.Wait();
+        readOnly.reset();
+        EXPECT_EQ(r.status, 5) << r.err;
+        EXPECT_NE(r.err.find("1 picture(s) not written whole were left on the camera"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(r.Lines().size(), 1u) << r.out;
+        // The camera, asked through its control channel, still holds the
+        // second picture and no longer the first.
+        const std::string info = cam.Command("info");
+        EXPECT_NE(info.find(" ids=" + std::to_string(id) + " "), std::string::npos) << info;
+        for (const auto& op : cam.ReceivedOperations()) {
+            EXPECT_FALSE(op.code == 0x901C && !op.params.empty() && op.params[0] == uint32_t(id))
+                << "the picture was cleared from the camera";
+        }
+        fs::remove(small / "filler");
+    }
+    ::unsetenv("XDG_STATE_HOME");
+}
+
+// With several cameras attached, --camera picks one by its place in list's
+// output or by its device path; without it the first is taken and the user
+// is told which, and that others exist.
+TEST_F(TetherCli, CameraOptionPicksOneOfSeveral) {
+    VirtualCamera& a = Camera();
+    VirtualCamera& b = Camera();
+    RunResult list = Tether({"list"});
+    ASSERT_EQ(list.status, 0);
+    auto lines = list.Lines();
+    ASSERT_EQ(lines.size(), 2u) << list.out;
+    auto pathOf = [&](size_t n) { return lines[n].substr(4, lines[n].rfind('\t') - 4); };
+    VirtualCamera& first = lines[0].find(a.Instance()) != std::string::npos ? a : b;
+    VirtualCamera& second = &first == &a ? b : a;
+    auto linked = [](const VirtualCamera& cam) { return !cam.ReceivedOperations().empty(); };
+    struct Case {
+        std::vector<std::string> args;
+        VirtualCamera* linked;  // null: none
+        int status;
+        std::string says;  // on standard error
+    } cases[] = {
+        {{"--camera", "2", "info"}, &second, 0, ""},
+        {{"--camera", pathOf(0), "info"}, &first, 0, ""},
+        {{"info"},
+         &first,
+         0,
+         "2 cameras of model code 130 are attached; taking the first, " + pathOf(0)},
+        {{"--camera", "3", "info"}, nullptr, 3, "there is no camera 3"},
+        {{"--camera", "\\\\?\\usb#vid_4e7a&pid_5e30#nothing", "info"},
+         nullptr,
+         3,
+         "no device is attached at"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.front() + " " + c.args.back());
+        a.ClearReceivedOperations();
+        b.ClearReceivedOperations();
+        RunResult r = Tether(c.args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(linked(a), c.linked == &a);
+        EXPECT_EQ(linked(b), c.linked == &b);
+        if (c.linked) {
+            EXPECT_NE(r.out.find("Camera: VARNO ZX-130("), std::string::npos) << r.out;
+        }
+    }
+    // One camera: nothing to say.
+    cameras_.pop_back();
+    RunResult one = Tether({"info"});
+    EXPECT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(one.err.find("taking the first"), std::string::npos) << one.err;
+}
+
+// A camera another kvx-tether holds: the second says exactly that.
+TEST_F(TetherCli, ACameraHeldByAnotherProgramIsSaidToBeInUse) {
+    VirtualCamera& cam = Camera();
+    Child holder({"--settings", settings_, "watch"}, root_);
+    WaitForLink(cam);
+    const fs::path second = root_ / "second";
+    fs::create_directories(second);
+    Child c({"--settings", settings_, "info"}, second);
+    RunResult r = c.Wait();
+    EXPECT_EQ(r.status, 4) << r.err;
+    EXPECT_NE(r.err.find("the camera is in use by another program"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("could not be made"), std::string::npos) << "not the general message";
+    holder.Signal(SIGTERM);
+    EXPECT_EQ(holder.Wait().status, 0);
+    // Free again: the same command links.
+    EXPECT_EQ(Tether({"info"}).status, 0);
+}
+
+// --log-file names the log of the run; a file that cannot be opened is said
+// on standard error and the run goes on.
+TEST_F(TetherCli, LogFileNamesTheLogOfTheRun) {
+    Camera();
+    const fs::path log = root_ / "run.log";
+    RunResult r = Tether({"--log-level", "4", "--log-file", log.string(), "info"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.err.empty()) << r.err;
+    const std::string text = Slurp(log);
+    EXPECT_NE(text.find("enter kvx-tether"), std::string::npos) << text;
+    EXPECT_NE(text.find("CMainDlg::StartCommThread"), std::string::npos) << text;
+
+    for (const fs::path& bad : {root_ / "no-such-folder" / "run.log", root_ / "pictures"}) {
+        RunResult b = Tether({"--log-level", "4", "--log-file", bad.string(), "info"});
+        EXPECT_EQ(b.status, 0) << b.err;
+        EXPECT_NE(b.err.find("the log file " + bad.string() + " cannot be opened"),
+                  std::string::npos)
+            << b.err;
+        EXPECT_FALSE(b.out.empty());
+    }
+    RunResult quiet = Tether({"--log-file", log.string(), "info"});
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_NE(quiet.err.find("the log level is 0"), std::string::npos) << quiet.err;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -145,4 +146,34 @@ TEST_F(LogFolder, ThreadsAndProcessesNeverMixInsideALine) {
     }
     EXPECT_EQ(library, kLines);
     EXPECT_EQ(program, 2 * kLines);
+}
+
+// A named file takes the lines instead of kvx.log in the folder; its missing
+// folder is not made (a typo must not grow folders), and the writer can say
+// beforehand that the file will not open. Naming none goes back to kvx.log.
+TEST_F(LogFolder, NamedFileTakesTheLinesAndItsFolderIsNeverMade) {
+    LogWriter w;
+    w.SetFolder(Folder(), LogWriter::MissingFolder::Make);
+    w.SetThreshold(5);
+    const std::string named = (dir_ / "run.log").string();
+    w.SetFilePath(named);
+    EXPECT_EQ(w.FilePath(), named);
+    EXPECT_EQ(w.CheckOpen(), 0);
+    EXPECT_EQ(w.Write(1, "to the named file"), 0);
+    std::ifstream in(named, std::ios::binary);
+    std::string line;
+    ASSERT_TRUE(std::getline(in, line));
+    EXPECT_NE(line.find("to the named file"), std::string::npos) << line;
+    EXPECT_FALSE(fs::exists(dir_ / "kvx.log"));
+
+    const std::string missing = (dir_ / "no-such" / "run.log").string();
+    w.SetFilePath(missing);
+    EXPECT_EQ(w.CheckOpen(), ENOENT);
+    EXPECT_EQ(w.Write(1, "lost"), -1);
+    EXPECT_FALSE(fs::exists(dir_ / "no-such"));
+
+    w.SetFilePath("");
+    EXPECT_EQ(w.FilePath(), Folder() + "kvx.log");
+    EXPECT_EQ(w.Write(1, "back in the folder"), 0);
+    EXPECT_EQ(Lines().size(), 1u);
 }
