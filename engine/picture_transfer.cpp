@@ -88,6 +88,14 @@ bool FolderOfExists(const std::string& path) {
            S_ISDIR(st.st_mode);
 }
 
+// A folder that is there but takes no new file (mounted read-only, rights
+// taken away) loses the picture's bytes just as a removed one would.
+bool FolderOfTakesFiles(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash != std::string::npos &&
+           ::access(path.substr(0, slash + 1).c_str(), W_OK | X_OK) == 0;
+}
+
 class FileDescriptor {
 public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
@@ -740,12 +748,12 @@ void CPictureTransfer::GetPictFileInfo() {
         std::string filePath =
             name ? CPictureNamer::HiddenPathOf(*name + std::string(CPictureNamer::kTempSuffix))
                  : std::string();
-        if (name && !FolderOfExists(*name)) {
+        if (name && (!FolderOfExists(*name) || !FolderOfTakesFiles(*name))) {
             // The final name cannot be given either: the file stays where it
             // was rescued to, reported incomplete with that path.
             if (auto rescue = RescuePathFor(options.rescueFolder, *name)) {
-                WriteLog(1, "+++ destination of %s is gone, kept as %s at %s +++", name->c_str(),
-                         rescue->c_str(), kWhereInfo);
+                WriteLog(1, "+++ destination of %s is gone or takes no files, kept as %s at %s +++",
+                         name->c_str(), rescue->c_str(), kWhereInfo);
                 filePath = *rescue;
             }
         }

@@ -1146,7 +1146,7 @@ TEST_F(TetherCli, APictureNotWrittenWholeStaysOnTheCamera) {
          "rescued"},
         {"destination turns read-only", root_ / "pictures",
          [&] { readOnly = std::make_unique<ReadOnlyBind>(root_ / "pictures", root_ / "pictures"); },
-         "was not downloaded"},
+         "rescued"},
         // Room for less than half of the next picture: the write fails
         // in the middle of the file.
         {"disk full", small,
@@ -1207,6 +1207,15 @@ TEST_F(TetherCli, APictureNotWrittenWholeStaysOnTheCamera) {
         for (const auto& op : cam.ReceivedOperations()) {
             EXPECT_FALSE(op.code == 0x901C && !op.params.empty() && op.params[0] == uint32_t(id))
                 << "the picture was cleared from the camera";
+        }
+        if (std::string(row.says) == "rescued") {
+            // Its bytes are kept whole outside the destination as well.
+            std::vector<fs::path> kept;
+            for (const auto& e : fs::recursive_directory_iterator(root_ / "state"))
+                if (e.path().extension() == ".incomplete") kept.push_back(e.path());
+            ASSERT_EQ(kept.size(), 1u);
+            EXPECT_EQ(fs::file_size(kept[0]), 1'000'000u);
+            fs::remove_all(root_ / "state");
         }
         fs::remove(small / "filler");
     }
