@@ -15,6 +15,21 @@
 //    plain, and never counts more cameras than paths;
 //  - the library's active instance, when it has one, is a device id of the
 //    folder, terminated inside its 256 bytes.
+// Inputs whose first byte has its top bit set instead put a camera of ours
+// behind a listening socket and register it with the fuzzer's bytes in every
+// field, whole or spoilt in one way (no name, a storage id, another device
+// type, another device id, another model or maker), now and then beside a
+// spoilt copy of itself; the camera answers the session's opening as the
+// input says. What must hold then:
+//  - a registration the library looks for is matched and opened, its device
+//    id becomes the active instance, and the release closes the session:
+//    the camera hears exactly an opening and a closing, nothing else;
+//  - a camera that refuses, breaks off or answers the wrong transaction is
+//    not linked and hears only the opening;
+//  - a registration the library must not take is never even connected to,
+//    and the search ends with an empty active instance;
+//  - no descriptor stays open once the link is released.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -25,6 +40,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +50,7 @@
 #include "engine/camera_detector.h"
 #include "fuzz/common/byte_reader.h"
 #include "fuzz/common/check_stats.h"
+#include "fuzz/common/socket_camera.h"
 #include "fuzz/engine/fuzz_camera_link.h"
 #include "fuzz/engine/fuzz_transfer_support.h"
 
@@ -41,6 +58,7 @@ namespace dev = kvx::device;
 using kvx::engine::CCameraDetector;
 using kvx::fuzz::ByteReader;
 using kvx::fuzz::ScratchFolder;
+using kvx::fuzz::SocketCamera;
 
 namespace {
 
@@ -60,7 +78,6 @@ int Listen(const std::string& path) {
     }
     return fd;
 }
-
 
 class QuietDetectorHost final : public kvx::engine::IDetectorHost {
 public:
@@ -193,26 +210,8 @@ bool PlainInstance(const std::string& s) {
     return s.find("STORAGE") == std::string::npos;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static ScratchFolder scratch;
-    static kvx::fuzz::CheckStats stats{
-        "device_registry", {}, {"inputs", "listed", "linked_found", "library_matched"}};
-    static const bool once = [] {
-        ::setenv("KVX_DEVICE_DIR", (scratch.Root() + "/devices").c_str(), 1);
-        ::setenv("KVX_DEVICE_USB", "0", 1);
-        return true;
-    }();
-    (void)once;
-    const std::string folder = scratch.Root() + "/devices";
-    ::mkdir(folder.c_str(), 0755);
-    ScratchFolder::Empty(folder);
-    ++stats.counts[0];
-
-    ByteReader in(data, size);
-    const uint8_t flags = in.U8();
-    // Things that are no registration files, under registration names.
+// Things that are no registration files, under registration names.
+void PlantNonRegistrations(uint8_t flags, const std::string& folder) {
     if (flags & 0x01) ::mkfifo((folder + "/fifo.device").c_str(), 0644);
     if (flags & 0x02) ::mkdir((folder + "/folder.device").c_str(), 0755);
     if (flags & 0x04) (void)::symlink("/dev/zero", (folder + "/zero.device").c_str());
@@ -221,7 +220,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         big += "\ninstance=BIG\nsocket=" + folder + "/big\n";
         WriteText(folder + "/big.device", big);
     }
+}
 
+// Folder mode: registrations of every shape, read, listed, matched by the
+// engine's detector and by the library (which finds no camera to open).
+void FolderInput(ByteReader& in, const std::string& folder, kvx::fuzz::CheckStats* stats) {
     std::vector<std::string> texts;
     int visible = 0;
     const int files = 1 + in.U8() % 4;
@@ -272,7 +275,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         paths.push_back(p);
     }
     KVX_FUZZ_CHECK(paths == dev::StillImageInterfacePaths());
-    stats.counts[1] += devices.size();
+    stats->counts[1] += devices.size();
 
     // The detector with the engine believing a camera is linked.
     std::string linked;
@@ -297,8 +300,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // the detector must not take it for gone.
     // (An id with a zero byte cannot pass through the library's C string.)
     if (regs.size() == 1 && regs[0].socket == listening && !linked.empty() &&
-        linked.size() <= 255 &&
-        linked.find('\0') == std::string::npos) {
+        linked.size() <= 255 && linked.find('\0') == std::string::npos) {
         const auto& r = regs[0];
         const bool plain =
             dev::EqualsNoCase(r.vendor, "VID_4E7A") && dev::EqualsNoCase(r.product, "PID_5E30") &&
@@ -306,7 +308,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             PlainInstance(r.instance) && dev::EqualsNoCase(r.driver, linked);
         if (plain) {
             KVX_FUZZ_CHECK(found.linkActive && !found.linkedGone && found.count130 == 1);
-            ++stats.counts[2];
+            ++stats->counts[2];
         }
     }
 
@@ -326,10 +328,298 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             bool known = false;
             for (const auto& r : regs) known = known || r.deviceId == std::string(active, len);
             KVX_FUZZ_CHECK(known);
-            ++stats.counts[3];
+            ++stats->counts[3];
         }
     }
     ReleaseDevInfo_Parts();
+}
+
+int OpenDescriptors() {
+    int n = 0;
+    if (DIR* d = ::opendir("/proc/self/fd")) {
+        while (::readdir(d)) ++n;
+        ::closedir(d);
+    }
+    return n;
+}
+
+// A command or response container as a camera or host writes it.
+std::vector<uint8_t> Container(uint16_t type, uint16_t code, uint32_t transaction,
+                               const std::vector<uint32_t>& params) {
+    std::vector<uint8_t> out;
+    auto put = [&out](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    put(static_cast<uint32_t>(12 + 4 * params.size()), 4);
+    put(type, 2);
+    put(code, 2);
+    put(transaction, 4);
+    for (uint32_t p : params) put(p, 4);
+    return out;
+}
+constexpr uint16_t kCommand = 1, kResponse = 3;
+
+// Fuzz bytes as a registration value: anything but a line end.
+std::string Value(ByteReader& in, size_t most) {
+    auto raw = in.Bytes(in.U8() % (most + 1));
+    std::string v(raw.begin(), raw.end());
+    for (char& c : v)
+        if (c == '\n' || c == '\r') c = ' ';
+    return v;
+}
+
+std::string FlipCase(std::string s) {
+    for (char& c : s) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        else if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return s;
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+bool SameNoCase(const std::string& a, const std::string& b) {
+    return Upper(a) == Upper(b);
+}
+
+// A camera of ours as it registers itself, with the fuzzer's bytes in every
+// free field.
+kvx::device::VirtualRegistration CameraRegistration(ByteReader& in, const std::string& socket) {
+    kvx::device::VirtualRegistration r;
+    const uint8_t look = in.U8();
+    r.vendor = "VID_4E7A";
+    r.product = (look & 1) ? "PID_5E40" : "PID_5E30";
+    if (look & 2) {
+        r.vendor = FlipCase(r.vendor);
+        r.product = FlipCase(r.product);
+    }
+    r.instance = "K" + Value(in, 40);
+    r.driver = Value(in, 200);
+    r.deviceId = (look & 4) ? FlipCase(r.driver) : r.driver;
+    r.name = Value(in, 40);
+    r.description = Value(in, 60);
+    r.port = Value(in, 60);
+    switch ((look >> 3) & 3) {
+        case 0:
+            r.pnpId = "USB\\" + r.vendor + "&" + r.product + "\\" + r.instance;
+            break;
+        case 1:
+            break;  // no Plug and Play id at all
+        default:
+            r.pnpId = Value(in, 200);
+            break;
+    }
+    r.socket = socket;
+    return r;
+}
+
+constexpr int kFaults = 6;
+// One way of making a registration something the library must not open.
+void Spoil(kvx::device::VirtualRegistration* r, int fault, ByteReader& in) {
+    switch (fault) {
+        case 0:
+            r->name.reset();
+            break;
+        case 1: {
+            std::string pnp = r->pnpId.value_or("USB\\VID_4E7A&PID_5E30\\" + r->instance);
+            std::string word = "STORAGE";
+            const uint8_t cases = in.U8();
+            for (size_t i = 0; i < word.size(); ++i)
+                if (cases & (1u << i)) word[i] = static_cast<char>(word[i] - 'A' + 'a');
+            pnp.insert(in.U8() % (pnp.size() + 1), word);
+            r->pnpId = pnp;
+            break;
+        }
+        case 2: {
+            const uint32_t t = in.Bit() ? 0x00020001 : in.U32();
+            r->type = t == 0x00020000 ? 0x00030000 : t;
+            break;
+        }
+        case 3: {
+            // One more character (never a line end, which the format would drop).
+            const char c = static_cast<char>(in.U8());
+            r->deviceId += c == '\n' || c == '\r' ? '~' : c;
+            break;
+        }
+        case 4:
+            r->product = in.Bit() ? "PID_5D10" : "PID_5D20";
+            break;
+        default:
+            r->vendor = "VID_4E7B";
+            break;
+    }
+}
+
+// What the library looks for: a named digital camera, no storage device, and
+// a device id that is the driver of a registered instance of the accepted
+// model group.
+bool LibraryTakes(const kvx::device::VirtualRegistration& d,
+                  const std::vector<kvx::device::VirtualRegistration>& all) {
+    if (!d.name || d.type != 0x00020000) return false;
+    if (d.pnpId && Upper(*d.pnpId).find("STORAGE") != std::string::npos) return false;
+    for (const auto& r : all) {
+        const bool ours = SameNoCase(r.vendor, "VID_4E7A") &&
+                          (SameNoCase(r.product, "PID_5E30") || SameNoCase(r.product, "PID_5E40"));
+        if (ours && SameNoCase(r.driver, d.deviceId)) return true;
+    }
+    return false;
+}
+
+enum class Answer { Open, AlreadyOpen, Refused, OtherTransaction, Silent, Raw };
+
+// Camera mode: see the top of the file.
+void CameraInput(ByteReader& in, const std::string& folder, SocketCamera& camera,
+                 kvx::fuzz::CheckStats* stats) {
+    namespace dev = kvx::device;
+    std::vector<std::pair<std::string, dev::VirtualRegistration>> files;
+    dev::VirtualRegistration cam = CameraRegistration(in, camera.Path());
+    const uint8_t shape = in.U8();
+    // Half the cameras are whole; the rest carry one fault.
+    if (shape & 0x08) Spoil(&cam, (shape & 0x07) % kFaults, in);
+    files.emplace_back("cam.device", cam);
+    if (shape & 0x10) {
+        // A spoilt copy of the camera, listed before or after it.
+        dev::VirtualRegistration other = cam;
+        other.instance += "#2";
+        other.driver += "#2";
+        other.deviceId = other.driver;
+        Spoil(&other, in.U8() % kFaults, in);
+        files.emplace_back((shape & 0x20) ? "a.device" : "z.device", other);
+    }
+    std::vector<dev::VirtualRegistration> all;
+    for (const auto& [name, r] : files) {
+        const std::string text = dev::FormatRegistration(r);
+        CheckParsed(text);
+        KVX_FUZZ_CHECK(WriteText(folder + "/" + name, text));
+        all.push_back(r);
+    }
+    std::sort(files.begin(), files.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    const dev::VirtualRegistration* wanted = nullptr;
+    for (const auto& [name, r] : files)
+        if (!wanted && LibraryTakes(r, all)) wanted = &r;
+
+    // The camera's answer to the opening (transaction 0), and maybe to the
+    // closing (transaction 1).
+    std::vector<uint8_t> stream;
+    const uint8_t how = in.U8();
+    Answer answer = Answer::Open;
+    switch (how & 7) {
+        case 0:
+        case 1:
+        case 2: {
+            std::vector<uint32_t> params(in.U8() % 6);
+            for (auto& p : params) p = in.U32();
+            stream = Container(kResponse, 0x2001, 0, params);
+            break;
+        }
+        case 3:
+            answer = Answer::AlreadyOpen;
+            stream = Container(kResponse, 0x201E, 0, {});
+            break;
+        case 4: {
+            answer = Answer::Refused;
+            uint16_t code = in.U16();
+            if (code == 0x2001 || code == 0x201E) code = 0x2019;  // device busy
+            stream = Container(kResponse, code, 0, {});
+            break;
+        }
+        case 5:
+            answer = Answer::OtherTransaction;
+            stream = Container(kResponse, 0x2001, 1 + in.U8(), {});
+            break;
+        case 6:
+            answer = Answer::Silent;
+            break;
+        default: {
+            answer = Answer::Raw;
+            auto raw = in.Bytes(in.U8());
+            stream.assign(raw.begin(), raw.end());
+            break;
+        }
+    }
+    if (how & 0x80) {
+        auto closed = Container(kResponse, 0x2001, 1, {});
+        stream.insert(stream.end(), closed.begin(), closed.end());
+    }
+
+    const int descriptors = OpenDescriptors();
+    camera.Serve(std::move(stream));
+    const KVX_HRESULT opened = InitPTPMode_Parts();
+    char active[KVX_ACTIVE_INSTANCE_SIZE + 8];
+    std::memset(active, 0x5A, sizeof active);
+    const KVX_HRESULT flag = ZR4_GetActiveDriverInstance(active, KVX_ACTIVE_INSTANCE_SIZE);
+    ReleaseDevInfo_Parts();
+    camera.Finish();
+    // Every socket and file of the search and the link is closed again.
+    KVX_FUZZ_CHECK(OpenDescriptors() == descriptors);
+    KVX_FUZZ_CHECK(ZR4_GetActiveDriverInstance(active, KVX_ACTIVE_INSTANCE_SIZE) == 1);
+    KVX_FUZZ_CHECK(active[KVX_ACTIVE_INSTANCE_SIZE] == 0x5A);
+
+    const auto openSession = Container(kCommand, 0x1002, 0, {1});
+    auto openAndClose = openSession;
+    const auto closeSession = Container(kCommand, 0x1003, 1, {});
+    openAndClose.insert(openAndClose.end(), closeSession.begin(), closeSession.end());
+    const std::vector<uint8_t>& heard = camera.Received();
+    if (!wanted) {
+        // Refused without a knock; the search ran to its end.
+        KVX_FUZZ_CHECK(opened == 1 && heard.empty() && camera.Connections() == 0);
+        KVX_FUZZ_CHECK(flag == 0);
+        for (size_t i = 0; i < KVX_ACTIVE_INSTANCE_SIZE; ++i) KVX_FUZZ_CHECK(active[i] == 0);
+        ++stats->counts[5];
+        return;
+    }
+    ++stats->counts[3];
+    KVX_FUZZ_CHECK(camera.Connections() == 1);
+    if (answer == Answer::Open || answer == Answer::AlreadyOpen) KVX_FUZZ_CHECK(opened == 0);
+    if (answer == Answer::Refused || answer == Answer::OtherTransaction || answer == Answer::Silent)
+        KVX_FUZZ_CHECK(opened == 1);
+    if (opened == 0) {
+        // Linked to exactly this device id, and let go of it cleanly.
+        KVX_FUZZ_CHECK(heard == openAndClose);
+        KVX_FUZZ_CHECK(flag == 0);
+        std::vector<char> expected(KVX_ACTIVE_INSTANCE_SIZE, 0);
+        std::copy(wanted->deviceId.begin(), wanted->deviceId.end(), expected.begin());
+        KVX_FUZZ_CHECK(std::memcmp(active, expected.data(), expected.size()) == 0);
+        ++stats->counts[4];
+    } else {
+        // A camera that did not open is no link, and nothing more is asked of it.
+        KVX_FUZZ_CHECK(opened == 1 && heard == openSession && flag == 1);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static ScratchFolder scratch;
+    static kvx::fuzz::CheckStats stats{
+        "device_registry",
+        {},
+        {"inputs", "listed", "linked_found", "library_matched", "opened_closed", "refused"}};
+    static const bool once = [] {
+        ::setenv("KVX_DEVICE_DIR", (scratch.Root() + "/devices").c_str(), 1);
+        ::setenv("KVX_DEVICE_USB", "0", 1);
+        return true;
+    }();
+    (void)once;
+    static SocketCamera camera(scratch.Root() + "/cam.sock", SocketCamera::ListenOnly{});
+    const std::string folder = scratch.Root() + "/devices";
+    ::mkdir(folder.c_str(), 0755);
+    ScratchFolder::Empty(folder);
+    ++stats.counts[0];
+
+    ByteReader in(data, size);
+    const uint8_t flags = in.U8();
+    PlantNonRegistrations(flags, folder);
+    if (flags & 0x80)
+        CameraInput(in, folder, camera, &stats);
+    else
+        FolderInput(in, folder, &stats);
     ScratchFolder::Empty(folder);
     return 0;
 }

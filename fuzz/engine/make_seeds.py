@@ -181,3 +181,24 @@ def info(part, parts, hoff, a, b, toff, tlen):
 write('q7i_blocks', 'inside', u8(0) + info(1, 3, 10, 40, 8, 60, 30) + bytes(range(100)))
 write('q7i_blocks', 'trailer_beyond', u8(0) + info(3, 3, 0, 40, 8, 60, 41) + bytes(range(100)))
 write('q7i_blocks', 'wrapping', u8(1) + info(1, 1, 0xFFFFFFF0, 0x20, 0, 0, 0) + u16(100) + bytes(100))
+
+
+# --- device_registry, camera mode (top bit of the first byte): the
+# camera's registration fields, its shape (fault, spoilt copy), then its
+# answer to the opening. Folder mode seeds come from ../record_vcam.py.
+def text(s):
+    return u8(len(s)) + s
+
+
+def camera(look, shape, rest, how, answer=b''):
+    fields = (text(b'VX00001') + text(b'{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0001') +
+              text(b'Varno Camera') + text(b'Varno virtual camera') +
+              text(b'/run/kvx-cam/KVX00001.sock'))
+    return u8(0x80) + u8(look) + fields + u8(shape) + rest + u8(how) + answer
+
+
+write('device_registry', 'camera_opens_and_closes', camera(0, 0, b'', 0x80, u8(0)))
+write('device_registry', 'camera_already_open_lower_case_behind_copy_without_name',
+      camera(2 | 4, 0x10 | 0x20, u8(0), 3))
+write('device_registry', 'camera_with_storage_id_refused', camera(0, 0x08 | 1, u8(0x0F) + u8(4), 0))
+write('device_registry', 'camera_refuses_opening', camera(1, 0, b'', 4, u16(0x2019)))
