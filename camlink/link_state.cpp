@@ -1,5 +1,6 @@
 #include "camlink/link_state.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <exception>
@@ -22,10 +23,11 @@ namespace {
 // read inside memory we own.
 constexpr size_t kSlack = 64;
 
-std::unique_ptr<uint8_t[]> Allocate(size_t size) {
-    std::unique_ptr<uint8_t[]> p(new (std::nothrow) uint8_t[size + kSlack]);
-    if (p) std::memset(p.get(), 0, size + kSlack);
-    return p;
+// Zeroed by the allocator: pages of a buffer that no command ever reaches
+// (most of the large request buffer) are never touched and cost no memory.
+template <class Bytes>
+Bytes Allocate(size_t size) {
+    return Bytes(static_cast<uint8_t*>(std::calloc(size + kSlack, 1)));
 }
 
 std::string Upper(std::string s) {
@@ -52,9 +54,10 @@ bool LinkState::AllocateDevInfo() {
     FreeBuffers();
     const size_t sizes[4] = {KVX_REQUEST_BUFFER_SIZE, KVX_REPLY_BUFFER_SIZE,
                              KVX_LARGE_REQUEST_BUFFER_SIZE, KVX_LARGE_REPLY_BUFFER_SIZE};
-    std::unique_ptr<uint8_t[]>* buffers[4] = {&request_, &reply_, &largeRequest_, &largeReply_};
+    Bytes* buffers[4] = {&request_, &reply_, &largeRequest_, &largeReply_};
+    requestUsed_ = replyUsed_ = largeRequestUsed_ = largeReplyUsed_ = 0;
     for (int i = 0; i < 4; ++i) {
-        *buffers[i] = Allocate(sizes[i]);
+        *buffers[i] = Allocate<Bytes>(sizes[i]);
         if (!*buffers[i]) {
             WriteLog(1, "+++ error code = %d at %s +++", i + 1, "AllocateDevInfo");
             FreeBuffers();
@@ -197,46 +200,69 @@ HResult LinkState::Transact(uint8_t* request, uint8_t* reply, size_t replySize, 
     return hr;
 }
 
+HResult LinkState::Run(BufferPair b, uint16_t opCode, std::initializer_list<uint32_t> params,
+                       uint32_t nextPhase, const uint8_t* writeData, size_t n,
+                       uint32_t* actualSize) {
+    // Clearing the whole buffers before every command must not cost a pass
+    // over megabytes that are already zero: only the bytes the last command
+    // left are cleared. The request buffer is the library's own; it holds the
+    // last request and nothing else.
+    std::memset(b.request, 0, b.requestUsed);
+    b.requestUsed = 0;
+    // The reply buffer: the bytes the answer brings are overwritten by it,
+    // so what the last answer left beyond them is cleared once the answer
+    // is in. One command runs at a time, and the last reply is valid only
+    // until the next command starts, so nobody sees the buffer in between.
+    const size_t inputSize = KVX_VENDOR_IN_HEADER_SIZE + n;
+    if (n > 0) std::memcpy(b.request + KVX_VENDOR_IN_HEADER_SIZE, writeData, n);
+    uint32_t actual = 0;
+    HResult hr =
+        Transact(b.request, b.reply, b.replySize, opCode, params, nextPhase, inputSize, &actual);
+    b.requestUsed = inputSize;
+    if (hr == 0) {
+        // The answer filled the header and the bytes reported, no more.
+        const size_t filled =
+            std::min(b.replySize, std::max<size_t>(actual, KVX_VENDOR_OUT_HEADER_SIZE));
+        if (b.replyUsed > filled) std::memset(b.reply + filled, 0, b.replyUsed - filled);
+        b.replyUsed = filled;
+    } else {
+        // A failed answer may have left bytes anywhere: clear it all.
+        std::memset(b.reply, 0, b.replySize);
+        b.replyUsed = 0;
+    }
+    if (actualSize) *actualSize = actual;
+    return hr;
+}
+
 HResult LinkState::Read(uint16_t opCode, std::initializer_list<uint32_t> params,
                         uint32_t* actualSize) {
     if (!CanRun()) return KVX_E_FAIL;
-    std::memset(request_.get(), 0, KVX_REQUEST_BUFFER_SIZE);
-    std::memset(reply_.get(), 0, KVX_REPLY_BUFFER_SIZE);
-    return Transact(request_.get(), reply_.get(), KVX_REPLY_BUFFER_SIZE, opCode, params,
-                    dev::kNextPhaseReadData, KVX_VENDOR_IN_HEADER_SIZE, actualSize);
+    return Run(Normal(), opCode, params, dev::kNextPhaseReadData, nullptr, 0, actualSize);
 }
 
 HResult LinkState::LargeRead(uint16_t opCode, std::initializer_list<uint32_t> params,
                              uint32_t* actualSize) {
     if (!CanRunLarge()) return KVX_E_FAIL;
-    std::memset(largeRequest_.get(), 0, KVX_LARGE_REQUEST_BUFFER_SIZE);
-    std::memset(largeReply_.get(), 0, KVX_LARGE_REPLY_BUFFER_SIZE);
-    return Transact(largeRequest_.get(), largeReply_.get(), KVX_LARGE_REPLY_BUFFER_SIZE, opCode,
-                    params, dev::kNextPhaseReadData, KVX_VENDOR_IN_HEADER_SIZE, actualSize);
+    return Run(Large(), opCode, params, dev::kNextPhaseReadData, nullptr, 0, actualSize);
 }
 
 HResult LinkState::Parameter(uint16_t opCode, std::initializer_list<uint32_t> params) {
     if (!CanRun()) return KVX_E_FAIL;
-    std::memset(request_.get(), 0, KVX_REQUEST_BUFFER_SIZE);
-    std::memset(reply_.get(), 0, KVX_REPLY_BUFFER_SIZE);
     // Eight zero bytes of write data follow the header.
-    return Transact(request_.get(), reply_.get(), KVX_REPLY_BUFFER_SIZE, opCode, params,
-                    dev::kNextPhaseWriteData, KVX_VENDOR_IN_HEADER_SIZE + 8, nullptr);
+    static constexpr uint8_t kZeros[8] = {};
+    return Run(Normal(), opCode, params, dev::kNextPhaseWriteData, kZeros, sizeof kZeros, nullptr);
 }
 
 HResult LinkState::Write(uint16_t opCode, const uint8_t* record, size_t n) {
     if (!CanRun()) return KVX_E_FAIL;
     // A record of no bytes has no place for its checksum.
     if (!record || n == 0 || n > 255) return KVX_E_INVALIDARG;
-    std::memset(request_.get(), 0, KVX_REQUEST_BUFFER_SIZE);
-    std::memset(reply_.get(), 0, KVX_REPLY_BUFFER_SIZE);
-    uint8_t* data = request_.get() + KVX_VENDOR_IN_HEADER_SIZE;
+    uint8_t data[255];
     std::memcpy(data, record, n);
     unsigned sum = 0;
     for (size_t i = 0; i < n; ++i) sum += record[i];
     data[n - 1] = static_cast<uint8_t>(sum);
-    return Transact(request_.get(), reply_.get(), KVX_REPLY_BUFFER_SIZE, opCode, {},
-                    dev::kNextPhaseWriteData, KVX_VENDOR_IN_HEADER_SIZE + n, nullptr);
+    return Run(Normal(), opCode, {}, dev::kNextPhaseWriteData, data, n, nullptr);
 }
 
 }  // namespace kvx::camlink

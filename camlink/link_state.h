@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <initializer_list>
 #include <memory>
 #include <mutex>
@@ -81,7 +82,37 @@ private:
                      std::initializer_list<uint32_t> params, uint32_t nextPhase, size_t inputSize,
                      uint32_t* actualSize);
 
-    std::unique_ptr<uint8_t[]> request_, reply_, largeRequest_, largeReply_;
+    // A request and reply buffer pair and how far each holds bytes that are
+    // not zero: everything beyond stays as cleared, so clearing the whole
+    // buffer only has to touch that far.
+    struct BufferPair {
+        uint8_t* request;
+        size_t requestSize;
+        size_t& requestUsed;
+        uint8_t* reply;
+        size_t replySize;
+        size_t& replyUsed;
+    };
+    BufferPair Normal() {
+        return {request_.get(), KVX_REQUEST_BUFFER_SIZE, requestUsed_,
+                reply_.get(),   KVX_REPLY_BUFFER_SIZE,   replyUsed_};
+    }
+    BufferPair Large() {
+        return {largeRequest_.get(), KVX_LARGE_REQUEST_BUFFER_SIZE, largeRequestUsed_,
+                largeReply_.get(),   KVX_LARGE_REPLY_BUFFER_SIZE,   largeReplyUsed_};
+    }
+    // Runs one command on a pair: both buffers are wholly clear when the
+    // camera's answer goes in, and the reply buffer holds nothing but that
+    // answer afterwards. writeData (n bytes) follows the request header.
+    HResult Run(BufferPair b, uint16_t opCode, std::initializer_list<uint32_t> params,
+                uint32_t nextPhase, const uint8_t* writeData, size_t n, uint32_t* actualSize);
+
+    struct FreeBytes {
+        void operator()(uint8_t* p) const { std::free(p); }
+    };
+    using Bytes = std::unique_ptr<uint8_t[], FreeBytes>;
+    Bytes request_, reply_, largeRequest_, largeReply_;
+    size_t requestUsed_ = 0, replyUsed_ = 0, largeRequestUsed_ = 0, largeReplyUsed_ = 0;
     std::unique_ptr<kvx::device::PtpDevice> device_;
     std::mutex instanceLock_;  // the window thread reads the id while a link opens
     char activeInstance_[KVX_ACTIVE_INSTANCE_SIZE] = {};

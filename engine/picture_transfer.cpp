@@ -8,12 +8,10 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <new>
 #include <optional>
 #include <system_error>
-#include <thread>
 
 #include "engine/leftover_files.h"
 #include "engine/message_port.h"
@@ -108,49 +106,6 @@ private:
     int fd_;
 };
 
-struct SegmentWriteResult {
-    bool ok = false;
-    int counted = 0;  // 1 when the file was opened and the segment's write began
-};
-
-// Writes one segment on a thread of its own while the caller reads the next
-// one. The thread is always joined: by Wait, or at the latest when the job
-// goes out of scope, so no write outlives the transfer that started it.
-class CSegmentWriteJob {
-public:
-    CSegmentWriteJob() = default;
-    ~CSegmentWriteJob() {
-        if (thread_.joinable()) thread_.join();
-    }
-    CSegmentWriteJob(const CSegmentWriteJob&) = delete;
-    CSegmentWriteJob& operator=(const CSegmentWriteJob&) = delete;
-
-    bool Busy() const { return busy_; }
-
-    // Only when not Busy. Without a thread to spare, the write happens here.
-    void Start(std::function<SegmentWriteResult()> job) {
-        busy_ = true;
-        job_ = std::move(job);
-        try {
-            thread_ = std::thread([this] { result_ = job_(); });
-        } catch (const std::system_error&) {
-            result_ = job_();
-        }
-    }
-
-    SegmentWriteResult Wait() {
-        if (thread_.joinable()) thread_.join();
-        busy_ = false;
-        return result_;
-    }
-
-private:
-    std::function<SegmentWriteResult()> job_;
-    std::thread thread_;
-    bool busy_ = false;
-    SegmentWriteResult result_;
-};
-
 // Sets the communication state back to polling when a step ends, however it
 // ends, so a failing step can never keep the thread in its state.
 class PollingAgain {
@@ -169,14 +124,14 @@ private:
 CPictureTransfer::CPictureTransfer(ICameraLink& link, ITransferHost& host, CReviewLauncher launcher)
     : link_(link), host_(host), launcher_(std::move(launcher)) {}
 
-void CPictureTransfer::EnsureSegmentBuffer(int which, uint32_t size) {
+void CPictureTransfer::EnsureSegmentBuffer(uint32_t size) {
     // Kept between transfers and left uninitialised: only the bytes a piece
     // filled are ever written out.
-    if (segmentCapacity_[which] >= size) return;
-    segmentBuffers_[which].reset();
-    segmentCapacity_[which] = 0;
-    segmentBuffers_[which] = std::make_unique_for_overwrite<uint8_t[]>(size);
-    segmentCapacity_[which] = size;
+    if (segmentCapacity_ >= size) return;
+    segmentBuffer_.reset();
+    segmentCapacity_ = 0;
+    segmentBuffer_ = std::make_unique_for_overwrite<uint8_t[]>(size);
+    segmentCapacity_ = size;
 }
 
 CPictureTransfer::~CPictureTransfer() {
@@ -381,13 +336,13 @@ std::string NameOf(const std::string& path) {
 }  // namespace
 
 std::string CPictureTransfer::PlaceFile(PictureNaming& naming, size_t which,
-                                        const std::string& onDisk, bool complete) {
+                                        const std::string& onDisk, bool complete, bool flushed) {
     if (onDisk.empty() || !Exists(onDisk) || which >= naming.names.size() || !naming.names[which]) {
         return {};
     }
     // Nothing gets a name before its bytes are on the disk; a picture whose
     // bytes cannot be made durable is not complete.
-    if (!SyncFile(onDisk) && complete) {
+    if (!flushed && !SyncFile(onDisk) && complete) {
         WriteLog(1, "+++ Could not flush %s (errno=%d) at %s +++", onDisk.c_str(), errno,
                  kWhereInfo);
         complete = false;
@@ -771,7 +726,8 @@ void CPictureTransfer::GetPictFileInfo() {
                  index, EntryName(entry).c_str());
         const bool written = lastRead && lastWriteOk_;
         const size_t placedBefore = naming.placed.size();
-        const std::string kept = PlaceFile(naming, which, filePath, written);
+        const std::string kept =
+            PlaceFile(naming, which, filePath, written, written && lastWriteFlushed_);
         listResults.push_back(FileResult{EntryName(entry), kept, false});
         lastResult = static_cast<int>(listResults.size()) - 1;
         if (naming.placed.size() > placedBefore) {
@@ -801,6 +757,7 @@ bool CPictureTransfer::ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& 
                                     const std::string& filePath, bool writeEnabled,
                                     const MultiPartInfo* assemble, bool append) {
     lastWriteOk_ = false;
+    lastWriteFlushed_ = false;
     readStats_ = ReadStats{};
     const uint32_t fileSize = entry.fileSize;
     int maxTx = static_cast<int>(3 * (fileSize / kBytesPerPieceBudget));
@@ -817,14 +774,13 @@ bool CPictureTransfer::ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& 
         return false;
     };
 
-    // Two segment buffers: while one is written to the file, the camera
-    // fills the other. The second is needed only when the picture spans more
-    // than one segment.
-    const bool twoSegments = fileSize > segmentSize;
+    // One segment buffer, written to the file as soon as it is full and
+    // before the next piece is asked for. A second one, filled while a
+    // writer thread wrote the first, cost more in copies and memory than the
+    // overlap won back on a machine whose cores are busy anyway.
     if (fileSize != 0) {
         try {
-            EnsureSegmentBuffer(0, segmentSize);
-            if (twoSegments) EnsureSegmentBuffer(1, segmentSize);
+            EnsureSegmentBuffer(segmentSize);
         } catch (const std::bad_alloc&) {
             return fail(1);
         }
@@ -845,59 +801,45 @@ bool CPictureTransfer::ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& 
     }
 
     // Appends a filled segment buffer (after the placeholder of a multi-part
-    // picture's first part) in one large write. It runs on the writer thread
-    // while the next segment is read, so it touches nothing the reading side
-    // uses: the assembler is left alone by the reader until the writer is
-    // drained, and the write count is handed back with the result.
-    auto writeSegment = [this, &filePath, assemble](const uint8_t* bytes, uint32_t filled,
-                                                    bool last) {
-        SegmentWriteResult result;
+    // picture's first part) and the piece that follows it, tail, in one
+    // write; the last one is flushed to the disk.
+    auto writeSegment = [&](const uint8_t* bytes, uint32_t filled, const uint8_t* tail,
+                            uint32_t tailLength, bool last) {
         FileDescriptor fd(::open(filePath.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
-        if (fd.Get() < 0) return result;
+        if (fd.Get() < 0) return false;
         if (assemble && assemble->partNumber == 1 && !assembler_.PlaceholderWritten()) {
-            if (!assembler_.WritePlaceholder(fd.Get())) return result;
+            if (!assembler_.WritePlaceholder(fd.Get())) return false;
         }
-        result.counted = 1;
-        if (!WriteAll(fd.Get(), bytes, filled)) return result;
-        if (last && ::fdatasync(fd.Get()) != 0) return result;
-        result.ok = fd.Close();
-        return result;
+        ++readStats_.segmentWrites;
+        if (!WriteAll(fd.Get(), bytes, filled, tail, tailLength)) return false;
+        if (last && ::fdatasync(fd.Get()) != 0) return false;
+        if (!fd.Close()) return false;
+        lastWriteFlushed_ = last;
+        return true;
     };
-
-    // The writer of the segment before the one being filled. Joined before
-    // every return, so all that was received is in the file (or the write
-    // has failed) by the time this function reports.
-    CSegmentWriteJob writer;
-    bool writeFailed = false;
-    // Waits for the writer; false when its segment could not be written.
-    auto drainWriter = [&] {
-        if (!writer.Busy()) return !writeFailed;
-        const SegmentWriteResult result = writer.Wait();
-        readStats_.segmentWrites += result.counted;
-        if (!result.ok) writeFailed = true;
-        return !writeFailed;
-    };
-    // Writes on this thread, after the writer is drained.
-    auto writeNow = [&](const uint8_t* bytes, uint32_t filled, bool last) {
-        const SegmentWriteResult result = writeSegment(bytes, filled, last);
-        readStats_.segmentWrites += result.counted;
-        if (!result.ok) writeFailed = true;
-        return result.ok;
-    };
-    // A transfer that gives up still keeps what it received; a segment that
-    // follows a failed write is not appended, it would land in the wrong
-    // place, and the failed write is what is reported.
+    // A transfer that gives up still keeps what it received.
     auto giveUp = [&](uint32_t filled, const uint8_t* bytes, int code) {
-        if (!drainWriter()) return fail(4);
-        if (writeEnabled && filled > 0) writeNow(bytes, filled, true);
+        if (writeEnabled && filled > 0) writeSegment(bytes, filled, nullptr, 0, true);
         return fail(code);
     };
 
-    int current = 0;  // the segment buffer being filled
+    // The last piece of a segment that is written at once is written from
+    // the library's reply, where it lies until the next command, instead of
+    // being copied into the segment first (a picture of one piece is never
+    // copied). A piece left there is settled into the segment before any
+    // other command and before anything else uses the segment.
+    const uint8_t* tail = nullptr;
+    uint32_t tailLength = 0;  // counted in filled, not yet in the segment
+    auto settle = [&](uint8_t* segment, uint32_t filled) {
+        if (tailLength == 0) return;
+        std::memcpy(segment + (filled - tailLength), tail, tailLength);
+        tailLength = 0;
+    };
+
     uint32_t offset = 0;
     uint32_t remaining = fileSize;
     while (remaining > 0) {
-        uint8_t* segment = segmentBuffers_[current].get();
+        uint8_t* segment = segmentBuffer_.get();
         uint32_t filled = 0;
         int piece = 0;
         int attempt = 0;
@@ -906,6 +848,7 @@ bool CPictureTransfer::ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& 
             uint8_t* data = nullptr;
             uint32_t actual = 0;
             ++readStats_.requests;
+            settle(segment, filled);
             HResult hr =
                 link_.GetBigPartialPictFile(entry.objectId, offset, request, &data, &actual);
             WriteLog(5, "   %d-%d: dwOffset=%d, rest=0x%x, actual=%d, hr=0x%x", piece, attempt,
@@ -936,11 +879,13 @@ bool CPictureTransfer::ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& 
                 if (++attempt < kAttemptsPerPiece) continue;
                 WriteLog(1, "*** retry over 3 times at %s, then reset DB ***", kWhereRead);
                 table_.ClearCodes();
+                settle(segment, filled);
                 return giveUp(filled, segment, 2);
             }
             attempt = 0;
             if (length > 0) {
-                std::memcpy(segment + filled, data + 4, length);
+                tail = data + 4;
+                tailLength = length;
                 offset += length;
                 total += length;
                 filled += length;
@@ -953,36 +898,35 @@ bool CPictureTransfer::ReadPictFile(const KVX_PICT_FILE_ENTRY& entry, uint32_t& 
                 // but never more often than the piece budget allows.
                 if (remaining > 0 && --maxTx < 1) {
                     WriteLog(1, "**** max_tx < 1 at %s !!! ****", kWhereRead);
+                    settle(segment, filled);
                     return giveUp(filled, segment, 3);
                 }
                 break;
             }
             if (--maxTx < 1) {
                 WriteLog(1, "**** max_tx < 1 at %s !!! ****", kWhereRead);
+                settle(segment, filled);
                 return giveUp(filled, segment, 3);
             }
             ++piece;
             if (uint64_t{filled} + kRoomReserve > kSegmentLimit) break;
+            settle(segment, filled);
             host_.ExecCommand();
         }
 
-        // Hand-off: the segment before this one must be in the file before
-        // this one is appended.
-        if (!drainWriter()) return fail(4);
-        if (!writeEnabled) continue;
-        const bool last = remaining == 0;
-        if (last || !twoSegments) {
-            // Nothing left to read alongside: write, flush and close here.
-            if (!writeNow(segment, filled, last)) return fail(4);
-        } else {
-            writer.Start(
-                [&writeSegment, segment, filled] { return writeSegment(segment, filled, false); });
-            current = 1 - current;
+        if (!writeEnabled) {
+            tailLength = 0;
+            continue;
         }
+        // Written before the next command, while the last piece still lies
+        // in the library's reply.
+        const uint32_t pending = tailLength;
+        tailLength = 0;
+        if (!writeSegment(segment, filled - pending, tail, pending, remaining == 0)) return fail(4);
     }
-    if (!drainWriter()) return fail(4);
 
     if (assemble && writeEnabled) {
+        lastWriteFlushed_ = false;  // the part's blocks follow
         std::string why;
         if (!assembler_.FinishPart(filePath, *assemble, fileSize, why)) {
             WriteLog(1, "+++ Q7I part %u of %u: %s at %s +++", assemble->partNumber,

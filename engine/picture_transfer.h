@@ -154,8 +154,10 @@ private:
     // else the final name with ".incomplete"; never over another file. A
     // name taken meanwhile moves the whole picture on. Returns the path the
     // file now has (empty when there was no file).
+    // flushed: the file's bytes went to the disk after its last write
+    // already; a second flush would cost a disk round trip for nothing.
     std::string PlaceFile(PictureNaming& naming, size_t which, const std::string& onDisk,
-                          bool complete);
+                          bool complete, bool flushed = false);
     // Sets up the multi-part picture a part begins or resumes. True when the
     // part is appended to a file that already exists.
     bool StartMultiPart(const KVX_PICT_FILE_ENTRY& entry, const MultiPartInfo& info,
@@ -174,8 +176,8 @@ private:
     // Cuts off the record written after the last joined part.
     void DropJoinRecord();
     void AbandonMultiPart(const char* why);
-    // Makes segment buffer which (0 or 1) hold at least size bytes.
-    void EnsureSegmentBuffer(int which, uint32_t size);
+    // Makes the segment buffer hold at least size bytes.
+    void EnsureSegmentBuffer(uint32_t size);
 
     ICameraLink& link_;
     ITransferHost& host_;
@@ -193,10 +195,11 @@ private:
     CQ7iAssembler assembler_;
     MultiPartPicture multiPart_;
     bool lastWriteOk_ = false;
+    bool lastWriteFlushed_ = false;  // its last write was followed by a flush to the disk
     ReadStats readStats_;
-    // The buffer being filled from the camera and the one being written.
-    std::array<std::unique_ptr<uint8_t[]>, 2> segmentBuffers_;
-    std::array<uint32_t, 2> segmentCapacity_{};
+    // Collects the pieces of one segment.
+    std::unique_ptr<uint8_t[]> segmentBuffer_;
+    uint32_t segmentCapacity_ = 0;
 
     // Leaf lock; also guards lastCaptureStatus_ above. The listener is
     // called after it is released.

@@ -17,11 +17,11 @@ namespace kvx::vcam {
 namespace {
 
 // Feeds n bytes of a served file into the digest, a bounded piece at a time.
-void HashFile(Sha256& sha, uint64_t seed, uint32_t objectId, uint64_t n) {
+void HashFile(Sha256& sha, const VirtualCameraOptions& o, uint32_t objectId, uint64_t n) {
     std::vector<uint8_t> piece(std::min<uint64_t>(n, 1 << 20));
     for (uint64_t done = 0; done < n;) {
         size_t take = size_t(std::min<uint64_t>(n - done, piece.size()));
-        PictureStore::FillBytes(seed, objectId, done, piece.data(), take);
+        PictureStore::FileBytes(o, objectId, done, piece.data(), take);
         sha.Update(piece.data(), take);
         done += take;
     }
@@ -77,13 +77,14 @@ bool Manifest::Append(const std::string& hexDigest, const std::string& name) con
     return ok;
 }
 
-std::string Manifest::DigestOf(uint64_t seed, const PictureFile& file) {
+std::string Manifest::DigestOf(const VirtualCameraOptions& options, const PictureFile& file) {
     Sha256 sha;
-    HashFile(sha, seed, file.objectId, file.size);
+    HashFile(sha, options, file.objectId, file.size);
     return Sha256::Hex(sha.Final());
 }
 
-std::string Manifest::DigestOfAssembled(uint64_t seed, const std::vector<PictureFile>& parts) {
+std::string Manifest::DigestOfAssembled(const VirtualCameraOptions& options,
+                                        const std::vector<PictureFile>& parts) {
     Sha256 sha;
     if (parts.empty()) return Sha256::Hex(sha.Final());
     const PictureFile& last = parts.back();
@@ -100,7 +101,7 @@ std::string Manifest::DigestOfAssembled(uint64_t seed, const std::vector<Picture
     uint64_t at = placeholder;
     for (size_t p = 0; p < parts.size(); ++p) {
         frames.push_back({at, parts[p].size, "FRAM"});
-        HashFile(sha, seed, parts[p].objectId, parts[p].size);
+        HashFile(sha, options, parts[p].objectId, parts[p].size);
         at += parts[p].size;
         if (p + 1 < parts.size() && at % 32) {
             HashZeros(sha, 32 - at % 32);

@@ -22,13 +22,14 @@ public:
     // The line as sha256sum writes it: a name with a backslash or a line
     // break is escaped and the line starts with a backslash.
     static std::string Line(const std::string& hexDigest, const std::string& name);
-    // Digest of a file's bytes as the camera serves them.
-    static std::string DigestOf(uint64_t seed, const PictureFile& file);
+    // Digest of a file's bytes as a camera with these options serves them.
+    static std::string DigestOf(const VirtualCameraOptions& options, const PictureFile& file);
     // Digest of the single file a host assembles from the parts of a Q7I
     // picture: the header block in a placeholder of ((A + B) & ~31) + 32
     // bytes, each part padded with zeros to a multiple of 32 (the last one
     // not), the trailer block, then the "SECf" frame directory and its offset.
-    static std::string DigestOfAssembled(uint64_t seed, const std::vector<PictureFile>& parts);
+    static std::string DigestOfAssembled(const VirtualCameraOptions& options,
+                                         const std::vector<PictureFile>& parts);
 
 private:
     std::string path_;

@@ -41,6 +41,22 @@ void PictureStore::FillBytes(uint64_t seed, uint32_t objectId, uint64_t offset, 
     }
 }
 
+void PictureStore::FileBytes(const VirtualCameraOptions& o, uint32_t objectId, uint64_t offset,
+                             uint8_t* out, size_t n) {
+    if (!o.fileContent || o.fileContent->empty()) {
+        FillBytes(o.seed, objectId, offset, out, n);
+        return;
+    }
+    const std::vector<uint8_t>& content = *o.fileContent;
+    size_t done = 0;
+    while (done < n) {
+        const size_t at = size_t((offset + done) % content.size());
+        const size_t take = std::min(n - done, content.size() - at);
+        std::memcpy(out + done, content.data() + at, take);
+        done += take;
+    }
+}
+
 std::vector<PictureFile> PictureStore::FilesFor(const VirtualCameraOptions& o, uint32_t number,
                                                 PictureKind kind) {
     char digits[16];
@@ -204,7 +220,7 @@ OperationReply PictureStore::PartialRead(uint32_t objectId, uint32_t offset, uin
     uint32_t len = uint32_t(std::min<uint64_t>({size, kPieceMax, fileSize - offset}));
     r.payload.resize(4 + size_t(len) + 2);
     ptp::WriteU32(r.payload.data(), len);
-    FillBytes(opt_.seed, objectId, offset, r.payload.data() + 4, len);
+    FileBytes(opt_, objectId, offset, r.payload.data() + 4, len);
     bool more = uint64_t(offset) + len < fileSize;
     ptp::WriteU16(r.payload.data() + 4 + len, more ? 1 : 0);
     if (opt_.vanishAfterBytes && !vanished_) {

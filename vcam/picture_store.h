@@ -57,6 +57,10 @@ public:
     // Bytes offset..offset+n-1 of a file, for a camera with this seed.
     static void FillBytes(uint64_t seed, uint32_t objectId, uint64_t offset, uint8_t* out,
                           size_t n);
+    // The same as a camera with these options serves them: its fileContent
+    // when it has one, else the seeded bytes.
+    static void FileBytes(const VirtualCameraOptions& o, uint32_t objectId, uint64_t offset,
+                          uint8_t* out, size_t n);
 
     std::optional<int> FreeId() const;
     // A new picture under a free id: ready for the computer (held until read)

@@ -331,14 +331,14 @@ public:
         auto files = PictureStore::FilesFor(opt_, e.number, e.kind);
         if (index >= files.size()) return;
         if (e.kind != PictureKind::Q7i) {
-            manifest_->Append(Manifest::DigestOf(opt_.seed, files[index]), files[index].name);
+            manifest_->Append(Manifest::DigestOf(opt_, files[index]), files[index].name);
             return;
         }
         // The parts of a Q7I become one file on the host: its line comes
         // once every part has been read.
         for (size_t i = 0; i < files.size(); ++i)
             if (e.frontier[i] < files[i].size) return;
-        manifest_->Append(Manifest::DigestOfAssembled(opt_.seed, files), files[0].name);
+        manifest_->Append(Manifest::DigestOfAssembled(opt_, files), files[0].name);
     }
 
     void ClearChanges() {

@@ -79,6 +79,8 @@
 //   at all (the host's read times out; the link and the registration stay),
 //   or, as asked, the response 0x2002 with an empty data container; what
 //   changed meanwhile stays for the next read that succeeds.
+// - With fileContent set, every file holds those bytes, repeated to its size;
+//   the manifest digests them.
 // - Manifest: for every file read whole (every byte from offset 0 to its end
 //   delivered), a line "<sha256 hex>  <name>" as sha256sum writes it. A Q7I
 //   picture gets one line when its last part is read, for the file the host
@@ -139,6 +141,11 @@ struct VirtualCameraOptions {
     // so that every camera makes pictures of its own (kvx-vcam's default);
     // Options() then reports the seed in use.
     uint64_t seed = 1;
+    // Bytes made once and served as every file's contents (byte i of a file
+    // is fileContent[i % size]) instead of the seeded ones, so that a
+    // benchmark times the link and not the making of bytes. Null or empty:
+    // the seeded contents. Q7I header and trailer blocks stay seeded.
+    std::shared_ptr<const std::vector<uint8_t>> fileContent;
     uint8_t destination = 2;        // initial DataGroup3 Field2 0x80: 1 card, 2 computer, 3 both
     uint16_t remainingShots = 500;  // card capacity in pictures
     bool afFails = false;           // focusing fails: release reports 0x6001

@@ -6,12 +6,12 @@
 #include <QPainter>
 #include <QScreen>
 
-#include "model/window_messages.h"
 #include "log/write_log.h"
 #include "model/camera.h"
 #include "model/record_layout.h"
 #include "model/setting_commands.h"
 #include "model/value_tables.h"
+#include "model/window_messages.h"
 #include "resource_images.h"
 
 namespace kvx::liveview {
@@ -138,27 +138,22 @@ void CDialogLiveView::BuildControls() {
     rightButton_ = button(1437, 1439, 1438, 1440, "Right");
     leftButton_ = button(1441, 1443, 1442, 1444, "Left");
 
-    const QString listStyle =
-        "QComboBox { background: #2c2c2c; color: white; border: 1px solid #4a4a4a;"
-        " border-radius: 3px; padding: 1px 4px; }"
-        "QComboBox:disabled { color: #646464; border-color: #333; }"
-        "QComboBox QAbstractItemView { background: #2c2c2c; color: white;"
-        " selection-background-color: #505050; }";
-    gridList_ = new QComboBox(this);
-    peakList_ = new QComboBox(this);
-    for (QComboBox* c : {gridList_, peakList_}) {
-        c->setFixedSize(60, 20);
-        c->setStyleSheet(listStyle);
+    gridList_ = new CStaticCombo(this);
+    peakList_ = new CStaticCombo(this);
+    for (CStaticCombo* c : {gridList_, peakList_}) {
+        c->Place(0, 0, 60);
         c->setFocusPolicy(Qt::NoFocus);
     }
-    peakList_->setIconSize(QSize(26, 8));
+    peakList_->SetImageMode(true);
+    int row = 0;
     for (const auto& item : VARNO::GetValueTable(VARNO::ValueTable::LiveViewGrid)) {
-        if (item.stringId < 36000) continue;  // the placeholder row
-        gridList_->addItem(VARNO::ValueText(item), int(item.code));
+        if (item.stringId >= 36000)  // not the placeholder row
+            gridList_->AddItem(VARNO::ValueText(item), uint8_t(row), uint8_t(item.code));
+        ++row;
     }
-    const int at = gridList_->findData(overlay_.gridDivisions);
-    gridList_->setCurrentIndex(at < 0 ? 0 : at);
-    overlay_.gridDivisions = gridList_->currentData().toInt();
+    const int at = gridList_->IndexOfCode(uint8_t(overlay_.gridDivisions));
+    gridList_->Select(at < 0 ? 0 : at);
+    overlay_.gridDivisions = gridList_->SelectedCode();
 
     connect(fit_, &QAbstractButton::clicked, this, [this] { SetZoom(1, true); });
     connect(zoom4_, &QAbstractButton::clicked, this, [this] { SetZoom(2, true); });
@@ -170,18 +165,16 @@ void CDialogLiveView::BuildControls() {
             [this] { SetGridPattern((overlay_.gridPattern + 1) % 3); });
     connect(leftButton_, &QAbstractButton::clicked, this, [this] { Rotate(true); });
     connect(rightButton_, &QAbstractButton::clicked, this, [this] { Rotate(false); });
-    connect(gridList_, &QComboBox::activated, this,
-            [this](int i) { SetGridDivisions(gridList_->itemData(i).toInt()); });
+    connect(gridList_, &CStaticCombo::picked, this,
+            [this](int i) { SetGridDivisions(gridList_->Code(i)); });
     connect(peakButton_, &QAbstractButton::clicked, this, [this] {
         peaking_ = !peaking_;
-        const int v =
-            peaking_ && peakList_->currentIndex() >= 0 ? peakList_->currentData().toInt() : 1;
+        const int v = peaking_ && peakList_->Selected() >= 0 ? peakList_->SelectedCode() : 1;
         Queue(VARNO::MakeSettingCommand(VARNO::Setting::PeakingLevel, v));
         EnableControls();
     });
-    connect(peakList_, &QComboBox::activated, this, [this](int i) {
-        Queue(VARNO::MakeSettingCommand(VARNO::Setting::PeakingLevel,
-                                        peakList_->itemData(i).toInt()));
+    connect(peakList_, &CStaticCombo::picked, this, [this](int i) {
+        Queue(VARNO::MakeSettingCommand(VARNO::Setting::PeakingLevel, peakList_->Code(i)));
     });
     SetZoom(1, false);
     RebuildPeakingList();
@@ -301,8 +294,8 @@ void CDialogLiveView::EnableControls() {
           static_cast<CGdipButtonBase*>(peakButton_), static_cast<CGdipButtonBase*>(gridButton_),
           static_cast<CGdipButtonBase*>(rightButton_), static_cast<CGdipButtonBase*>(leftButton_)})
         enable(b, running_);
-    gridList_->setEnabled(running_ && overlay_.gridPattern != 0);
-    peakList_->setEnabled(running_ && peaking_);
+    gridList_->Enable(running_ && overlay_.gridPattern != 0);
+    peakList_->Enable(running_ && peaking_);
     const uint32_t z = Settable4(camera_, VARNO::SettableField::MagnificationMask);
     enable(fit_, running_ && (z & 0x01));
     enable(zoom4_, running_ && (z & 0x02));
@@ -314,24 +307,26 @@ void CDialogLiveView::EnableControls() {
 }
 
 void CDialogLiveView::RebuildPeakingList() {
-    peakList_->clear();
+    peakList_->Clear();
     if (!running_) return;
     const uint32_t c = Settable4(camera_, VARNO::SettableField::PeakingMask);
     const bool p = (c & 0x02) || (c & 0x04);
     const bool q = (c & 0x08) || p;
-    auto add = [this](int normal, int value) {
-        peakList_->addItem(QIcon(QPixmap::fromImage(kvx::res::LoadPicture(normal))), QString(),
-                           value);
+    auto add = [this](int normal, int disabled, int value) {
+        const int index = peakList_->Count();
+        if (!peakList_->AddItem(QString(), uint8_t(index), uint8_t(value))) return;
+        if (!peakList_->SetItemImages(index, normal, disabled))
+            WriteLog(1, "peaking swatch %d did not load", normal);
     };
-    if (c & 0x02) add(1453, 2);
-    if (p) add(1450, 3);
-    if (q) add(1451, 4);
-    if ((c & 0x10) || q) add(1455, 5);
+    if (c & 0x02) add(1453, 1454, 2);
+    if (p) add(1450, 1450, 3);
+    if (q) add(1451, 1452, 4);
+    if ((c & 0x10) || q) add(1455, 1456, 5);
 }
 
 void CDialogLiveView::SelectPeaking(uint8_t value) {
-    const int at = peakList_->findData(int(value));
-    if (at >= 0) peakList_->setCurrentIndex(at);
+    const int at = peakList_->IndexOfCode(value);
+    if (at >= 0) peakList_->Select(at);
 }
 
 void CDialogLiveView::ShowPeakingLevel(uint8_t value) {
@@ -361,9 +356,10 @@ void CDialogLiveView::SetGridPattern(int pattern) {
 }
 
 void CDialogLiveView::SetGridDivisions(int divisions) {
-    const int at = gridList_->findData(divisions);
-    gridList_->setCurrentIndex(at < 0 ? 0 : at);
-    overlay_.gridDivisions = gridList_->currentData().toInt();
+    const int at =
+        divisions >= 0 && divisions <= 255 ? gridList_->IndexOfCode(uint8_t(divisions)) : -1;
+    gridList_->Select(at < 0 ? 0 : at);
+    overlay_.gridDivisions = gridList_->SelectedCode();
     SyncOverlay();
 }
 

@@ -20,7 +20,6 @@
 //     off setting, so the camera leaves live view when its window goes.
 #pragma once
 
-#include <QComboBox>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -32,6 +31,7 @@
 #include "live_view_step.h"
 #include "liveview/focus_geometry.h"
 #include "model/dispatch_interfaces.h"
+#include "static_combo.h"
 #include "ui/command_sink.h"
 
 namespace VARNO {
@@ -95,6 +95,8 @@ public:
     Point MarkerPoint() const { return marker_; }
     int Angle() const { return canvas_->Angle(); }
     CLiveViewScreen* Screen() const { return screen_; }
+    CStaticCombo* GridSelector() const { return gridList_; }
+    CStaticCombo* PeakingSelector() const { return peakList_; }
     std::shared_ptr<CLiveViewCanvas> Canvas() const { return canvas_; }
 
     // Called on the window thread, queued by the communication thread.
@@ -144,8 +146,8 @@ private:
     CGdipButton* gridButton_ = nullptr;
     CGdipButton* rightButton_ = nullptr;
     CGdipButton* leftButton_ = nullptr;
-    QComboBox* gridList_ = nullptr;
-    QComboBox* peakList_ = nullptr;
+    CStaticCombo* gridList_ = nullptr;
+    CStaticCombo* peakList_ = nullptr;
 
     bool running_ = true;
     bool peaking_ = false;

@@ -2,6 +2,7 @@
 // Built once per model group (KVX_TEST_MODEL_CODE 110 or 130).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <numeric>
@@ -600,6 +601,59 @@ TEST_F(LinkTest, SilentCameraTimesOut) {
     cam.On(0x9011, silent);
     uint8_t status[10];
     EXPECT_EQ(ZR4_GetCamStatus(status), static_cast<KVX_HRESULT>(0x80070079u));
+}
+
+// Nothing an earlier answer left shows through a later one: past the bytes
+// of each reply the record reads as zeros to the end of its buffer, after a
+// longer reply, an error answer or a reply that did not fit.
+TEST_F(LinkTest, RecordsAreClearPastEachReply) {
+    auto& cam = AddCamera("CAM1", kOwnProduct);
+    ASSERT_EQ(InitPTPMode_Parts(), 0);
+    auto zerosFrom = [](const uint8_t* record, size_t from, size_t to) {
+        return std::all_of(record + from, record + to, [](uint8_t b) { return b == 0; });
+    };
+    const size_t large = KVX_LARGE_REPLY_BUFFER_SIZE - 30;
+    struct Step {
+        const char* what;
+        Bytes payload;
+        uint16_t code;
+        bool fits;
+    };
+    const Step steps[] = {
+        {"the longest reply", Pattern(large, 3), 0x2001, true},
+        {"a short one", Pattern(100, 9), 0x2001, true},
+        {"the longest again", Pattern(large, 5), 0x2001, true},
+        {"an error answer without data", {}, 0x2019, true},
+        {"long, then one that does not fit", Pattern(large - 1, 7), 0x2001, true},
+        {"too long", Pattern(large + 1, 11), 0x2001, false},
+        {"a short one after it", Pattern(10, 13), 0x2001, true},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        cam.On(0x902B, Data(step.payload, step.code));
+        uint8_t* data = nullptr;
+        uint32_t actual = 0;
+        const KVX_HRESULT hr = ZR4_GetCamViewFrame(&data, &actual);
+        if (!step.fits) {
+            EXPECT_NE(hr, 0);
+            continue;
+        }
+        ASSERT_EQ(hr, 0);
+        ASSERT_NE(data, nullptr);
+        ASSERT_EQ(actual, 30 + step.payload.size());
+        EXPECT_EQ(std::memcmp(data, step.payload.data(), step.payload.size()), 0);
+        EXPECT_TRUE(zerosFrom(data, step.payload.size(), large));
+    }
+
+    // The same for the reply buffer of the normal commands.
+    const size_t normal = KVX_REPLY_BUFFER_SIZE - 30;
+    for (const Bytes& payload : {Pattern(normal, 3), Pattern(2, 9), Bytes{}}) {
+        cam.On(0x1087, Data(payload, 0x2002));
+        uint8_t* record = CheckSumError_Parts(0x12);
+        ASSERT_NE(record, nullptr);
+        EXPECT_EQ(std::memcmp(record, payload.data(), payload.size()), 0);
+        EXPECT_TRUE(zerosFrom(record, payload.size(), normal));
+    }
 }
 
 TEST_F(LinkTest, ChecksumErrorReportReturnsTheReplyRecord) {

@@ -117,7 +117,10 @@ HResult FakeCamera::GetBigPartialPictFile(uint32_t objectId, uint32_t offset, ui
         reply = PieceReply(it->second, offset, size);
     }
     if (hr != 0) return hr;
-    pieceBuffer_ = std::move(reply);
+    // One buffer, overwritten by every piece, as the library's reply is: a
+    // piece used after the next request shows as the wrong bytes.
+    pieceBuffer_.reserve(std::max<size_t>(reply.size(), 4 + 0x20000F + 2));
+    pieceBuffer_.assign(reply.begin(), reply.end());
     *data = pieceBuffer_.data();
     *actualSize = pieceBuffer_.empty()
                       ? 0

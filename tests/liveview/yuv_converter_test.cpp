@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "bench/liveview/plain_converter.h"
@@ -44,9 +45,24 @@ TEST(YuvConverter, EveryTripleMatchesTheFormula) {
     }
 }
 
+// Every instruction set this processor runs: each has its own code path.
+std::vector<CYuvConverter::Simd> Paths() {
+    std::vector<CYuvConverter::Simd> paths;
+    for (auto simd : {CYuvConverter::Simd::Sse2, CYuvConverter::Simd::Avx2})
+        if (CYuvConverter::Supports(simd)) paths.push_back(simd);
+    return paths;
+}
+
+const char* Name(CYuvConverter::Simd simd) {
+    return simd == CYuvConverter::Simd::Avx2 ? "AVX2" : "SSE2";
+}
+
 // The same proof through the whole conversion path (SIMD rows, rotation,
-// the few exact-green pairs): a 512 × 512 frame holds every (Cb, Cr) pair
-// once, and 64 luma patterns give each pair all 256 Y values.
+// the few exact-green pairs) on every instruction set: a 512 × 512 frame
+// holds every (Cb, Cr) pair once, and 64 luma patterns give each pair all
+// 256 Y values, at every angle. Rows are written once straight to an
+// aligned picture and once through the row buffer that a picture whose rows
+// are not aligned takes.
 TEST(YuvConverter, EveryTripleMatchesTheFormulaThroughConvert) {
     const int w = 512, h = 512, cw = 256;
     std::vector<uint8_t> luma(size_t(w) * h), cb(size_t(cw) * cw), cr(cb.size());
@@ -64,26 +80,37 @@ TEST(YuvConverter, EveryTripleMatchesTheFormulaThroughConvert) {
     f.y = luma.data();
     f.cb = cb.data();
     f.cr = cr.data();
-    CYuvConverter conv;
-    std::vector<uint32_t> out(size_t(w) * h);
-    for (int pattern = 0; pattern < 64; ++pattern) {
-        for (int r = 0; r < h; ++r)
-            for (int c = 0; c < w; ++c)
-                luma[size_t(r) * w + c] = uint8_t(4 * pattern + (r % 2) * 2 + c % 2);
-        const int angle = (pattern % 4) * 90;
-        ASSERT_TRUE(conv.Convert(f, angle, out.data(), w));
-        for (int r = 0; r < h; ++r) {
-            for (int c = 0; c < w; ++c) {
-                int orow = r, ocol = c;
-                if (angle == 90) orow = w - 1 - c, ocol = r;
-                if (angle == 180) orow = h - 1 - r, ocol = w - 1 - c;
-                if (angle == 270) orow = c, ocol = h - 1 - r;
-                const uint32_t want = Reference(luma[size_t(r) * w + c], c / 2, r / 2);
-                const uint32_t got = out[size_t(orow) * w + ocol];
-                if (got != want) {
-                    FAIL() << "angle " << angle << " Y=" << int(luma[size_t(r) * w + c])
-                           << " Cb=" << c / 2 << " Cr=" << r / 2 << std::hex << " got " << got
-                           << " want " << want;
+    // 16 extra pixels so that the picture can start 1 pixel into the buffer.
+    std::vector<uint32_t> buffer(size_t(w) * h + 16);
+    for (auto simd : Paths()) {
+        CYuvConverter conv(simd);
+        ASSERT_EQ(conv.simd(), simd);
+        for (int pattern = 0; pattern < 64; ++pattern) {
+            for (int r = 0; r < h; ++r)
+                for (int c = 0; c < w; ++c)
+                    luma[size_t(r) * w + c] = uint8_t(4 * pattern + (r % 2) * 2 + c % 2);
+            for (int angle : {0, 90, 180, 270}) {
+                for (int shift : {0, 1}) {
+                    uint32_t* out =
+                        buffer.data() +
+                        (16 - reinterpret_cast<uintptr_t>(buffer.data()) % 64 / 4) % 16 + shift;
+                    ASSERT_TRUE(conv.Convert(f, angle, out, w));
+                    for (int r = 0; r < h; ++r) {
+                        for (int c = 0; c < w; ++c) {
+                            int orow = r, ocol = c;
+                            if (angle == 90) orow = w - 1 - c, ocol = r;
+                            if (angle == 180) orow = h - 1 - r, ocol = w - 1 - c;
+                            if (angle == 270) orow = c, ocol = h - 1 - r;
+                            const uint32_t want = Reference(luma[size_t(r) * w + c], c / 2, r / 2);
+                            const uint32_t got = out[size_t(orow) * w + ocol];
+                            if (got != want) {
+                                FAIL() << Name(simd) << " angle " << angle << " shift " << shift
+                                       << " Y=" << int(luma[size_t(r) * w + c]) << " Cb=" << c / 2
+                                       << " Cr=" << r / 2 << std::hex << " got " << got << " want "
+                                       << want;
+                            }
+                        }
+                    }
                 }
             }
         }
@@ -104,6 +131,13 @@ FrameRecord RecordOf(const std::vector<uint8_t>& bytes, int w, int h) {
     return f;
 }
 
+std::vector<std::pair<CYuvConverter::Simd, int>> PathsAndAngles() {
+    std::vector<std::pair<CYuvConverter::Simd, int>> all;
+    for (auto simd : Paths())
+        for (int angle : {0, 90, 180, 270, 45}) all.emplace_back(simd, angle);
+    return all;
+}
+
 // Small asymmetric frames, odd and even, narrower and wider than one SIMD
 // step and than one 4 × 4 block, at every angle, top-down RGB32 against the
 // bottom-up BGR reference.
@@ -115,9 +149,10 @@ TEST(YuvConverter, RotationsMatchTheBottomUpLayoutPixelForPixel) {
         const auto bytes = test::BuildFrame(s.w, s.h, s.w, s.h, uint32_t(s.w * 31 + s.h));
         const FrameRecord f = RecordOf(bytes, s.w, s.h);
         bench::CPlainConverter plain;
-        for (int angle : {0, 90, 180, 270, 45}) {
-            SCOPED_TRACE(testing::Message() << s.w << "x" << s.h << " angle " << angle);
-            CYuvConverter conv;
+        for (auto [simd, angle] : PathsAndAngles()) {
+            SCOPED_TRACE(testing::Message()
+                         << Name(simd) << " " << s.w << "x" << s.h << " angle " << angle);
+            CYuvConverter conv(simd);
             const int ow = CYuvConverter::OutputWidth(f, angle);
             const int oh = CYuvConverter::OutputHeight(f, angle);
             const int stride = ow + 3;  // a stride wider than the picture is honoured

@@ -13,6 +13,7 @@
 #include "live_view_step.h"
 #include "model/camera.h"
 #include "model/record_layout.h"
+#include "model/setting_commands.h"
 #include "ui/command_sink.h"
 
 using namespace kvx::liveview;
@@ -61,7 +62,7 @@ protected:
         put(77, 56);
         put(79, 5);
         put(81, 37);
-        info[68] = 0x07;  // magnifications
+        info[68] = peakingMask;
         camera.StoreReceivedCanSetInfo(4, info.data(), info.size());
         camera.MergeCanSetInfo(4);
     }
@@ -88,6 +89,19 @@ protected:
         sink.commands.clear();
     }
     Rect Full() const { return window->Screen()->ShownRects().full; }
+    // Picks item `index` of `combo` through its drop list, as a click would.
+    static void Pick(CStaticCombo* combo, int index) {
+        combo->OpenList();
+        ASSERT_NE(combo->DropList(), nullptr);
+        combo->DropList()->Pick(index - combo->FirstOffered());
+    }
+    static std::vector<int> Codes(const CStaticCombo* combo) {
+        std::vector<int> codes;
+        for (int i = 0; i < combo->Count(); ++i) codes.push_back(combo->Code(i));
+        return codes;
+    }
+
+    uint8_t peakingMask = 0x07;
 
     RecordingSink sink;
     kvx::engine::NullCameraLink link;
@@ -171,6 +185,39 @@ TEST_F(LiveViewWindow, ClosingSendsLiveViewOffAndKeepsTheChoices) {
     EXPECT_EQ(s.gridLines, 6);
     EXPECT_EQ(s.rotateAngle, 90);
     EXPECT_EQ(s.focusSelect, 4);
+}
+
+TEST_F(LiveViewWindow, PeakingAndGridSelectorsOfferTheCamerasChoicesAndSendPicks) {
+    peakingMask = 0x08;  // red, and yellow with it
+    SetFocus(1, 32, 21, 2);
+    Open(2);
+    CStaticCombo* peak = window->PeakingSelector();
+    EXPECT_EQ(Codes(peak), (std::vector<int>{4, 5}));
+    EXPECT_TRUE(peak->ImageMode());
+    EXPECT_FALSE(peak->ItemImage(1, false).isNull());
+    EXPECT_FALSE(peak->isEnabled());  // peaking off
+    window->ShowPeakingLevel(4);
+    ASSERT_TRUE(peak->isEnabled());
+    EXPECT_EQ(peak->SelectedCode(), 4);
+    Pick(peak, 1);
+    const tag_CAM_COMMAND yellow = VARNO::MakeSettingCommand(VARNO::Setting::PeakingLevel, 5);
+    ASSERT_FALSE(sink.commands.empty());
+    const tag_CAM_COMMAND& sent = sink.commands.back();
+    EXPECT_EQ(sent.command, yellow.command);
+    EXPECT_EQ(sent.payload.setting.Field1, yellow.payload.setting.Field1);
+    EXPECT_EQ(sent.payload.setting.Field2, yellow.payload.setting.Field2);
+    EXPECT_EQ(sent.payload.setting.value, 5);
+
+    CStaticCombo* grid = window->GridSelector();
+    EXPECT_EQ(Codes(grid), (std::vector<int>{2, 3, 4, 6, 8}));
+    EXPECT_FALSE(grid->isEnabled());  // no grid shown
+    window->SetGridPattern(1);
+    ASSERT_TRUE(grid->isEnabled());
+    Pick(grid, 3);
+    EXPECT_EQ(window->CurrentSettings().gridLines, 6);
+    window->SetGridDivisions(5);  // not offered: the first choice
+    EXPECT_EQ(grid->SelectedCode(), 2);
+    EXPECT_EQ(window->CurrentSettings().gridLines, 2);
 }
 
 TEST(LiveViewPlacement, SavedSizesAreHeldToTheSlotsAndTheScreen) {

@@ -126,6 +126,18 @@ int main(int argc, char** argv) {
             shot(zoom == 2 ? "zoom_x4" : "zoom_x8");
         }
         w.SetZoom(1, true);
+        // Peaking on in red as the camera reports it, then its colour list
+        // open (the pop-up on its own).
+        w.ShowPeakingLevel(4);
+        shot("peaking_red");
+        w.PeakingSelector()->OpenList();
+        if (CDialogComboList* list = w.PeakingSelector()->DropList()) {
+            Settle(rig);
+            if (!list->grab().save(out.filePath("liveview_peaking_list.png"))) ++failures;
+            list->close();
+        } else {
+            ++failures;
+        }
         w.SetRunning(false);
         shot("not_running");
 

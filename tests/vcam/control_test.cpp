@@ -560,6 +560,41 @@ TEST_F(ControlTest, ManifestMatchesTheBytesServed) {
     EXPECT_EQ(qlines[0].substr(64), "  VRN_0001.Q7I");
 }
 
+// Bytes given to the camera are what every file holds, repeated to its
+// size, at any offset; the manifest states their digest, not the seeded one.
+TEST_F(ControlTest, GivenContentIsServedRepeatedAndDigested) {
+    auto content = std::make_shared<std::vector<uint8_t>>(1000);
+    for (size_t i = 0; i < content->size(); ++i) (*content)[i] = uint8_t(i * 7 + i / 256);
+    VirtualCameraOptions o = Options();
+    o.pictureBytes = 2500;
+    o.fileContent = content;
+    o.manifestFile = dir_ + "/given.sha256";
+    VirtualCamera cam(o);
+    Host h;
+    Open(cam, h);
+    ASSERT_EQ(cam.Command("press release"), "ok press ids=0");
+    ASSERT_EQ(cam.Command("press release"), "ok press ids=1");
+    std::vector<uint8_t> want(2500);
+    for (size_t i = 0; i < want.size(); ++i) want[i] = (*content)[i % content->size()];
+    // Two files, two object ids: the same bytes; a read across the seam of
+    // the repetition as well.
+    for (uint32_t number : {1u, 2u}) {
+        auto f = cam.ExpectedFiles(number).at(0);
+        EXPECT_TRUE(ReadWhole(h, f.objectId, f.size) == want);
+    }
+    auto first = cam.ExpectedFiles(1).at(0);
+    Answer seam = h.Read(0x9022, {first.objectId, 990, 30});
+    ASSERT_EQ(seam.data.size(), 4u + 30 + 2);
+    EXPECT_TRUE(std::equal(seam.data.begin() + 4, seam.data.begin() + 34, want.begin() + 990));
+    Sha256 sha;
+    sha.Update(want.data(), want.size());
+    const std::string digest = Sha256::Hex(sha.Final());
+    auto lines = Lines(o.manifestFile);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], digest + "  VRN_0001.JPG");
+    EXPECT_EQ(lines[1], digest + "  VRN_0002.JPG");
+}
+
 TEST_F(ControlTest, EachCameraMakesItsOwnPictures) {
     auto firstFile = [&](const std::string& instance, uint64_t seed) {
         VirtualCameraOptions o = Options();
