@@ -4,10 +4,18 @@
 # copy of its seed corpus; the seeds themselves are never changed. Prints per
 # target the executions, the coverage and any crash (the crashing input is
 # kept in the scratch folder, whose path is printed).
-# Usage: tools/fuzz.sh [SECONDS] [TARGET-PATTERN]
+# With --grow the run starts from the seeds plus fuzz/<module>/grown/<name>,
+# and what it found is minimised (-merge=1) back into that grown folder, which
+# the unit suite replays input by input.
+# Usage: tools/fuzz.sh [--grow] [SECONDS] [TARGET-PATTERN]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+grow=0
+if [ "${1:-}" = "--grow" ]; then
+  grow=1
+  shift
+fi
 seconds=${1:-60}
 pattern=${2:-}
 case "$seconds" in
@@ -40,13 +48,18 @@ for t in "${targets[@]}"; do
   module=${rest%%_*}
   name=${rest#*_}
   seeds="$root/fuzz/$module/corpus/$name"
+  grown="$root/fuzz/$module/grown/$name"
   work="$scratch/$t"
   mkdir -p "$work/corpus" "$work/artifacts"
   [ -d "$seeds" ] && cp -r "$seeds/." "$work/corpus/"
+  [ "$grow" -eq 1 ] && [ -d "$grown" ] && cp -r "$grown/." "$work/corpus/"
   seedCount=$(find "$work/corpus" -type f | wc -l)
   echo "== $t: $seedCount seeds, ${seconds}s"
   set +e
-  (cd "$work" && nice -n 19 "$root/$dir/bin/$t" -max_total_time="$seconds" -timeout=25 \
+  # The processor time the target really got: the machine may be shared.
+  timer=()
+  [ -x /usr/bin/time ] && timer=(/usr/bin/time -f '%U %S' -o "$work/cpu")
+  (cd "$work" && nice -n 19 "${timer[@]}" "$root/$dir/bin/$t" -max_total_time="$seconds" -timeout=25 \
      -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$work/artifacts/" \
      "$work/corpus") >"$work/log" 2>&1
   rc=$?
@@ -57,11 +70,30 @@ for t in "${targets[@]}"; do
   ft=$(echo "$stats" | sed -n 's/.* ft: \([0-9]*\).*/\1/p')
   corpus=$(find "$work/corpus" -type f | wc -l)
   crashes=$(find "$work/artifacts" -type f | wc -l)
-  line="$t: runs=${runs:-?} cov=${cov:-?} ft=${ft:-?} corpus=$seedCount->$corpus"
+  # How far into the run coverage last grew: near the start means a plateau.
+  lastNew=$(grep -E '^#[0-9]+[[:space:]]+(NEW|REDUCE)' "$work/log" | tail -n 1 | sed 's/^#\([0-9]*\).*/\1/')
+  cpu=$( [ -f "$work/cpu" ] && awk 'NF == 2 { printf "%.0f", $1 + $2 }' "$work/cpu" )
+  line="$t: runs=${runs:-?} cov=${cov:-?} ft=${ft:-?} cpu=${cpu:-?}s corpus=$seedCount->$corpus last-growth-at=${lastNew:-none}"
   if [ "$rc" -ne 0 ] || [ "$crashes" -ne 0 ]; then
     failed=1
     line="$line CRASH (exit $rc): $(find "$work/artifacts" -type f | head -n 3 | tr '\n' ' ')"
     grep -m 3 -E 'ERROR: |fuzz check failed|SUMMARY' "$work/log" | sed 's/^/    /' || true
+  fi
+  if [ "$grow" -eq 1 ] && [ "$rc" -eq 0 ] && [ "$crashes" -eq 0 ]; then
+    # Keep only what adds coverage beyond the seeds, which stay where they are.
+    merged="$work/merged"
+    mkdir -p "$merged"
+    [ -d "$seeds" ] && cp -r "$seeds/." "$merged/"
+    before=$(find "$merged" -type f | wc -l)
+    (cd "$work" && nice -n 19 "$root/$dir/bin/$t" -merge=1 -timeout=25 -rss_limit_mb=2048 \
+       "$merged" "$work/corpus") >"$work/merge.log" 2>&1
+    if [ -d "$seeds" ]; then
+      (cd "$seeds" && find . -type f -printf '%P\n') | while read -r f; do rm -f "$merged/$f"; done
+    fi
+    rm -rf "$grown"
+    mkdir -p "$grown"
+    find "$merged" -type f -exec cp -t "$grown" {} +
+    line="$line grown=$(find "$grown" -type f | wc -l) (merge from $before seeds)"
   fi
   echo "$line"
   summary+=("$line")

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -85,6 +86,7 @@ private:
         size_t sent = 0;
         while (sent < bytes.size()) {
             const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR) continue;
             if (n <= 0) kvx::fuzz::Fail("the camera went away");
             sent += static_cast<size_t>(n);
         }
@@ -93,9 +95,14 @@ private:
         size_t got = 0;
         while (got < n) {
             pollfd p{fd_, POLLIN, 0};
-            // A camera that does not answer within this is hung.
-            if (::poll(&p, 1, 10000) <= 0) kvx::fuzz::Fail("the camera did not answer");
+            // A camera that does not answer within this is hung. The fuzzer's
+            // own timer signal interrupts the wait now and then; that is no
+            // answer from the camera either way, so the wait goes on.
+            const int ready = ::poll(&p, 1, 10000);
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready <= 0) kvx::fuzz::Fail("the camera did not answer");
             const ssize_t r = ::recv(fd_, out + got, n - got, 0);
+            if (r < 0 && errno == EINTR) continue;
             if (r <= 0) kvx::fuzz::Fail("the camera closed the connection");
             got += static_cast<size_t>(r);
         }
