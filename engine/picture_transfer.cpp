@@ -81,19 +81,16 @@ std::optional<std::string> RescuePathFor(const std::string& rescueFolder,
     return std::nullopt;
 }
 
-bool FolderOfExists(const std::string& path) {
-    const auto slash = path.rfind('/');
-    struct stat st {};
-    return slash != std::string::npos && ::stat(path.substr(0, slash + 1).c_str(), &st) == 0 &&
-           S_ISDIR(st.st_mode);
-}
-
-// A folder that is there but takes no new file (mounted read-only, rights
-// taken away) loses the picture's bytes just as a removed one would.
+// The folder of a picture's final name takes new files: it is there, is a
+// folder and may be written. One that is gone, mounted read-only or whose
+// rights were taken away would lose the picture's bytes.
 bool FolderOfTakesFiles(const std::string& path) {
     const auto slash = path.rfind('/');
-    return slash != std::string::npos &&
-           ::access(path.substr(0, slash + 1).c_str(), W_OK | X_OK) == 0;
+    if (slash == std::string::npos) return false;
+    const std::string folder = path.substr(0, slash + 1);
+    struct stat st {};
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
 class FileDescriptor {
@@ -748,7 +745,7 @@ void CPictureTransfer::GetPictFileInfo() {
         std::string filePath =
             name ? CPictureNamer::HiddenPathOf(*name + std::string(CPictureNamer::kTempSuffix))
                  : std::string();
-        if (name && (!FolderOfExists(*name) || !FolderOfTakesFiles(*name))) {
+        if (name && !FolderOfTakesFiles(*name)) {
             // The final name cannot be given either: the file stays where it
             // was rescued to, reported incomplete with that path.
             if (auto rescue = RescuePathFor(options.rescueFolder, *name)) {
