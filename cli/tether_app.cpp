@@ -147,8 +147,9 @@ std::vector<ListedDevice> ListedDevices() {
 // Narrows the devices the engine and the camera link library see to the
 // camera of --camera, or, without it and with several cameras of ours
 // attached, to the first of them, saying so. Empty, or why the choice
-// cannot be made.
-std::string ChooseCamera(const Globals& g) {
+// cannot be made. A run that waits for its camera may name the path of one
+// not plugged in yet; an index names only what is attached now.
+std::string ChooseCamera(const Globals& g, bool mayWaitForIt) {
     const auto devices = ListedDevices();
     const ListedDevice* chosen = nullptr;
     if (!g.camera.empty()) {
@@ -156,11 +157,16 @@ std::string ChooseCamera(const Globals& g) {
         if (ParseInt(g.camera, n)) {
             if (n < 1 || static_cast<size_t>(n) > devices.size())
                 return "there is no camera " + g.camera + ": 'kvx-tether list' shows " +
-                       std::to_string(devices.size()) + " device(s)";
+                       std::to_string(devices.size()) + " device(s)" +
+                       (mayWaitForIt ? "; to wait for a camera, name its device path" : "");
             chosen = &devices[static_cast<size_t>(n - 1)];
         } else {
             for (const auto& d : devices)
                 if (kvx::device::EqualsNoCase(d.path, g.camera)) chosen = &d;
+            if (!chosen && mayWaitForIt) {
+                ::setenv("KVX_DEVICE_ONLY", g.camera.c_str(), 1);
+                return {};
+            }
             if (!chosen) return "no device is attached at " + g.camera + " (see 'kvx-tether list')";
         }
     } else {
@@ -274,7 +280,9 @@ public:
     }
 
     // Links once; later commands reuse the link. kExitOk when linked.
-    int Link(const NamingOptions& naming) {
+    // With waitForCamera, a camera named by a path that is not attached yet
+    // is waited for (the session then starts without a link).
+    int Link(const NamingOptions& naming, bool waitForCamera = false) {
         if (s_ && s_->ThreadRunning()) {
             s_->Session().SetNamingOptions(naming);
             return kExitOk;
@@ -283,7 +291,7 @@ public:
             Err("kvx-tether: the camera link ended\n");
             return kExitLinkFailed;
         }
-        if (std::string why = ChooseCamera(c_.g); !why.empty()) {
+        if (std::string why = ChooseCamera(c_.g, waitForCamera); !why.empty()) {
             Err("kvx-tether: " + why + "\n");
             return kExitNoCamera;
         }
@@ -833,8 +841,9 @@ int CmdWatch(CRun& run, const WatchOptions& o) {
         return kExitUsage;
     }
     bool tty = ::isatty(STDERR_FILENO) == 1;
-    int rc = run.Link(naming);
-    if (rc != kExitOk && !(o.wait && rc == kExitNoCamera)) return rc;
+    int rc = run.Link(naming, o.wait);
+    // Waiting needs a session; a camera that cannot be chosen gives none.
+    if (rc != kExitOk && !(o.wait && rc == kExitNoCamera && run.Linked())) return rc;
     CTetherSession& s = run.S();
     if (rc != kExitOk)
         Err("kvx-tether: no camera yet, waiting for one to be plugged in\n");
@@ -1165,7 +1174,8 @@ std::string MainHelp() {
                "  --camera N|PATH      the camera to link when several are attached: N is its\n"
                "                       line in 'kvx-tether list', PATH its device path there;\n"
                "                       without it the first camera is taken (and named on\n"
-               "                       standard error when there are others)\n"
+               "                       standard error when there are others); watch --wait\n"
+               "                       waits for the camera at PATH when it is not attached\n"
                "  --log-level N        diagnostic log level 0..5 for this run (\"LogLevel\")\n"
                "  --log-file PATH      the diagnostic log of this run goes to PATH instead of\n"
                "                       kvx.log in the log folder (at a level above 0); one\n"

@@ -1,7 +1,10 @@
 // Command-line options of kvx-vcam.
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "vcam/control_commands.h"
 #include "vcam/virtual_camera.h"
@@ -55,6 +58,9 @@ std::string HelpText() {
            "  --pnp-id TEXT             Plug and Play id property\n"
            "  --picture jpeg|raw|raw+jpeg|q7i   kind of picture taken, default jpeg\n"
            "  --picture-bytes N         size of each picture file, default 3000000\n"
+           "  --content-once            make the file bytes once at start (at most 64 MiB,\n"
+           "                            repeated) and serve copies, so that a benchmark's\n"
+           "                            camera does not spend its time making bytes\n"
            "  --q7i-parts N             parts of a Q7I picture, default 3\n"
            "  --file-base NAME          start of the camera's file names, default VRN_\n"
            "  --destination 1|2|3       initial storage: 1 card, 2 computer, 3 both (default 2)\n"
@@ -80,6 +86,7 @@ std::string HelpText() {
 }
 
 bool ParseCommandLine(int argc, char** argv, VirtualCameraOptions& o, std::string& message) {
+    bool contentOnce = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto value = [&](std::string& out) {
@@ -106,6 +113,8 @@ bool ParseCommandLine(int argc, char** argv, VirtualCameraOptions& o, std::strin
             o.protocolValid = false;
         } else if (arg == "--no-control") {
             o.controlSocket = false;
+        } else if (arg == "--content-once") {
+            contentOnce = true;
         } else if (arg == "--no-device-name") {
             o.deviceName.reset();
         } else if (!value(v)) {
@@ -205,6 +214,13 @@ bool ParseCommandLine(int argc, char** argv, VirtualCameraOptions& o, std::strin
             message = "unknown option " + arg;
             return false;
         }
+    }
+    if (contentOnce) {
+        constexpr uint64_t kMostContent = uint64_t{64} << 20;
+        auto content = std::make_shared<std::vector<uint8_t>>(
+            static_cast<size_t>(std::min<uint64_t>(std::max<uint64_t>(o.pictureBytes, 1), kMostContent)));
+        VirtualCamera::FillPictureBytes(o.seed, 0x101, 0, content->data(), content->size());
+        o.fileContent = std::move(content);
     }
     return true;
 }

@@ -5,7 +5,9 @@
 # starting the program, with no camera link) in the same run. For each
 # picture size it prints the wall times (median and range), the ratio list /
 # capture per round (median and range), and the peak resident memory (max
-# RSS) of the capture processes.
+# RSS) of the capture processes. The camera makes its picture bytes once, at
+# start (--content-once), so that the rounds time the download, not the
+# making of bytes.
 #
 # Usage: real_path.sh [BIN_DIR] [ROUNDS] [SIZES...]
 #   BIN_DIR  folder of kvx-tether and kvx-vcam (default: build/bin of this tree)
@@ -57,7 +59,7 @@ timed() {
 for size in "${sizes[@]}"; do
     rm -rf "$KVX_DEVICE_DIR" "$work/out"
     mkdir -p "$KVX_DEVICE_DIR" "$work/out"
-    "$vcam" --device-dir "$KVX_DEVICE_DIR" --picture-bytes "$size" --no-control \
+    "$vcam" --device-dir "$KVX_DEVICE_DIR" --picture-bytes "$size" --content-once --no-control \
         </dev/null >/dev/null 2>&1 &
     vcam_pid=$!
     for _ in $(seq 100); do

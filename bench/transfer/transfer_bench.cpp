@@ -12,10 +12,17 @@
 //             write(); then it does what any safe download must before a
 //             final name is given (fdatasync, close, rename), as the engine
 //             does.
-// Engine and baseline alternate every iteration (their order swaps each
-// time), and each iteration gives one ratio, engine speed / baseline speed:
+//   segmented a second plain reader that collects the pieces in a segment
+//             buffer and writes each segment once, as the engine's transfer
+//             is laid down to do (the last piece of a segment goes straight
+//             from the reply, as the engine's does); with it, engine ÷
+//             segmented shows what the engine costs beyond that pattern, and
+//             segmented ÷ baseline what the pattern itself costs.
+// The three take turns every iteration (each goes first, second and last in
+// turn), and each iteration gives one ratio, engine speed / baseline speed:
 // 1.0 is as fast as the baseline. Reported: median and range of the ratios,
-// and the median speeds of both sides.
+// the medians of segmented ÷ baseline and engine ÷ segmented, and the median
+// speeds of engine and baseline.
 //
 // With the second argument 0, nothing is written on either side: the engine
 // reads into its segment buffers with writing disabled and the baseline only
@@ -92,9 +99,14 @@ public:
     bool Ok() const { return ok_; }
 
     // Reads the file piece by piece; each piece goes to write() on fd (none
-    // when fd < 0). False unless exactly size bytes arrived.
-    bool Download(uint32_t objectId, uint32_t size, int fd) {
+    // when fd < 0), or, with segments, into a segment buffer written once it
+    // has no room for another piece. False unless exactly size bytes arrived.
+    bool Download(uint32_t objectId, uint32_t size, int fd, bool segments = false) {
+        using kvx::engine::CPictureTransfer;
+        if (segments && segment_.size() < CPictureTransfer::kSegmentLimit)
+            segment_.resize(CPictureTransfer::kSegmentLimit);
         uint32_t offset = 0;
+        uint32_t filled = 0;
         while (offset < size) {
             const uint32_t want = std::min(size - offset, kPiece);
             const uint32_t params[3] = {objectId, offset, want};
@@ -102,8 +114,22 @@ public:
             if (!Transact(kOpPartialRead, params, payload) || payload < 6) return false;
             const uint32_t length = ptp::ReadU32(buffer_.data());
             if (length == 0 || length > want || size_t{length} + 6 > payload) return false;
-            if (fd >= 0 && !kvx::engine::WriteAll(fd, buffer_.data() + 4, length)) return false;
             offset += length;
+            const uint8_t* piece = buffer_.data() + 4;
+            if (!segments) {
+                if (fd >= 0 && !kvx::engine::WriteAll(fd, piece, length)) return false;
+                continue;
+            }
+            if (offset < size &&
+                uint64_t{filled} + length + CPictureTransfer::kRoomReserve <=
+                    CPictureTransfer::kSegmentLimit) {
+                std::memcpy(segment_.data() + filled, piece, length);
+                filled += length;
+                continue;
+            }
+            if (fd >= 0 && !kvx::engine::WriteAll(fd, segment_.data(), filled, piece, length))
+                return false;
+            filled = 0;
         }
         return true;
     }
@@ -152,6 +178,7 @@ private:
     bool ok_ = false;
     uint32_t transaction_ = 0;
     std::vector<uint8_t> buffer_;
+    std::vector<uint8_t> segment_;
 };
 
 struct Fixture {
@@ -252,17 +279,17 @@ struct Fixture {
         return seconds;
     }
 
-    double Baseline(uint32_t size, bool writing) {
+    double Baseline(uint32_t size, bool writing, bool segments = false) {
         const fs::path temp = dir / "baseline" / ".baseline.bin_temp";
         const fs::path final = dir / "baseline" / "baseline.bin";
         const auto start = std::chrono::steady_clock::now();
         if (!writing) {
-            if (!reader->Download(baselineObject, size, -1)) return -1;
+            if (!reader->Download(baselineObject, size, -1, segments)) return -1;
             return Seconds(start, std::chrono::steady_clock::now());
         }
         const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (fd < 0) return -1;
-        bool ok = reader->Download(baselineObject, size, fd);
+        bool ok = reader->Download(baselineObject, size, fd, segments);
         ok = ::fdatasync(fd) == 0 && ok;
         ok = ::close(fd) == 0 && ok;
         ok = ok && ::rename(temp.c_str(), final.c_str()) == 0;
@@ -294,23 +321,33 @@ void BM_EngineVsPlainReader(benchmark::State& state) {
         return;
     }
     std::vector<double> ratios, engineSeconds, baselineSeconds;
-    bool engineFirst = true;
+    std::vector<double> patternRatios, beyondPatternRatios;
+    // The three sides take turns at going first, second and last.
+    int turn = 0;
     for (auto _ : state) {
-        double e = 0, b = 0;
-        if (engineFirst) {
-            e = f.Engine(size, writing);
-            b = f.Baseline(size, writing);
-        } else {
-            b = f.Baseline(size, writing);
-            e = f.Engine(size, writing);
+        double e = 0, b = 0, s = 0;
+        for (int k = 0; k < 3; ++k) {
+            switch ((turn + k) % 3) {
+                case 0:
+                    e = f.Engine(size, writing);
+                    break;
+                case 1:
+                    b = f.Baseline(size, writing);
+                    break;
+                default:
+                    s = f.Baseline(size, writing, true);
+                    break;
+            }
         }
-        engineFirst = !engineFirst;
-        if (e <= 0 || b <= 0) {
+        turn = (turn + 1) % 3;
+        if (e <= 0 || b <= 0 || s <= 0) {
             state.SkipWithError(e <= 0 ? "engine transfer failed" : "baseline transfer failed");
             return;
         }
         state.SetIterationTime(e);
         ratios.push_back(b / e);
+        patternRatios.push_back(b / s);
+        beyondPatternRatios.push_back(s / e);
         engineSeconds.push_back(e);
         baselineSeconds.push_back(b);
     }
@@ -319,6 +356,8 @@ void BM_EngineVsPlainReader(benchmark::State& state) {
     state.counters["ratio_median"] = Median(ratios);
     state.counters["ratio_min"] = *std::min_element(ratios.begin(), ratios.end());
     state.counters["ratio_max"] = *std::max_element(ratios.begin(), ratios.end());
+    state.counters["segmented_ratio_median"] = Median(patternRatios);
+    state.counters["engine_vs_segmented_median"] = Median(beyondPatternRatios);
     state.counters["engine_MBps"] = mb / Median(engineSeconds);
     state.counters["baseline_MBps"] = mb / Median(baselineSeconds);
 }

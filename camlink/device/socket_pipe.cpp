@@ -1,7 +1,7 @@
 #include "camlink/device/socket_pipe.h"
 
 #include <fcntl.h>
-#include <poll.h>
+#include <sys/time.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -30,35 +30,43 @@ std::unique_ptr<SocketPipe> SocketPipe::Connect(const std::string& path, int tim
 }
 
 SocketPipe::SocketPipe(int fd, int timeoutMs) : fd_(fd), timeoutMs_(timeoutMs) {
+    // Blocking from here on, with the wait bounded by the kernel: a receive
+    // then sleeps until the bytes it asked for are in (one call per reply
+    // piece instead of a try, a poll and a retry per wake-up), and a camera
+    // that stops answering still ends the wait after the timeout.
     int flags = ::fcntl(fd_, F_GETFL);
-    if (flags >= 0) ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
+    if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+    SetKernelTimeout(timeoutMs_);
+}
+
+void SocketPipe::SetKernelTimeout(int ms) {
+    if (ms < 1) ms = 1;  // zero would mean "never"
+    timeval tv{};
+    tv.tv_sec = ms / 1000;
+    tv.tv_usec = (ms % 1000) * 1000;
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
 }
 
 SocketPipe::~SocketPipe() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-PipeStatus SocketPipe::Wait(short events) {
-    // One deadline for the whole wait, so that interrupted polls cannot stretch it.
-    // Device I/O keeps real time even when a test installs another clock.
-    auto start = std::chrono::steady_clock::now();
-    for (;;) {
-        auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
-                         std::chrono::steady_clock::now() - start)
-                         .count();
-        if (spent >= timeoutMs_) return PipeStatus::Timeout;
-        pollfd p{fd_, events, 0};
-        int r = ::poll(&p, 1, timeoutMs_ - static_cast<int>(spent));
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            return PipeStatus::Error;
-        }
-        if (r == 0) return PipeStatus::Timeout;
-        if (p.revents & (events | POLLHUP | POLLERR)) return PipeStatus::Ok;
-    }
+// An interrupted call restarts with what is left of one deadline, so that
+// signals cannot stretch the wait; false once the deadline has passed.
+bool SocketPipe::Restart(std::chrono::steady_clock::time_point start) {
+    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now() - start)
+                           .count();
+    if (spent >= timeoutMs_) return false;
+    SetKernelTimeout(timeoutMs_ - static_cast<int>(spent));
+    restarted_ = true;
+    return true;
 }
 
 PipeStatus SocketPipe::SendContainer(std::span<const uint8_t> bytes) {
+    const auto start = std::chrono::steady_clock::now();
+    PipeStatus status = PipeStatus::Ok;
     size_t sent = 0;
     while (sent < bytes.size()) {
         ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
@@ -66,38 +74,51 @@ PipeStatus SocketPipe::SendContainer(std::span<const uint8_t> bytes) {
             sent += static_cast<size_t>(n);
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            PipeStatus w = Wait(POLLOUT);
-            if (w != PipeStatus::Ok) return w;
-            continue;
+        if (n < 0 && errno == EINTR && Restart(start)) continue;
+        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
+            status = PipeStatus::Timeout;
+        } else if (n < 0 && (errno == EPIPE || errno == ECONNRESET || errno == ENOTCONN)) {
+            status = PipeStatus::Closed;
+        } else {
+            status = PipeStatus::Error;
         }
-        if (n < 0 && (errno == EPIPE || errno == ECONNRESET || errno == ENOTCONN))
-            return PipeStatus::Closed;
-        return PipeStatus::Error;
+        break;
     }
-    return PipeStatus::Ok;
+    if (restarted_) {
+        SetKernelTimeout(timeoutMs_);
+        restarted_ = false;
+    }
+    return status;
 }
 
 PipeStatus SocketPipe::Receive(std::span<uint8_t> into, size_t* received) {
     *received = 0;
     if (into.empty()) return PipeStatus::Error;
+    const auto start = std::chrono::steady_clock::now();
+    PipeStatus status = PipeStatus::Error;
     for (;;) {
-        ssize_t n = ::recv(fd_, into.data(), into.size(), 0);
+        // The whole span in one call: the kernel gathers the bytes as they
+        // come. A timeout or a signal after some bytes returns those.
+        ssize_t n = ::recv(fd_, into.data(), into.size(), MSG_WAITALL);
         if (n > 0) {
             *received = static_cast<size_t>(n);
-            return PipeStatus::Ok;
-        }
-        if (n == 0) return PipeStatus::Closed;
-        if (errno == EINTR) continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            PipeStatus w = Wait(POLLIN);
-            if (w != PipeStatus::Ok) return w;
+            status = PipeStatus::Ok;
+        } else if (n == 0) {
+            status = PipeStatus::Closed;
+        } else if (errno == EINTR && Restart(start)) {
             continue;
+        } else if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
+            status = PipeStatus::Timeout;
+        } else if (errno == ECONNRESET || errno == ENOTCONN) {
+            status = PipeStatus::Closed;
         }
-        if (errno == ECONNRESET || errno == ENOTCONN) return PipeStatus::Closed;
-        return PipeStatus::Error;
+        break;
     }
+    if (restarted_) {
+        SetKernelTimeout(timeoutMs_);
+        restarted_ = false;
+    }
+    return status;
 }
 
 }  // namespace kvx::device

@@ -2,6 +2,7 @@
 // wait is bounded by the timeout; end of stream is reported as Closed.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -27,10 +28,12 @@ public:
     PipeStatus Receive(std::span<uint8_t> into, size_t* received) override;
 
 private:
-    PipeStatus Wait(short events);
+    void SetKernelTimeout(int ms);
+    bool Restart(std::chrono::steady_clock::time_point start);
 
     int fd_;
     int timeoutMs_;
+    bool restarted_ = false;
 };
 
 }  // namespace kvx::device

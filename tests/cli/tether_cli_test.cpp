@@ -621,6 +621,51 @@ TEST_F(TetherCli, WatchWaitLinksOnPlugInAndUnlinksOnUnplug) {
     for (uint32_t n = 1; n <= 2; ++n) ExpectPictureFile(cam, paths[n - 1], cam.ExpectedFiles(n)[0]);
 }
 
+// watch --wait with --camera: a path not attached yet is waited for, and
+// only that camera is linked when it comes; an index names only what is
+// attached, so it cannot be waited for and is refused (it used to crash).
+TEST_F(TetherCli, WatchWaitsForTheCameraItNames) {
+    VirtualCamera& other = Camera();
+    VirtualCameraOptions o;
+    o.pictureBytes = 40'000;
+    o.deviceDir = (root_ / "devices").string();
+    VirtualCamera awaited(o);
+    ASSERT_TRUE(awaited.Start());
+    std::string path;
+    for (const auto& line : Tether({"list"}).Lines())
+        if (line.find(awaited.Instance()) != std::string::npos)
+            path = line.substr(4, line.rfind('\t') - 4);
+    ASSERT_FALSE(path.empty());
+    awaited.Unplug();
+
+    RunResult byIndex = Tether({"--camera", "2", "watch", "--wait"});
+    EXPECT_EQ(byIndex.status, 3) << byIndex.err;
+    EXPECT_NE(byIndex.err.find("name its device path"), std::string::npos) << byIndex.err;
+
+    other.ClearReceivedOperations();
+    Child c({"--settings", settings_, "--camera", path, "watch", "--wait", "--count", "1"}, root_);
+    auto waitFor = [&](const std::function<bool()>& done) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (done()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    };
+    auto errHas = [&](const std::string& text) {
+        return Slurp(root_ / "err.txt").find(text) != std::string::npos;
+    };
+    ASSERT_TRUE(waitFor([&] { return errHas("waiting for one to be plugged in"); }));
+    ASSERT_TRUE(awaited.Plug());
+    ASSERT_TRUE(waitFor([&] { return errHas("camera linked"); }));
+    awaited.TakePictureOnBody(2);
+    RunResult r = c.Wait();
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.Lines().size(), 1u) << r.out;
+    ExpectPictureFile(awaited, r.Lines()[0], awaited.ExpectedFiles(1)[0]);
+    EXPECT_TRUE(other.ReceivedOperations().empty()) << "the other camera was linked";
+}
+
 // Every way a picture could be lost ends with its own status, says so in
 // words, and leaves what it says on disk: a destination that cannot take a
 // picture is refused before the camera releases; a failed part or an unplug

@@ -833,6 +833,20 @@ TEST(VcamCommandLine, OptionsAndErrors) {
     EXPECT_TRUE(o.afFails);
     EXPECT_EQ(o.seed, 7u);
 
+    // Bytes made once, after every option is known (the seed comes later
+    // here): the first picture's own bytes, and never more than 64 MiB.
+    for (const char* size : {"5000", "200000000"}) {
+        VirtualCameraOptions c;
+        const char* once[] = {"x", "--picture-bytes", size, "--content-once", "--seed", "7"};
+        ASSERT_TRUE(kvx::vcam::ParseCommandLine(6, const_cast<char**>(once), c, msg)) << msg;
+        ASSERT_TRUE(c.fileContent);
+        const size_t n = std::min<size_t>(c.pictureBytes, size_t{64} << 20);
+        ASSERT_EQ(c.fileContent->size(), n);
+        std::vector<uint8_t> expected(n);
+        VirtualCamera::FillPictureBytes(7, 0x101, 0, expected.data(), n);
+        EXPECT_TRUE(*c.fileContent == expected) << size;
+    }
+
     const std::vector<std::vector<const char*>> bad = {
         {"x", "--model", "120"},    {"x", "--protocol", "four"}, {"x", "--bad-checksum", "nope"},
         {"x", "--fail-piece", "3"}, {"x", "--bogus", "1"},       {"x", "--picture-bytes"}};
@@ -849,7 +863,8 @@ TEST(VcamCommandLine, OptionsAndErrors) {
     for (const char* opt :
          {"--model", "--protocol", "--name", "--device-dir", "--picture", "--picture-bytes",
           "--q7i-parts", "--file-base", "--trace", "--seed", "--live-size", "--af-fails",
-          "--generation", "--fail-piece", "--bad-checksum", "--vanish-after-bytes", "--instance"})
+          "--generation", "--fail-piece", "--bad-checksum", "--vanish-after-bytes", "--instance",
+          "--content-once"})
         EXPECT_NE(msg.find(opt), std::string::npos) << opt;
 }
 
