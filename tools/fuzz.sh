@@ -69,16 +69,21 @@ for t in "${targets[@]}"; do
   cov=$(echo "$stats" | sed -n 's/.* cov: \([0-9]*\).*/\1/p')
   ft=$(echo "$stats" | sed -n 's/.* ft: \([0-9]*\).*/\1/p')
   corpus=$(find "$work/corpus" -type f | wc -l)
-  crashes=$(find "$work/artifacts" -type f | wc -l)
+  # Inputs libFuzzer kept only for being slow (over 10 s, as on a busy
+  # machine) are reported, not counted as failures.
+  crashes=$(find "$work/artifacts" -type f ! -name 'slow-unit-*' | wc -l)
+  slow=$(find "$work/artifacts" -type f -name 'slow-unit-*' | wc -l)
+  slowest=$(sed -n 's/^stat::slowest_unit_time_sec: *//p' "$work/log")
   # How far into the run coverage last grew: near the start means a plateau.
   lastNew=$(grep -E '^#[0-9]+[[:space:]]+(NEW|REDUCE)' "$work/log" | tail -n 1 | sed 's/^#\([0-9]*\).*/\1/')
   cpu=$( [ -f "$work/cpu" ] && awk 'NF == 2 { printf "%.0f", $1 + $2 }' "$work/cpu" )
   line="$t: runs=${runs:-?} cov=${cov:-?} ft=${ft:-?} cpu=${cpu:-?}s corpus=$seedCount->$corpus last-growth-at=${lastNew:-none}"
   if [ "$rc" -ne 0 ] || [ "$crashes" -ne 0 ]; then
     failed=1
-    line="$line CRASH (exit $rc): $(find "$work/artifacts" -type f | head -n 3 | tr '\n' ' ')"
+    line="$line CRASH (exit $rc): $(find "$work/artifacts" -type f ! -name 'slow-unit-*' | head -n 3 | tr '\n' ' ')"
     grep -m 3 -E 'ERROR: |fuzz check failed|SUMMARY' "$work/log" | sed 's/^/    /' || true
   fi
+  [ "$slow" -ne 0 ] && line="$line slow-units=$slow (slowest ${slowest:-?} s)"
   if [ "$grow" -eq 1 ] && [ "$rc" -eq 0 ] && [ "$crashes" -eq 0 ]; then
     # Keep only what adds coverage beyond the seeds, which stay where they are.
     merged="$work/merged"

@@ -9,12 +9,12 @@ namespace kvx::fuzz {
 
 struct CheckStats {
     const char* name;
-    unsigned long counts[6] = {};
-    const char* labels[6] = {};
+    unsigned long counts[8] = {};
+    const char* labels[8] = {};
     ~CheckStats() {
         if (!std::getenv("KVX_FUZZ_STATS")) return;
         std::fprintf(stderr, "%s:", name);
-        for (int i = 0; i < 6; ++i)
+        for (int i = 0; i < 8; ++i)
             if (labels[i]) std::fprintf(stderr, " %s=%lu", labels[i], counts[i]);
         std::fprintf(stderr, "\n");
     }

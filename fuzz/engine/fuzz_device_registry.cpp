@@ -29,6 +29,10 @@
 //  - a registration the library must not take is never even connected to,
 //    and the search ends with an empty active instance;
 //  - no descriptor stays open once the link is released.
+// Now and then a second camera of ours, whole and always willing to open, is
+// registered after the first: when the first cannot be taken or does not
+// open, the search goes on to the second and links it (the first's failure
+// must not hide it); when the first opens, the second is never connected to.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -474,14 +478,29 @@ enum class Answer { Open, AlreadyOpen, Refused, OtherTransaction, Silent, Raw };
 
 // Camera mode: see the top of the file.
 void CameraInput(ByteReader& in, const std::string& folder, SocketCamera& camera,
-                 kvx::fuzz::CheckStats* stats) {
+                 SocketCamera& secondCamera, kvx::fuzz::CheckStats* stats) {
     namespace dev = kvx::device;
     std::vector<std::pair<std::string, dev::VirtualRegistration>> files;
     dev::VirtualRegistration cam = CameraRegistration(in, camera.Path());
+    const dev::VirtualRegistration whole = cam;
     const uint8_t shape = in.U8();
     // Half the cameras are whole; the rest carry one fault.
     if (shape & 0x08) Spoil(&cam, (shape & 0x07) % kFaults, in);
     files.emplace_back("cam.device", cam);
+    std::optional<dev::VirtualRegistration> second;
+    if (shape & 0x40) {
+        // The second camera: the first as it was before any fault, under
+        // its own instance, driver and socket; listed after the first.
+        dev::VirtualRegistration b = whole;
+        const std::string usual = "USB\\" + whole.vendor + "&" + whole.product + "\\" + whole.instance;
+        b.instance += "#B";
+        b.driver += "#B";
+        b.deviceId = b.driver;
+        if (b.pnpId == usual) b.pnpId = "USB\\" + b.vendor + "&" + b.product + "\\" + b.instance;
+        b.socket = secondCamera.Path();
+        second = b;
+        files.emplace_back("cam2.device", b);
+    }
     if (shape & 0x10) {
         // A spoilt copy of the camera, listed before or after it.
         dev::VirtualRegistration other = cam;
@@ -503,6 +522,8 @@ void CameraInput(ByteReader& in, const std::string& folder, SocketCamera& camera
     const dev::VirtualRegistration* wanted = nullptr;
     for (const auto& [name, r] : files)
         if (!wanted && LibraryTakes(r, all)) wanted = &r;
+    const bool firstTaken = LibraryTakes(cam, all);
+    const bool secondTaken = second && LibraryTakes(*second, all);
 
     // The camera's answer to the opening (transaction 0), and maybe to the
     // closing (transaction 1).
@@ -550,12 +571,19 @@ void CameraInput(ByteReader& in, const std::string& folder, SocketCamera& camera
 
     const int descriptors = OpenDescriptors();
     camera.Serve(std::move(stream));
+    if (second) {
+        auto willing = Container(kResponse, 0x2001, 0, {});
+        const auto closed = Container(kResponse, 0x2001, 1, {});
+        willing.insert(willing.end(), closed.begin(), closed.end());
+        secondCamera.Serve(std::move(willing));
+    }
     const KVX_HRESULT opened = InitPTPMode_Parts();
     char active[KVX_ACTIVE_INSTANCE_SIZE + 8];
     std::memset(active, 0x5A, sizeof active);
     const KVX_HRESULT flag = ZR4_GetActiveDriverInstance(active, KVX_ACTIVE_INSTANCE_SIZE);
     ReleaseDevInfo_Parts();
     camera.Finish();
+    if (second) secondCamera.Finish();
     // Every socket and file of the search and the link is closed again.
     KVX_FUZZ_CHECK(OpenDescriptors() == descriptors);
     KVX_FUZZ_CHECK(ZR4_GetActiveDriverInstance(active, KVX_ACTIVE_INSTANCE_SIZE) == 1);
@@ -566,6 +594,35 @@ void CameraInput(ByteReader& in, const std::string& folder, SocketCamera& camera
     const auto closeSession = Container(kCommand, 0x1003, 1, {});
     openAndClose.insert(openAndClose.end(), closeSession.begin(), closeSession.end());
     const std::vector<uint8_t>& heard = camera.Received();
+    if (second) {
+        // Which camera the search reached and which it linked.
+        const bool firstOpened = firstTaken && heard == openAndClose;
+        KVX_FUZZ_CHECK(camera.Connections() == (firstTaken ? 1 : 0));
+        if (firstTaken && !firstOpened) KVX_FUZZ_CHECK(heard == openSession);
+        if (firstOpened) {
+            KVX_FUZZ_CHECK(answer != Answer::Refused && answer != Answer::OtherTransaction &&
+                           answer != Answer::Silent);
+        } else if (firstTaken) {
+            KVX_FUZZ_CHECK(answer != Answer::Open && answer != Answer::AlreadyOpen);
+        }
+        const dev::VirtualRegistration* linked =
+            firstOpened ? &cam : secondTaken ? &*second : nullptr;
+        KVX_FUZZ_CHECK(secondCamera.Connections() == (!firstOpened && secondTaken ? 1 : 0));
+        if (!firstOpened && secondTaken) KVX_FUZZ_CHECK(secondCamera.Received() == openAndClose);
+        if (!linked) {
+            // Nothing linked: the flag tells whether an open failed on the way.
+            KVX_FUZZ_CHECK(opened == 1 && flag == (firstTaken ? 1 : 0));
+            for (size_t i = 0; i < KVX_ACTIVE_INSTANCE_SIZE; ++i) KVX_FUZZ_CHECK(active[i] == 0);
+            ++stats->counts[5];
+            return;
+        }
+        KVX_FUZZ_CHECK(opened == 0 && flag == 0);
+        std::vector<char> expected(KVX_ACTIVE_INSTANCE_SIZE, 0);
+        std::copy(linked->deviceId.begin(), linked->deviceId.end(), expected.begin());
+        KVX_FUZZ_CHECK(std::memcmp(active, expected.data(), expected.size()) == 0);
+        ++stats->counts[firstOpened ? 4 : 6];
+        return;
+    }
     if (!wanted) {
         // Refused without a knock; the search ran to its end.
         KVX_FUZZ_CHECK(opened == 1 && heard.empty() && camera.Connections() == 0);
@@ -600,7 +657,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static kvx::fuzz::CheckStats stats{
         "device_registry",
         {},
-        {"inputs", "listed", "linked_found", "library_matched", "opened_closed", "refused"}};
+        {"inputs", "listed", "linked_found", "library_matched", "opened_closed", "refused",
+         "second_linked"}};
     static const bool once = [] {
         ::setenv("KVX_DEVICE_DIR", (scratch.Root() + "/devices").c_str(), 1);
         ::setenv("KVX_DEVICE_USB", "0", 1);
@@ -608,6 +666,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }();
     (void)once;
     static SocketCamera camera(scratch.Root() + "/cam.sock", SocketCamera::ListenOnly{});
+    static SocketCamera secondCamera(scratch.Root() + "/cam2.sock", SocketCamera::ListenOnly{});
     const std::string folder = scratch.Root() + "/devices";
     ::mkdir(folder.c_str(), 0755);
     ScratchFolder::Empty(folder);
@@ -617,7 +676,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t flags = in.U8();
     PlantNonRegistrations(flags, folder);
     if (flags & 0x80)
-        CameraInput(in, folder, camera, &stats);
+        CameraInput(in, folder, camera, secondCamera, &stats);
     else
         FolderInput(in, folder, &stats);
     ScratchFolder::Empty(folder);
