@@ -64,6 +64,16 @@ bool SocketPipe::Restart(std::chrono::steady_clock::time_point start) {
     return true;
 }
 
+// A call that was restarted leaves the socket with a shortened timeout; the
+// next call starts from the whole one again.
+PipeStatus SocketPipe::EndCall(PipeStatus status) {
+    if (restarted_) {
+        SetKernelTimeout(timeoutMs_);
+        restarted_ = false;
+    }
+    return status;
+}
+
 PipeStatus SocketPipe::SendContainer(std::span<const uint8_t> bytes) {
     const auto start = std::chrono::steady_clock::now();
     PipeStatus status = PipeStatus::Ok;
@@ -84,11 +94,7 @@ PipeStatus SocketPipe::SendContainer(std::span<const uint8_t> bytes) {
         }
         break;
     }
-    if (restarted_) {
-        SetKernelTimeout(timeoutMs_);
-        restarted_ = false;
-    }
-    return status;
+    return EndCall(status);
 }
 
 PipeStatus SocketPipe::Receive(std::span<uint8_t> into, size_t* received) {
@@ -114,11 +120,7 @@ PipeStatus SocketPipe::Receive(std::span<uint8_t> into, size_t* received) {
         }
         break;
     }
-    if (restarted_) {
-        SetKernelTimeout(timeoutMs_);
-        restarted_ = false;
-    }
-    return status;
+    return EndCall(status);
 }
 
 }  // namespace kvx::device

@@ -30,6 +30,7 @@ public:
 private:
     void SetKernelTimeout(int ms);
     bool Restart(std::chrono::steady_clock::time_point start);
+    PipeStatus EndCall(PipeStatus status);
 
     int fd_;
     int timeoutMs_;

@@ -576,20 +576,23 @@ TEST_F(TetherCli, InterruptedCaptureFinishesThePictureUnderWayAndSaysSo) {
     EXPECT_EQ(files, paths.size());
 }
 
+// Polls done until it holds; false after a minute (a hung program, not a
+// slow one).
+bool WaitUntil(const std::function<bool()>& done) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
 TEST_F(TetherCli, WatchWaitLinksOnPlugInAndUnlinksOnUnplug) {
     VirtualCameraOptions o;
     o.pictureBytes = 40'000;
     o.deviceDir = (root_ / "devices").string();
     VirtualCamera cam(o);  // made, but not plugged in yet
     Child c({"--settings", settings_, "watch", "--wait"}, root_);
-    auto waitFor = [&](const std::function<bool()>& done) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (done()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
-    };
     auto lines = [&] {
         std::string out = c.OutSoFar();
         return static_cast<size_t>(std::count(out.begin(), out.end(), '\n'));
@@ -600,18 +603,18 @@ TEST_F(TetherCli, WatchWaitLinksOnPlugInAndUnlinksOnUnplug) {
         for (size_t at = err.find(text); at != std::string::npos; at = err.find(text, at + 1)) ++n;
         return n >= times;
     };
-    ASSERT_TRUE(waitFor([&] { return errHas("waiting for one to be plugged in", 1); }));
+    ASSERT_TRUE(WaitUntil([&] { return errHas("waiting for one to be plugged in", 1); }));
     ASSERT_TRUE(cam.Start());  // plugged in: the watcher's arrival starts the link
-    ASSERT_TRUE(waitFor([&] { return errHas("camera linked", 1); }));
+    ASSERT_TRUE(WaitUntil([&] { return errHas("camera linked", 1); }));
     cam.TakePictureOnBody(2);
-    ASSERT_TRUE(waitFor([&] { return lines() >= 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return lines() >= 1; }));
 
     cam.Unplug();  // the removal stops the link
-    ASSERT_TRUE(waitFor([&] { return errHas("camera link ended", 1); }));
+    ASSERT_TRUE(WaitUntil([&] { return errHas("camera link ended", 1); }));
     ASSERT_TRUE(cam.Plug());
-    ASSERT_TRUE(waitFor([&] { return errHas("camera linked", 2); }));
+    ASSERT_TRUE(WaitUntil([&] { return errHas("camera linked", 2); }));
     cam.TakePictureOnBody(2);
-    ASSERT_TRUE(waitFor([&] { return lines() >= 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return lines() >= 2; }));
 
     c.Signal(SIGINT);
     RunResult r = c.Wait();
@@ -644,20 +647,12 @@ TEST_F(TetherCli, WatchWaitsForTheCameraItNames) {
 
     other.ClearReceivedOperations();
     Child c({"--settings", settings_, "--camera", path, "watch", "--wait", "--count", "1"}, root_);
-    auto waitFor = [&](const std::function<bool()>& done) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (done()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
-    };
     auto errHas = [&](const std::string& text) {
         return Slurp(root_ / "err.txt").find(text) != std::string::npos;
     };
-    ASSERT_TRUE(waitFor([&] { return errHas("waiting for one to be plugged in"); }));
+    ASSERT_TRUE(WaitUntil([&] { return errHas("waiting for one to be plugged in"); }));
     ASSERT_TRUE(awaited.Plug());
-    ASSERT_TRUE(waitFor([&] { return errHas("camera linked"); }));
+    ASSERT_TRUE(WaitUntil([&] { return errHas("camera linked"); }));
     awaited.TakePictureOnBody(2);
     RunResult r = c.Wait();
     EXPECT_EQ(r.status, 0) << r.err;
