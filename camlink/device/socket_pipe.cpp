@@ -33,19 +33,21 @@ SocketPipe::SocketPipe(int fd, int timeoutMs) : fd_(fd), timeoutMs_(timeoutMs) {
     // Blocking from here on, with the wait bounded by the kernel: a receive
     // then sleeps until the bytes it asked for are in (one call per reply
     // piece instead of a try, a poll and a retry per wake-up), and a camera
-    // that stops answering still ends the wait after the timeout.
+    // that stops answering still ends the wait after the timeout. Without
+    // the timeouts the descriptor stays non-blocking: a call then ends at
+    // once as a timeout, but never waits for ever.
+    if (!SetKernelTimeout(timeoutMs_)) return;
     int flags = ::fcntl(fd_, F_GETFL);
     if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
-    SetKernelTimeout(timeoutMs_);
 }
 
-void SocketPipe::SetKernelTimeout(int ms) {
+bool SocketPipe::SetKernelTimeout(int ms) {
     if (ms < 1) ms = 1;  // zero would mean "never"
     timeval tv{};
     tv.tv_sec = ms / 1000;
     tv.tv_usec = (ms % 1000) * 1000;
-    ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+    return ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) == 0 &&
+           ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) == 0;
 }
 
 SocketPipe::~SocketPipe() {

@@ -28,7 +28,7 @@ public:
     PipeStatus Receive(std::span<uint8_t> into, size_t* received) override;
 
 private:
-    void SetKernelTimeout(int ms);
+    bool SetKernelTimeout(int ms);
     bool Restart(std::chrono::steady_clock::time_point start);
     PipeStatus EndCall(PipeStatus status);
 
